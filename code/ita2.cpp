@@ -1,0 +1,48 @@
+#include "code/ita2.h"
+
+namespace tavirel {
+
+std::array<std::uint8_t, 256> Ita2ReceiveTable = [] {
+    std::array<std::uint8_t, 256> t{};
+    t.fill(kNoChar);
+    return t;
+}();
+
+void BuildReceiveTable() {
+    Ita2ReceiveTable = DeriveReceiveTable(Ita2SendTable);
+}
+
+std::int32_t BaudotDecoder::Decode(std::uint8_t* buffer, std::int32_t length) {
+    std::int32_t out = 0;
+    for (std::int32_t in = 0; in < length; ++in) {
+        const auto code = static_cast<std::uint8_t>(buffer[in] & 0x1F);
+        buffer[in] = code;
+        switch (code) {
+            case 2:
+            case 4:
+            case 8:
+            case 31:
+                receiveShift = 0;
+                break;
+            case 27:
+                receiveShift = 128;
+                break;
+            default:
+                break;
+        }
+        if (code == 0 || code == 27 || code == 31)
+            continue;
+        buffer[out++] = Ita2ReceiveTable[static_cast<std::size_t>(receiveShift + code)];
+    }
+    return out;
+}
+
+namespace {
+BaudotDecoder processDecoder;
+}
+
+std::int32_t DecodeBaudotBlock(std::uint8_t* buffer, std::int32_t length) {
+    return processDecoder.Decode(buffer, length);
+}
+
+}  // namespace tavirel

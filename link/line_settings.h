@@ -1,0 +1,47 @@
+// Line settings of a TtyState turned into the port's configuration.
+#pragma once
+
+#include <cstdint>
+
+#include "link/tty_state.h"
+
+namespace tavirel {
+
+// The termios2 fields we set, with the kernel's flag values, and what happens
+// to the modem lines. Kept free of kernel headers: <asm/termbits.h> clashes
+// with <termios.h>, so only line_settings.cpp sees it.
+struct LinePlan {
+    bool valid = false;  // false: a value the port cannot take (SetupConnection fails)
+    std::uint32_t iflag = 0;
+    std::uint32_t oflag = 0;
+    std::uint32_t cflag = 0;
+    std::uint32_t lflag = 0;
+    std::uint32_t ispeed = 0;
+    std::uint32_t ospeed = 0;
+    std::uint8_t vmin = 0;
+    std::uint8_t vtime = 0;
+    std::uint8_t vstart = 0;
+    std::uint8_t vstop = 0;
+    bool raiseDtr = false;    // else DTR is dropped
+    bool raiseRts = false;    // else RTS is dropped (with CRTSCTS the kernel drives it)
+    bool waitForCts = false;  // the writer holds output while CTS is low
+    bool waitForDsr = false;  // the writer holds output while DSR is low
+};
+
+inline constexpr std::uint32_t kTermiosBother = 0010000;  // speed given as an integer
+
+LinePlan PlanLine(const TtyState& state, CodeModeValue mode);
+
+// Applies a plan to an open port: TCSETS2, then the modem lines. Returns 1 on
+// success, 0 on failure. Devices without modem lines (pseudo-terminals) are
+// not failed for that.
+int ApplyLinePlan(int fd, const LinePlan& plan);
+
+// Reads back what the device accepted (TCGETS2); valid is false on failure.
+LinePlan ReadLineState(int fd);
+
+// Applies the record's settings with the current code mode to its port.
+// Returns 0 when there is no record or the port refuses them.
+int SetupConnection(TtyState* state);
+
+}  // namespace tavirel

@@ -1,0 +1,96 @@
+// The record of the one terminal window and its one serial line.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace tavirel {
+
+enum CodeModeValue : std::int32_t {
+    ModeAscii = 0,     // bytes pass unchanged
+    ModeBaudot = 1,    // ITA2 with automatic letters/figures shifts
+    ModeTerminal = 2,  // bytes unchanged; DTR, RTS and XON/XOFF flow kept
+};
+
+// Process-wide; the reader reads it once per block, so it is atomic.
+extern std::atomic<CodeModeValue> CodeMode;
+
+inline constexpr int kScreenColumns = 80;
+inline constexpr int kScreenRows = 300;
+inline constexpr int kScreenBytes = kScreenColumns * kScreenRows;
+
+inline constexpr std::uint8_t kFlowDtrDsr = 1;
+inline constexpr std::uint8_t kFlowRtsCts = 2;
+inline constexpr std::uint8_t kFlowXonXoff = 4;
+
+// The description of the terminal font that the settings dialog edits.
+struct LogFont {
+    std::int32_t height = 12;
+    std::int32_t width = 0;
+    std::int32_t escapement = 0;
+    std::int32_t orientation = 0;
+    std::int32_t weight = 0;  // 0 default, 400 normal, 700 bold
+    std::uint8_t italic = 0;
+    std::uint8_t underline = 0;
+    std::uint8_t strikeOut = 0;
+    std::uint8_t charSet = 255;  // OEM
+    std::uint8_t outPrecision = 0;
+    std::uint8_t clipPrecision = 0;
+    std::uint8_t quality = 0;
+    std::uint8_t pitchAndFamily = 0x31;  // fixed pitch, modern
+    std::string faceName = "FixedSys";
+};
+
+// The window this record belongs to, as the link layer sees it.
+class TerminalWindow;
+
+struct TtyState {
+    int commHandle = -1;  // the open port; only meaningful while connected
+    std::uint8_t portNumber = 3;
+    std::array<std::uint8_t, kScreenBytes> screen = BlankScreen();
+    std::atomic<std::int32_t> connected{0};  // the reader's stop signal
+    std::int32_t localEcho = 0;
+    std::int32_t newLine = 0;
+    std::int32_t autoWrap = 1;
+    std::int32_t useCnReceive = 1;  // stored and edited, read by nothing else
+    std::int32_t displayErrors = 1;
+    std::uint8_t byteSize = 5;
+    std::uint8_t flowControl = 0;  // kFlowDtrDsr | kFlowRtsCts | kFlowXonXoff
+    std::uint8_t parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t stopBits = 1;     // 0 one, 1 one and a half, 2 two
+    std::uint32_t baudRate = 45;
+    std::uint16_t caretShown = 0;
+    // The font made from logFont is a toolkit object; the view that draws the
+    // screen owns it.
+    LogFont logFont;
+    std::uint32_t textColour = 0;  // 0x00BBGGRR
+    std::int32_t clientWidth = 0;
+    std::int32_t clientHeight = 0;
+    std::int32_t hScrollMax = 0;
+    std::int32_t vScrollMax = 0;
+    std::int32_t hScrollPos = 0;
+    std::int32_t vScrollPos = 0;
+    std::int32_t column = 0;
+    std::int32_t row = 0;
+    std::int32_t charWidth = 0;
+    std::int32_t lineHeight = 0;
+    std::thread readerThread;
+    TerminalWindow* terminalWindow = nullptr;
+    std::atomic<std::uint32_t> readerThreadId{0};
+    // Wake-up descriptors of the reader and the writer (eventfds), made with
+    // the record; -1 until then.
+    int readEvent = -1;
+    int writeEvent = -1;
+
+    static std::array<std::uint8_t, kScreenBytes> BlankScreen() {
+        std::array<std::uint8_t, kScreenBytes> s{};
+        s.fill(' ');
+        return s;
+    }
+};
+
+}  // namespace tavirel

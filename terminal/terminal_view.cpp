@@ -1,0 +1,362 @@
+#include "terminal/terminal_view.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimerEvent>
+#include <algorithm>
+#include <array>
+
+#include "terminal/cp437.h"
+
+namespace tavirel {
+
+namespace {
+
+QRect ToQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+QColor FromColorRef(std::uint32_t c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+const std::array<QString, 256>& Glyphs() {
+    static const std::array<QString, 256> glyphs = [] {
+        std::array<QString, 256> g;
+        for (std::size_t i = 0; i < g.size(); ++i)
+            g[i] = QString(QChar(kCp437[i]));
+        return g;
+    }();
+    return glyphs;
+}
+
+// Scroll-bar actions as the scroll handlers' codes. A slider move while the
+// thumb is held is tracking; one without (the release, the wheel) is a final
+// thumb position.
+int ScrollCodeFor(int action, bool sliderDown) {
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepSub:
+            return SbLineUp;
+        case QAbstractSlider::SliderSingleStepAdd:
+            return SbLineDown;
+        case QAbstractSlider::SliderPageStepSub:
+            return SbPageUp;
+        case QAbstractSlider::SliderPageStepAdd:
+            return SbPageDown;
+        case QAbstractSlider::SliderToMinimum:
+            return SbTop;
+        case QAbstractSlider::SliderToMaximum:
+            return SbBottom;
+        case QAbstractSlider::SliderMove:
+            return sliderDown ? SbThumbTrack : SbThumbPosition;
+        default:
+            return SbEndScroll;
+    }
+}
+
+}  // namespace
+
+TerminalView::TerminalView(QWidget* parent) : QAbstractScrollArea(parent) {
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::NoFrame);
+    for (Axis axis : {Axis::Vertical, Axis::Horizontal}) {
+        QScrollBar* bar = axis == Axis::Vertical ? verticalScrollBar() : horizontalScrollBar();
+        bar->setRange(0, 0);
+        bar->setTracking(false);  // the view moves when the thumb is released
+        connect(bar, &QAbstractSlider::actionTriggered, this,
+                [this, axis](int action) { OnScrollAction(axis, action); });
+    }
+}
+
+void TerminalView::OnScrollAction(Axis axis, int action) {
+    QScrollBar* bar = axis == Axis::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    const int code = ScrollCodeFor(action, bar->isSliderDown());
+    if (code == SbThumbTrack || code == SbEndScroll || state_ == nullptr)
+        return;
+    const int position = bar->sliderPosition();
+    if (axis == Axis::Vertical) {
+        ScrollTerminalVert(this, static_cast<std::uint16_t>(code), position);
+    } else {
+        ScrollTerminalHorz(this, static_cast<std::uint16_t>(code), position);
+    }
+    // The bar applies the slider position after this signal; make it ours.
+    bar->setSliderPosition(axis == Axis::Vertical ? state_->vScrollPos : state_->hScrollPos);
+}
+
+void TerminalView::SetTerminalFont(const QFont& font) {
+    font_ = font;
+    ascent_ = QFontMetrics(font_).ascent();
+}
+
+QSize TerminalView::sizeHint() const {
+    if (state_ == nullptr || state_->charWidth <= 0)
+        return QAbstractScrollArea::sizeHint();
+    return QSize(kScreenColumns * state_->charWidth + verticalScrollBar()->sizeHint().width(),
+                 25 * state_->lineHeight);
+}
+
+void TerminalView::Beep() {
+    QApplication::beep();
+}
+
+void TerminalView::Invalidate(const PixelRect* rect, bool erase) {
+    const QRect r = rect ? ToQRect(*rect) & viewport()->rect() : viewport()->rect();
+    if (r.isEmpty())
+        return;
+    dirty_ += r;
+    if (erase)
+        erase_ += r;
+    viewport()->update(r);
+}
+
+void TerminalView::ScrollContent(int dx, int dy) {
+    if (dx == 0 && dy == 0)
+        return;
+    const QRect area = viewport()->rect();
+    if (!canvas_.isNull()) {
+        const qreal dpr = canvas_.devicePixelRatio();
+        canvas_.scroll(qRound(dx * dpr), qRound(dy * dpr), canvas_.rect());
+    }
+    // Marks not yet painted travel with the pixels, as the window's own would.
+    dirty_ = dirty_.translated(dx, dy) & area;
+    erase_ = erase_.translated(dx, dy) & area;
+    const QRegion uncovered = QRegion(area) - QRegion(area.translated(dx, dy));
+    dirty_ += uncovered;
+    erase_ += uncovered;
+    viewport()->scroll(dx, dy);
+    if (caretExists_)
+        viewport()->update(CaretRect());
+}
+
+void TerminalView::SetScrollPos(Axis axis, int pos, bool) {
+    QScrollBar* bar = axis == Axis::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    bar->setValue(pos);
+}
+
+void TerminalView::SetScrollRange(Axis axis, int max, bool) {
+    QScrollBar* bar = axis == Axis::Vertical ? verticalScrollBar() : horizontalScrollBar();
+    bar->setRange(0, max);
+    if (state_ != nullptr) {
+        const bool vert = axis == Axis::Vertical;
+        bar->setSingleStep(std::max(1, vert ? state_->lineHeight : state_->charWidth));
+        bar->setPageStep(std::max(1, vert ? state_->clientHeight : state_->clientWidth));
+        bar->setValue(vert ? state_->vScrollPos : state_->hScrollPos);
+    }
+}
+
+void TerminalView::CreateCaret(int width, int height) {
+    if (caretExists_)
+        viewport()->update(CaretRect());
+    caretExists_ = true;
+    caretVisible_ = false;
+    caretSize_ = QSize(width, height);
+}
+
+void TerminalView::ShowCaret() {
+    if (!caretExists_)
+        return;
+    caretVisible_ = true;
+    blinkOn_ = true;
+    UpdateCaretBlink();
+    viewport()->update(CaretRect());
+}
+
+void TerminalView::HideCaret() {
+    if (!caretExists_)
+        return;
+    caretVisible_ = false;
+    UpdateCaretBlink();
+    viewport()->update(CaretRect());
+}
+
+void TerminalView::DestroyCaret() {
+    if (caretExists_)
+        viewport()->update(CaretRect());
+    caretExists_ = false;
+    caretVisible_ = false;
+    UpdateCaretBlink();
+}
+
+void TerminalView::SetCaretPos(int x, int y) {
+    const QPoint p(x, y);
+    if (p == caretPos_)
+        return;
+    if (caretExists_)
+        viewport()->update(CaretRect());
+    caretPos_ = p;
+    blinkOn_ = true;
+    if (caretExists_)
+        viewport()->update(CaretRect());
+}
+
+void TerminalView::UpdateCaretBlink() {
+    const int flash = QApplication::cursorFlashTime();
+    if (caretExists_ && caretVisible_ && flash > 0) {
+        if (!blink_.isActive())
+            blink_.start(flash / 2, this);
+    } else {
+        blink_.stop();
+        blinkOn_ = true;
+    }
+}
+
+void TerminalView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != blink_.timerId()) {
+        QAbstractScrollArea::timerEvent(event);
+        return;
+    }
+    blinkOn_ = !blinkOn_;
+    viewport()->update(CaretRect());
+}
+
+QColor TerminalView::Background() const {
+    return viewport()->palette().color(QPalette::Base);
+}
+
+void TerminalView::resizeEvent(QResizeEvent*) {
+    SizeToClient();
+}
+
+// Showing or hiding a bar resizes the viewport from inside SizeTerminal; run
+// it again with the final size rather than nesting.
+void TerminalView::SizeToClient() {
+    if (sizing_) {
+        sizeAgain_ = true;
+        return;
+    }
+    sizing_ = true;
+    do {
+        sizeAgain_ = false;
+        const QSize size = viewport()->size();
+        const qreal dpr = devicePixelRatioF();
+        if (canvas_.size() != size * dpr) {
+            canvas_ = QPixmap(size * dpr);
+            canvas_.setDevicePixelRatio(dpr);
+            canvas_.fill(Background());
+        }
+        SizeTerminal(this, static_cast<std::uint16_t>(std::clamp(size.height(), 0, 0xFFFF)),
+                     static_cast<std::uint16_t>(std::clamp(size.width(), 0, 0xFFFF)));
+    } while (sizeAgain_);
+    sizing_ = false;
+}
+
+void TerminalView::RenderDirty() {
+    if (dirty_.isEmpty() || canvas_.isNull())
+        return;
+    QPainter p(&canvas_);
+    for (const QRect& r : erase_& dirty_)
+        p.fillRect(r, Background());
+    if (state_ != nullptr && state_->charWidth > 0 && state_->lineHeight > 0) {
+        const TtyState& s = *state_;
+        p.setFont(font_);
+        p.setPen(FromColorRef(s.textColour));
+        const auto& glyphs = Glyphs();
+        // A space draws nothing unless the font underlines or strikes it out.
+        const bool drawSpaces = font_.underline() || font_.strikeOut();
+        for (const QRect& r : dirty_) {
+            const PaintSpan span =
+                CellsToPaint(s, {r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+            for (int row = span.firstRow; row <= span.lastRow; ++row) {
+                const int y = row * s.lineHeight - s.vScrollPos;
+                const int x0 = span.firstColumn * s.charWidth - s.hScrollPos;
+                const int count = span.lastColumn - span.firstColumn + 1;
+                if (count <= 0)
+                    continue;
+                p.setClipRect(QRect(x0, y, count * s.charWidth, s.lineHeight) & r);
+                const std::uint8_t* cells =
+                    s.screen.data() + row * kScreenColumns + span.firstColumn;
+                for (int i = 0; i < count; ++i) {
+                    if (cells[i] == ' ' && !drawSpaces)
+                        continue;
+                    p.drawText(QPoint(x0 + i * s.charWidth, y + ascent_), glyphs[cells[i]]);
+                }
+            }
+        }
+    }
+    dirty_ = QRegion();
+    erase_ = QRegion();
+}
+
+// Draws what was marked into the canvas, then shows the canvas and the caret.
+void TerminalView::paintEvent(QPaintEvent* event) {
+    RenderDirty();
+    QPainter p(viewport());
+    const qreal dpr = canvas_.devicePixelRatio();
+    for (const QRect& r : event->region())
+        p.drawPixmap(r, canvas_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
+    if (caretExists_ && caretVisible_ && blinkOn_) {
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        p.fillRect(CaretRect(), Qt::black);
+    }
+    p.end();
+    MoveTerminalCaret(this);
+}
+
+// Keys belong to the main window, not to scrolling.
+void TerminalView::keyPressEvent(QKeyEvent* event) {
+    event->ignore();
+}
+
+void TerminalView::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    ShowTerminalCaret(this);
+}
+
+void TerminalView::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    HideTerminalCaret(this);
+}
+
+QFont FontFromLogFont(const LogFont& lf) {
+    QFont f;
+    const QString face = QString::fromStdString(lf.faceName);
+    // The one-size bitmap face of the original machines is stood in for by the
+    // desktop's fixed-pitch font at its own size, as that face ignored the
+    // height asked for too.
+    if (face.isEmpty() || face.compare(QLatin1String("FixedSys"), Qt::CaseInsensitive) == 0) {
+        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    } else {
+        f.setFamily(face);
+        if (lf.height < 0) {
+            f.setPixelSize(-lf.height);
+        } else if (lf.height > 0) {
+            // A positive height is the whole cell, internal leading included.
+            f.setPixelSize(lf.height);
+            const int cell = QFontMetrics(f).height();
+            if (cell > 0 && cell != lf.height)
+                f.setPixelSize(std::max(1, lf.height * lf.height / cell));
+        }
+    }
+    f.setStyleHint(QFont::TypeWriter);
+    f.setFixedPitch(true);
+    if (lf.weight > 0)
+        f.setWeight(static_cast<QFont::Weight>(std::clamp(lf.weight, 1, 1000)));
+    f.setItalic(lf.italic != 0);
+    f.setUnderline(lf.underline != 0);
+    f.setStrikeOut(lf.strikeOut != 0);
+    return f;
+}
+
+int ApplyFont(TerminalView* window, TtyState* state) {
+    if (state == nullptr || window == nullptr)
+        return 0;
+    window->SetTerminalFont(FontFromLogFont(state->logFont));
+    const QFontMetrics metrics(window->TerminalFont());
+    state->charWidth = std::max(1, metrics.averageCharWidth());
+    state->lineHeight = std::max(1, metrics.height() + std::max(0, metrics.leading()));
+    // The scroll ranges follow the new cell size, and everything is repainted
+    // in the new font.
+    window->SizeToClient();
+    return 1;
+}
+
+}  // namespace tavirel
