@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -95,6 +96,13 @@ void TerminalView::OnScrollAction(Axis axis, int action) {
 void TerminalView::SetTerminalFont(const QFont& font) {
     font_ = font;
     ascent_ = QFontMetrics(font_).ascent();
+    rawFont_ = QRawFont::fromFont(font_);
+    const auto& glyphs = Glyphs();
+    for (std::size_t b = 0; b < glyphOf_.size(); ++b) {
+        const QList<quint32> index =
+            rawFont_.isValid() ? rawFont_.glyphIndexesForString(glyphs[b]) : QList<quint32>();
+        glyphOf_[b] = index.size() == 1 ? index[0] : 0;
+    }
 }
 
 QSize TerminalView::sizeHint() const {
@@ -262,23 +270,43 @@ void TerminalView::RenderDirty() {
         const auto& glyphs = Glyphs();
         // A space draws nothing unless the font underlines or strikes it out.
         const bool drawSpaces = font_.underline() || font_.strikeOut();
+        QGlyphRun run;
+        run.setRawFont(rawFont_);
+        run.setUnderline(font_.underline());
+        run.setStrikeOut(font_.strikeOut());
+        QList<quint32> indexes;
+        QList<QPointF> positions;
         for (const QRect& r : dirty_) {
             const PaintSpan span =
                 CellsToPaint(s, {r.left(), r.top(), r.right() + 1, r.bottom() + 1});
+            const int count = span.lastColumn - span.firstColumn + 1;
+            if (count <= 0)
+                continue;
+            const int x0 = span.firstColumn * s.charWidth - s.hScrollPos;
             for (int row = span.firstRow; row <= span.lastRow; ++row) {
                 const int y = row * s.lineHeight - s.vScrollPos;
-                const int x0 = span.firstColumn * s.charWidth - s.hScrollPos;
-                const int count = span.lastColumn - span.firstColumn + 1;
-                if (count <= 0)
-                    continue;
                 p.setClipRect(QRect(x0, y, count * s.charWidth, s.lineHeight) & r);
                 const std::uint8_t* cells =
                     s.screen.data() + row * kScreenColumns + span.firstColumn;
+                // One glyph run per row, each glyph at its own cell.
+                indexes.clear();
+                positions.clear();
                 for (int i = 0; i < count; ++i) {
                     if (cells[i] == ' ' && !drawSpaces)
                         continue;
-                    p.drawText(QPoint(x0 + i * s.charWidth, y + ascent_), glyphs[cells[i]]);
+                    const QPoint at(x0 + i * s.charWidth, y + ascent_);
+                    if (const quint32 g = glyphOf_[cells[i]]; g != 0) {
+                        indexes.append(g);
+                        positions.append(at);
+                    } else {
+                        p.drawText(at, glyphs[cells[i]]);  // from a fallback font
+                    }
                 }
+                if (indexes.isEmpty())
+                    continue;
+                run.setGlyphIndexes(indexes);
+                run.setPositions(positions);
+                p.drawGlyphRun(QPointF(0, 0), run);
             }
         }
     }

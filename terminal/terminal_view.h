@@ -11,7 +11,9 @@
 #include <QBasicTimer>
 #include <QFont>
 #include <QPixmap>
+#include <QRawFont>
 #include <QRegion>
+#include <array>
 
 #include "terminal/screen.h"
 
@@ -66,6 +68,8 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
     TtyState* state_ = nullptr;
     QFont font_;
+    QRawFont rawFont_;
+    std::array<quint32, 256> glyphOf_{};  // 0: the font lacks it, drawn as text
     int ascent_ = 0;
     QPixmap canvas_;
     QRegion dirty_;  // cells to draw into the canvas
