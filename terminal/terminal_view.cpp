@@ -379,7 +379,9 @@ int ApplyFont(TerminalView* window, TtyState* state) {
         return 0;
     window->SetTerminalFont(FontFromLogFont(state->logFont));
     const QFontMetrics metrics(window->TerminalFont());
-    state->charWidth = std::max(1, metrics.averageCharWidth());
+    // The cell is a glyph's advance: some fixed-pitch fonts round their
+    // declared average width differently, and cells would drift from glyphs.
+    state->charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
     state->lineHeight = std::max(1, metrics.height() + std::max(0, metrics.leading()));
     // The scroll ranges follow the new cell size, and everything is repainted
     // in the new font.

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QScrollBar>
 #include <string>
@@ -58,7 +58,10 @@ class TerminalViewTest : public ::testing::Test {
 };
 
 TEST_F(TerminalViewTest, TheFontIsFixedPitchAndSetsTheCell) {
-    EXPECT_TRUE(QFontInfo(view.TerminalFont()).fixedPitch());
+    // Every glyph advances by one cell.
+    const QFontMetrics metrics(view.TerminalFont());
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('i')), state.charWidth);
+    EXPECT_EQ(metrics.horizontalAdvance(QLatin1Char('W')), state.charWidth);
     EXPECT_GT(state.charWidth, 3);
     EXPECT_GT(state.lineHeight, state.charWidth);
     EXPECT_EQ(state.vScrollMax, 300 * state.lineHeight - view.viewport()->height());
