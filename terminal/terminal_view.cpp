@@ -257,7 +257,7 @@ void TerminalView::SizeToClient() {
     sizing_ = false;
 }
 
-void TerminalView::RenderDirty() {
+void TerminalView::PaintTerminal() {
     if (dirty_.isEmpty() || canvas_.isNull())
         return;
     QPainter p(&canvas_);
@@ -316,7 +316,7 @@ void TerminalView::RenderDirty() {
 
 // Draws what was marked into the canvas, then shows the canvas and the caret.
 void TerminalView::paintEvent(QPaintEvent* event) {
-    RenderDirty();
+    PaintTerminal();
     QPainter p(viewport());
     const qreal dpr = canvas_.devicePixelRatio();
     for (const QRect& r : event->region())

@@ -62,7 +62,7 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
   private:
     void OnScrollAction(Axis axis, int action);
-    void RenderDirty();
+    void PaintTerminal();
     void UpdateCaretBlink();
     QColor Background() const;
 
