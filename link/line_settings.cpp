@@ -3,6 +3,9 @@
 // anything that pulls them in; ioctl is declared here for that reason.
 #include "link/line_settings.h"
 
+#include "link/port.h"
+#include "link/write_queue.h"
+
 #include <asm/termbits.h>
 #include <asm/termios.h>
 #include <cerrno>
@@ -140,9 +143,23 @@ LinePlan ReadLineState(int fd) {
 }
 
 int SetupConnection(TtyState* state) {
-    if (state == nullptr)
+    if (state == nullptr || state->commHandle == nullptr)
         return 0;
-    return ApplyLinePlan(state->commHandle, PlanLine(*state, CodeMode.load()));
+    const int result = state->commHandle->Apply(PlanLine(*state, CodeMode.load()));
+    if (result && state->writer)
+        state->writer->SetCharacterTime(CharacterTime(*state));
+    return result;
+}
+
+std::chrono::nanoseconds CharacterTime(const TtyState& s) {
+    if (s.baudRate == 0)
+        return std::chrono::nanoseconds(0);
+    // In half bits, so 1.5 stop bits stay exact.
+    const std::int64_t halfBits =
+        2 * (1 + s.byteSize + (s.parity != 0 ? 1 : 0)) + (s.stopBits == 0   ? 2
+                                                          : s.stopBits == 1 ? 3
+                                                                            : 4);
+    return std::chrono::nanoseconds(halfBits * 500'000'000 / s.baudRate);
 }
 
 }  // namespace tavirel

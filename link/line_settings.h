@@ -1,6 +1,7 @@
 // Line settings of a TtyState turned into the port's configuration.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "link/tty_state.h"
@@ -40,8 +41,11 @@ int ApplyLinePlan(int fd, const LinePlan& plan);
 // Reads back what the device accepted (TCGETS2); valid is false on failure.
 LinePlan ReadLineState(int fd);
 
-// Applies the record's settings with the current code mode to its port.
-// Returns 0 when there is no record or the port refuses them.
+// Applies the record's settings with the current code mode to its open port.
+// Returns 0 when there is no record or no port, or the port refuses them.
 int SetupConnection(TtyState* state);
+
+// One character on the line: start bit, data, parity and stop bits.
+std::chrono::nanoseconds CharacterTime(const TtyState& state);
 
 }  // namespace tavirel

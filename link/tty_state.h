@@ -45,19 +45,25 @@ struct LogFont {
     std::string faceName = "FixedSys";
 };
 
-// The window this record belongs to, as the link layer sees it.
+class Port;
 class TerminalWindow;
+class WriteQueue;
 
 struct TtyState {
-    int commHandle = -1;  // the open port; only meaningful while connected
+    TtyState();
+    ~TtyState();
+    TtyState(const TtyState&) = delete;
+    TtyState& operator=(const TtyState&) = delete;
+
+    std::unique_ptr<Port> commHandle;  // the open port; only meaningful while connected
     std::uint8_t portNumber = 3;
     std::array<std::uint8_t, kScreenBytes> screen = BlankScreen();
     std::atomic<std::int32_t> connected{0};  // the reader's stop signal
     std::int32_t localEcho = 0;
     std::int32_t newLine = 0;
     std::int32_t autoWrap = 1;
-    std::int32_t useCnReceive = 1;  // stored and edited, read by nothing else
-    std::int32_t displayErrors = 1;
+    std::int32_t useCnReceive = 1;               // stored and edited, read by nothing else
+    std::atomic<std::int32_t> displayErrors{1};  // read by the reader and the writer too
     std::uint8_t byteSize = 5;
     std::uint8_t flowControl = 0;  // kFlowDtrDsr | kFlowRtsCts | kFlowXonXoff
     std::uint8_t parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
@@ -81,10 +87,12 @@ struct TtyState {
     std::thread readerThread;
     TerminalWindow* terminalWindow = nullptr;
     std::atomic<std::uint32_t> readerThreadId{0};
-    // Wake-up descriptors of the reader and the writer (eventfds), made with
-    // the record; -1 until then.
+    // Wake-up descriptors of the reader and the writer (eventfds), made by
+    // CreateLinkEvents; -1 until then. The record closes them.
     int readEvent = -1;
     int writeEvent = -1;
+    // The write queue of the open connection.
+    std::unique_ptr<WriteQueue> writer;
 
     static std::array<std::uint8_t, kScreenBytes> BlankScreen() {
         std::array<std::uint8_t, kScreenBytes> s{};
@@ -92,5 +100,9 @@ struct TtyState {
         return s;
     }
 };
+
+// Makes the record's two wake-up descriptors; false (and none made) when the
+// system refuses.
+bool CreateLinkEvents(TtyState& state);
 
 }  // namespace tavirel

@@ -1,5 +1,7 @@
 #include "link/line_settings.h"
 
+#include "link/port.h"
+
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <termios.h>
@@ -99,6 +101,12 @@ struct Pty {
     int master = -1;
     int slave = -1;
     Pty() { EXPECT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0); }
+    // The slave opened as the program opens a port; our own descriptor stays
+    // open beside it to read back what the device accepted.
+    std::unique_ptr<Port> Open() const {
+        const char* path = slave >= 0 ? ttyname(slave) : nullptr;
+        return path != nullptr ? OpenSerialPort(path) : nullptr;
+    }
     ~Pty() {
         if (slave >= 0)
             close(slave);
@@ -154,7 +162,8 @@ TEST(SetupConnection, AppliesToAPseudoTerminal) {
         ASSERT_GE(pty.slave, 0);
         CodeMode.store(c.mode);
         TtyState state;
-        state.commHandle = pty.slave;
+        state.commHandle = pty.Open();
+        ASSERT_NE(state.commHandle, nullptr);
         state.baudRate = c.baud;
         state.stopBits = c.stopBits;
         state.flowControl = c.flow;
@@ -177,21 +186,22 @@ TEST(SetupConnection, AppliesToAPseudoTerminal) {
 }
 
 TEST(SetupConnection, FailsWithoutAnOpenPort) {
+    ModeGuard guard;
+    CodeMode.store(ModeBaudot);
     EXPECT_EQ(SetupConnection(nullptr), 0);
+    TtyState state;
+    EXPECT_EQ(SetupConnection(&state), 0);
+
     int closed = -1;
     {
         Pty pty;
         closed = pty.slave;  // the destructor closes it
+        state.commHandle = pty.Open();
+        ASSERT_NE(state.commHandle, nullptr);
+        state.commHandle->Close();
     }
     EXPECT_FALSE(ReadLineState(closed).valid);
     EXPECT_EQ(ApplyLinePlan(closed, PlanLine(TtyState{}, ModeBaudot)), 0);
-
-    ModeGuard guard;
-    CodeMode.store(ModeBaudot);
-    TtyState state;
-    state.commHandle = closed;
-    EXPECT_EQ(SetupConnection(&state), 0);
-    state.commHandle = -1;
     EXPECT_EQ(SetupConnection(&state), 0);
 }
 

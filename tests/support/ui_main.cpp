@@ -1,4 +1,4 @@
-// Test entry: one QApplication for the widget tests, on the offscreen
+// Test entry for the widget suites: one QApplication, on the offscreen
 // platform unless the caller chose another.
 #include <gtest/gtest.h>
 

@@ -1,0 +1,167 @@
+#include "link/connection.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <system_error>
+
+#include "code/ita2.h"
+#include "link/line_settings.h"
+#include "link/port.h"
+#include "link/port_io.h"
+#include "link/terminal_window.h"
+#include "link/transfer_state.h"
+#include "link/write_queue.h"
+
+namespace tavirel {
+
+namespace {
+
+constexpr std::uint32_t kBlock = 80;
+
+void Signal(int fd) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+}
+
+void Drain(int fd) {
+    std::uint64_t count;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+}
+
+// After a hang-up only the close can wake the reader.
+void WaitForClose(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+    }
+}
+
+class WaitCursor {
+  public:
+    explicit WaitCursor(TerminalWindow* window) : window_(window) { window_->SetWaitCursor(true); }
+    ~WaitCursor() { window_->SetWaitCursor(false); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    TerminalWindow* window_;
+};
+
+}  // namespace
+
+std::uint32_t WriteMsPerByte(std::uint32_t baudRate) {
+    return baudRate == 0 ? 0 : 19200 / baudRate;
+}
+
+int ReaderThread(TerminalWindow* window, TtyState* state) {
+    int exitCode = 1;
+    if (state->readEvent < 0) {
+        window->PostMessageBox("Failed to create event for thread!", "TTY Error!");
+        exitCode = 0;
+    } else {
+        Port& port = *state->commHandle;
+        std::uint8_t buffer[kBlock];
+        bool hungUp = false;
+        while (state->connected.load()) {
+            if (hungUp) {
+                WaitForClose(state->readEvent);
+                continue;
+            }
+            const WaitResult wait = port.WaitInput(state->readEvent, -1);
+            if (wait == WaitResult::Woken)
+                continue;
+            // Drain: the close is not looked at between blocks.
+            for (;;) {
+                const std::uint32_t n = ReadCommBlock(window, buffer, kBlock);
+                if (n == 0)
+                    break;
+                const std::int32_t count =
+                    CodeMode.load() == ModeBaudot
+                        ? DecodeBaudotBlock(buffer, static_cast<std::int32_t>(n))
+                        : static_cast<std::int32_t>(n);
+                Transfer().RecordBlock(buffer, count, static_cast<std::int32_t>(n));
+                if (count > 0)
+                    window->PostReceived(buffer, count);
+                window->PostRepaint();
+            }
+            // The device is gone: say so once, then wait for the close.
+            if (wait == WaitResult::Hangup || wait == WaitResult::Failed) {
+                window->PostErrorMark(ErrorMarkText(EIO));
+                hungUp = true;
+            }
+        }
+    }
+    state->readerThreadId = 0;
+    return exitCode;
+}
+
+int OpenConnection(TerminalWindow* window) {
+    TtyState* s = window ? window->State() : nullptr;
+    if (s == nullptr)
+        return 0;
+    WaitCursor cursor(window);
+
+    s->commHandle = OpenPortNamed(PortName(s->portNumber));
+    if (s->commHandle == nullptr)
+        return 0;
+    // Nothing left over from before this program had the port.
+    s->commHandle->Purge();
+    const std::uint32_t msPerByte = WriteMsPerByte(s->baudRate);
+
+    const int result = SetupConnection(s);
+    if (result == 0) {
+        s->connected = 0;
+        s->commHandle->Close();
+        return 0;
+    }
+
+    s->connected = 1;
+    if (s->readEvent >= 0)
+        Drain(s->readEvent);
+    if (s->writeEvent >= 0)
+        Drain(s->writeEvent);
+    try {
+        s->writer = std::make_unique<WriteQueue>(window, s, s->commHandle.get(), s->writeEvent,
+                                                 msPerByte, CharacterTime(*s));
+        s->readerThread = std::thread(ReaderThread, window, s);
+    } catch (const std::system_error&) {
+        s->connected = 0;
+        s->writer.reset();
+        s->commHandle->Close();
+        return 0;
+    }
+    s->readerThreadId =
+        static_cast<std::uint32_t>(std::hash<std::thread::id>{}(s->readerThread.get_id()));
+
+    if (CodeMode.load() == ModeTerminal)
+        s->commHandle->SetDtr(true);
+    window->ShowTerminalCaret();
+    window->ConnectionChanged(true);
+    return result;
+}
+
+int CloseConnection(TerminalWindow* window) {
+    TtyState* s = window ? window->State() : nullptr;
+    if (s == nullptr)
+        return 0;
+    if (s->connected.load()) {
+        // Queued writes are cancelled before anything else is released.
+        if (s->writer)
+            s->writer->Stop();
+        s->connected = 0;
+        if (s->readEvent >= 0)
+            Signal(s->readEvent);
+        if (s->readerThread.joinable())
+            s->readerThread.join();
+        s->writer.reset();
+        s->commHandle->SetDtr(false);
+        s->commHandle->Purge();
+        s->commHandle->Close();
+    }
+    window->ConnectionChanged(false);
+    return 1;
+}
+
+}  // namespace tavirel

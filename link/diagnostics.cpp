@@ -1,0 +1,17 @@
+#include "link/diagnostics.h"
+
+#include <cstdio>
+
+Q_LOGGING_CATEGORY(lcLink, "tavirel.link", QtInfoMsg)
+
+namespace tavirel {
+
+void LinkDiagnostic(const char* format, long count) {
+    if (!lcLink().isDebugEnabled())
+        return;
+    char text[96];
+    std::snprintf(text, sizeof text, format, count);
+    qCDebug(lcLink).noquote() << text;
+}
+
+}  // namespace tavirel

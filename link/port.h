@@ -1,0 +1,98 @@
+// The serial port as the rest of the link sees it. One implementation drives
+// a real device through termios2; tests put a fake behind the same interface.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/line_settings.h"
+
+namespace tavirel {
+
+// Line-error flags, with the numbers the error marks show.
+inline constexpr std::uint32_t CE_RXOVER = 1;    // input buffer overflow
+inline constexpr std::uint32_t CE_OVERRUN = 2;   // character overrun
+inline constexpr std::uint32_t CE_RXPARITY = 4;  // parity error
+inline constexpr std::uint32_t CE_FRAME = 8;     // framing error
+inline constexpr std::uint32_t CE_BREAK = 16;    // break received
+inline constexpr std::uint32_t CE_TXFULL = 256;  // output queue full
+// The code a transfer cut short by a purge reports.
+inline constexpr std::uint32_t kErrorOperationAborted = 995;
+
+// Modem-line bits for ModemLines().
+inline constexpr int kLineDtr = 1;
+inline constexpr int kLineRts = 2;
+inline constexpr int kLineCts = 4;
+inline constexpr int kLineDsr = 8;
+
+enum class WaitResult {
+    Ready,    // the port can be read (or written)
+    Woken,    // the wake descriptor was signalled
+    Timeout,  // the time given ran out
+    Hangup,   // the device is gone
+    Failed,   // errno says why
+};
+
+class Port {
+  public:
+    virtual ~Port() = default;
+
+    // Applies the settings; 1 on success, 0 when the device refuses them.
+    virtual int Apply(const LinePlan& plan) = 0;
+    // The settings last applied (what the writer's CTS and DSR waits follow).
+    virtual LinePlan Applied() const = 0;
+
+    // Raw bytes waiting to be read.
+    virtual int BytesWaiting() = 0;
+    // Reads at most maxLength raw bytes without waiting, takes the in-band
+    // line-error marks out into the error flags, and returns the data bytes
+    // left at the start of buffer; -1 with errno on failure.
+    virtual int Read(std::uint8_t* buffer, int maxLength) = 0;
+    // Hands bytes to the driver without waiting: the count accepted, or -1
+    // with errno (EAGAIN when the driver takes nothing now).
+    virtual int Write(const std::uint8_t* bytes, int length) = 0;
+    // Bytes still in the driver's output queue.
+    virtual int OutputQueued() = 0;
+    // Line-error flags that arose since the last call; the call clears them.
+    virtual std::uint32_t TakeErrors() = 0;
+
+    virtual bool SetDtr(bool raise) = 0;
+    virtual bool SetRts(bool raise) = 0;
+    // kLine* bits; -1 when the device has no modem lines.
+    virtual int ModemLines() = 0;
+    // Discards both directions' queues.
+    virtual void Purge() = 0;
+    // Discards what waits to be sent; what was received stays for the reader.
+    virtual void PurgeOutput() = 0;
+
+    // Waits until input arrives (or output can be taken), wakeFd becomes
+    // readable, or timeoutMs passes (-1: no limit). EINTR is retried.
+    virtual WaitResult WaitInput(int wakeFd, int timeoutMs) = 0;
+    virtual WaitResult WaitOutput(int wakeFd, int timeoutMs) = 0;
+
+    virtual void Close() = 0;
+};
+
+// "COM" and the number, as the operator knows the port.
+std::string PortName(int number);
+
+// The folder where the operator links COMn names to devices.
+std::filesystem::path PortFolder();
+
+// The device COMn names: the link COMn in the port folder when there is one,
+// else /dev/ttyS{n-1}. Empty for a name that is not COMn.
+std::filesystem::path DeviceForPort(const std::string& name);
+
+// Opens a serial device for this program alone; null with errno set when it is
+// missing, not permitted, not a terminal or held by another program.
+std::unique_ptr<Port> OpenSerialPort(const std::filesystem::path& device);
+
+// How a port name becomes an open port. Tests replace it.
+using PortOpener = std::function<std::unique_ptr<Port>(const std::string& name)>;
+void SetPortOpener(PortOpener opener);  // null restores the default
+std::unique_ptr<Port> OpenPortNamed(const std::string& name);
+
+}  // namespace tavirel

@@ -1,0 +1,20 @@
+// The two transfers on the open port.
+#pragma once
+
+#include <cstdint>
+
+namespace tavirel {
+
+class TerminalWindow;
+
+// Reader thread only. Reads what the port has already received, at most
+// maxLength bytes, never waiting for more; line errors that arose meanwhile
+// are cleared without being shown. Returns the bytes placed in buffer.
+std::uint32_t ReadCommBlock(TerminalWindow* window, std::uint8_t* buffer, std::uint32_t maxLength);
+
+// User-interface thread only. Queues the bytes for the line and returns at
+// once: 1 when the write was started, 0 when it could not be (then the line
+// errors are shown, when the operator wants them).
+int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length);
+
+}  // namespace tavirel

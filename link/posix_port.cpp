@@ -1,0 +1,369 @@
+// The serial port over plain POSIX calls. Every call that can be interrupted
+// by a signal is retried on EINTR, so a caller sees EINTR never.
+//
+// Line errors come two ways. With INPCK + PARMRK the kernel marks them in the
+// input (FF 00 c, FF 00 00 for a break, FF FF for a data byte 255); Read takes
+// the marks out with a parser that keeps its place between reads. A UART also
+// counts them (TIOCGICOUNT), including overruns the marks never show; when the
+// device has counters they are the truth and the marks are only stripped, so
+// nothing is counted twice. Pseudo-terminals have no counters.
+//
+// A read that finds nothing returns 0 in raw mode, as a hung-up line does;
+// Read asks poll which it was and answers EAGAIN or EIO.
+//
+// The port is ours alone: TIOCEXCL turns other opens away, and flock does the
+// same for root, whom TIOCEXCL lets through.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+#include "link/diagnostics.h"
+#include "link/line_marks.h"
+#include "link/port.h"
+
+namespace tavirel {
+
+namespace {
+
+constexpr char kPortPrefix[] = "COM";
+
+int RetryIoctl(int fd, unsigned long request, void* arg) {
+    int r;
+    do {
+        r = ioctl(fd, request, arg);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+// close() that leaves errno as the caller set it.
+void CloseKeepingErrno(int fd) {
+    const int saved = errno;
+    close(fd);
+    errno = saved;
+}
+
+class PosixPort final : public Port {
+  public:
+    // The counters' baseline is taken now: errors from before the open are
+    // not ours.
+    explicit PosixPort(int fd) : fd_(fd) {
+        hasCounters_ = RetryIoctl(fd, TIOCGICOUNT, &counters_) == 0;
+    }
+    ~PosixPort() override { Close(); }
+    PosixPort(const PosixPort&) = delete;
+    PosixPort& operator=(const PosixPort&) = delete;
+
+    int Apply(const LinePlan& plan) override {
+        if (ApplyLinePlan(fd_.load(), plan) != 1)
+            return 0;
+        // What the device accepted is the truth; say where it differs. The line
+        // clock keeps the asked-for framing: a pseudo-terminal reports 8 data
+        // bits whatever it was given.
+        const LinePlan accepted = ReadLineState(fd_.load());
+        if (accepted.valid && (accepted.ospeed != plan.ospeed || accepted.cflag != plan.cflag)) {
+            LinkDiagnostic("\nThe port runs at %ld baud", static_cast<long>(accepted.ospeed));
+            LinkDiagnostic("\nwith control flags %lo", static_cast<long>(accepted.cflag));
+        }
+        std::lock_guard lock(planMutex_);
+        applied_ = plan;
+        return 1;
+    }
+
+    LinePlan Applied() const override {
+        std::lock_guard lock(planMutex_);
+        return applied_;
+    }
+
+    int BytesWaiting() override {
+        int n = 0;
+        return RetryIoctl(fd_.load(), FIONREAD, &n) == 0 ? n : 0;
+    }
+
+    int Read(std::uint8_t* buffer, int maxLength) override {
+        if (maxLength <= 0)
+            return 0;
+        std::lock_guard lock(readMutex_);
+        // Room for a lone FF from the last read that turns out to be data.
+        const int lead = maxLength > 1 ? parser_.Lead() : 0;
+        ssize_t got;
+        do {
+            got = read(fd_.load(), buffer + lead, static_cast<std::size_t>(maxLength - lead));
+        } while (got < 0 && errno == EINTR);
+        if (got < 0)
+            return -1;
+        if (got == 0) {
+            // With VMIN = VTIME = 0 an empty queue reads as 0 even without
+            // O_NONBLOCK, and so does a line that was hung up; poll tells
+            // them apart.
+            errno = HungUp() ? EIO : EAGAIN;
+            return -1;
+        }
+        const int data = parser_.Parse(buffer, lead, lead + static_cast<int>(got));
+        markFlags_.fetch_or(parser_.TakeFlags());
+        return data;
+    }
+
+    int Write(const std::uint8_t* bytes, int length) override {
+        if (length <= 0)
+            return 0;
+        ssize_t put;
+        do {
+            put = write(fd_.load(), bytes, static_cast<std::size_t>(length));
+        } while (put < 0 && errno == EINTR);
+        // The output queue was full: reported with the line errors.
+        if (put < 0 && errno == EAGAIN)
+            markFlags_.fetch_or(CE_TXFULL);
+        return static_cast<int>(put);
+    }
+
+    int OutputQueued() override {
+        int n = 0;
+        return RetryIoctl(fd_.load(), TIOCOUTQ, &n) == 0 ? n : 0;
+    }
+
+    std::uint32_t TakeErrors() override {
+        std::lock_guard lock(errorMutex_);
+        const std::uint32_t marks = markFlags_.exchange(0);
+        serial_icounter_struct now{};
+        if (!hasCounters_ || RetryIoctl(fd_.load(), TIOCGICOUNT, &now) < 0)
+            return marks;
+        std::uint32_t flags = 0;
+        if (now.buf_overrun != counters_.buf_overrun)
+            flags |= CE_RXOVER;
+        if (now.overrun != counters_.overrun)
+            flags |= CE_OVERRUN;
+        if (now.parity != counters_.parity)
+            flags |= CE_RXPARITY;
+        if (now.frame != counters_.frame)
+            flags |= CE_FRAME;
+        if (now.brk != counters_.brk)
+            flags |= CE_BREAK;
+        counters_ = now;
+        return flags;
+    }
+
+    bool SetDtr(bool raise) override { return SetLine(TIOCM_DTR, raise); }
+    bool SetRts(bool raise) override { return SetLine(TIOCM_RTS, raise); }
+
+    int ModemLines() override {
+        int bits = 0;
+        if (RetryIoctl(fd_.load(), TIOCMGET, &bits) < 0)
+            return -1;
+        int lines = 0;
+        if (bits & TIOCM_DTR)
+            lines |= kLineDtr;
+        if (bits & TIOCM_RTS)
+            lines |= kLineRts;
+        if (bits & TIOCM_CTS)
+            lines |= kLineCts;
+        if (bits & TIOCM_DSR)
+            lines |= kLineDsr;
+        return lines;
+    }
+
+    void Purge() override {
+        std::lock_guard lock(readMutex_);
+        tcflush(fd_.load(), TCIOFLUSH);
+        // A mark half read belongs to input that is gone now.
+        parser_.Reset();
+    }
+
+    void PurgeOutput() override { tcflush(fd_.load(), TCOFLUSH); }
+
+    WaitResult WaitInput(int wakeFd, int timeoutMs) override {
+        return Wait(POLLIN, wakeFd, timeoutMs);
+    }
+    WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
+        return Wait(POLLOUT, wakeFd, timeoutMs);
+    }
+
+    void Close() override {
+        const int fd = fd_.exchange(-1);
+        if (fd < 0)
+            return;
+        // A pseudo-terminal outlives our close; let the next opener in.
+        RetryIoctl(fd, TIOCNXCL, nullptr);
+        flock(fd, LOCK_UN);
+        close(fd);
+    }
+
+  private:
+    bool HungUp() {
+        pollfd p{fd_.load(), POLLIN, 0};
+        int r;
+        do {
+            r = poll(&p, 1, 0);
+        } while (r < 0 && errno == EINTR);
+        return r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+
+    bool SetLine(int bit, bool raise) {
+        return RetryIoctl(fd_.load(), raise ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+    }
+
+    WaitResult Wait(short events, int wakeFd, int timeoutMs) {
+        const int fd = fd_.load();
+        if (fd < 0) {
+            errno = EBADF;
+            return WaitResult::Failed;
+        }
+        pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
+        const nfds_t count = wakeFd >= 0 ? 2 : 1;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        int left = timeoutMs;
+        int r;
+        while ((r = poll(fds, count, left)) < 0) {
+            if (errno != EINTR)
+                return WaitResult::Failed;
+            if (timeoutMs >= 0) {
+                const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now());
+                left = static_cast<int>(std::max<std::chrono::milliseconds::rep>(rest.count(), 0));
+            }
+        }
+        if (r == 0)
+            return WaitResult::Timeout;
+        if (count == 2 && fds[1].revents != 0) {
+            if (fds[1].revents & POLLIN)
+                return WaitResult::Woken;
+            errno = EBADF;
+            return WaitResult::Failed;
+        }
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return WaitResult::Hangup;
+        return WaitResult::Ready;
+    }
+
+    std::atomic<int> fd_;
+
+    mutable std::mutex planMutex_;
+    LinePlan applied_;
+
+    // Read and Purge share the parser; they run on different threads.
+    std::mutex readMutex_;
+    LineMarkParser parser_;
+    std::atomic<std::uint32_t> markFlags_{0};
+
+    // TakeErrors is called by the reader and by the writer.
+    std::mutex errorMutex_;
+    bool hasCounters_ = false;
+    serial_icounter_struct counters_{};
+};
+
+std::filesystem::path HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr)
+        return pw->pw_dir;
+    return {};
+}
+
+std::unique_ptr<Port> OpenByDevice(const std::string& name) {
+    const std::filesystem::path device = DeviceForPort(name);
+    if (device.empty()) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return OpenSerialPort(device);
+}
+
+std::mutex openerMutex;
+PortOpener& Opener() {
+    static PortOpener opener = OpenByDevice;
+    return opener;
+}
+
+}  // namespace
+
+std::string PortName(int number) {
+    return kPortPrefix + std::to_string(number);
+}
+
+std::filesystem::path PortFolder() {
+    std::filesystem::path base;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config != '\0')
+        base = config;
+    else
+        base = HomeFolder() / ".config";
+    return base / "tavirel" / "ports";
+}
+
+std::filesystem::path DeviceForPort(const std::string& name) {
+    constexpr std::size_t prefix = sizeof kPortPrefix - 1;
+    if (name.size() <= prefix || name.compare(0, prefix, kPortPrefix) != 0)
+        return {};
+    int number = 0;
+    const char* first = name.data() + prefix;
+    const char* last = name.data() + name.size();
+    const auto [end, error] = std::from_chars(first, last, number);
+    // Only the name PortName makes: no sign, no leading zero, nothing after.
+    if (error != std::errc() || end != last || number < 1 || PortName(number) != name)
+        return {};
+
+    const std::filesystem::path link = PortFolder() / name;
+    std::error_code ec;
+    // A dangling link still names the port; opening it then fails.
+    if (std::filesystem::exists(std::filesystem::symlink_status(link, ec)))
+        return link;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::unique_ptr<Port> OpenSerialPort(const std::filesystem::path& device) {
+    int fd;
+    do {
+        fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return nullptr;
+    if (!isatty(fd)) {
+        errno = ENOTTY;
+        CloseKeepingErrno(fd);
+        return nullptr;
+    }
+    if (RetryIoctl(fd, TIOCEXCL, nullptr) < 0) {
+        CloseKeepingErrno(fd);
+        return nullptr;
+    }
+    int locked;
+    do {
+        locked = flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked < 0 && errno == EINTR);
+    if (locked < 0) {
+        if (errno == EWOULDBLOCK)
+            errno = EBUSY;
+        CloseKeepingErrno(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixPort>(fd);
+}
+
+void SetPortOpener(PortOpener opener) {
+    std::lock_guard lock(openerMutex);
+    Opener() = opener ? std::move(opener) : PortOpener(OpenByDevice);
+}
+
+std::unique_ptr<Port> OpenPortNamed(const std::string& name) {
+    PortOpener opener;
+    {
+        std::lock_guard lock(openerMutex);
+        opener = Opener();
+    }
+    return opener(name);
+}
+
+}  // namespace tavirel

@@ -1,0 +1,61 @@
+#include "link/sender.h"
+
+#include "code/baudot_sender.h"
+#include "link/port_io.h"
+#include "link/terminal_window.h"
+
+namespace tavirel {
+
+namespace {
+
+// Lives for the whole run: after a reconnect the machine is assumed to be in
+// the shift last sent.
+BaudotSender processSender;
+
+void Echo(TerminalWindow* window, const char* text, std::int32_t length) {
+    window->WriteToScreen(text, length);
+}
+
+}  // namespace
+
+void SendBaudotChar(TerminalWindow* window, int ch) {
+    TtyState* state = window ? window->State() : nullptr;
+    if (state == nullptr)
+        return;
+    const BaudotCodes codes = processSender.Encode(ch);
+    if (codes.count == 0) {
+        if (state->localEcho)
+            Echo(window, "~", 1);
+        return;
+    }
+    if (codes.carriageReturn && state->localEcho && state->newLine)
+        Echo(window, "\n", 1);
+    WriteCommBlock(window, codes.bytes.data(), codes.count);
+    if (state->localEcho) {
+        const char c = static_cast<char>(ch);
+        Echo(window, &c, 1);
+    }
+}
+
+int SendKeyChar(TerminalWindow* window, int ch) {
+    TtyState* state = window ? window->State() : nullptr;
+    if (state == nullptr || !state->connected.load())
+        return 0;
+    if (CodeMode.load() == ModeBaudot) {
+        SendBaudotChar(window, ch);
+        if (ch == '\r')
+            SendBaudotChar(window, '\n');
+        return 1;
+    }
+    const auto byte = static_cast<std::uint8_t>(ch);
+    WriteCommBlock(window, &byte, 1);
+    if (state->localEcho) {
+        const char c = static_cast<char>(byte);
+        Echo(window, &c, 1);
+        if (ch == '\r')
+            Echo(window, "\n", 1);
+    }
+    return 1;
+}
+
+}  // namespace tavirel

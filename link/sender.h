@@ -1,0 +1,17 @@
+// The one way a typed character reaches the line, in every code mode.
+#pragma once
+
+namespace tavirel {
+
+class TerminalWindow;
+
+// ch is one byte. Returns 1 when handled, 0 without a record or connection
+// (then nothing is sent or shown).
+int SendKeyChar(TerminalWindow* window, int ch);
+
+// Encodes one character to ITA2 and queues its shift code and code together,
+// so nothing can come between them. Characters without a code send nothing
+// and, with local echo, show "~". Does not look at the connection itself.
+void SendBaudotChar(TerminalWindow* window, int ch);
+
+}  // namespace tavirel

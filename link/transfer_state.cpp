@@ -1,0 +1,54 @@
+#include "link/transfer_state.h"
+
+namespace tavirel {
+
+namespace {
+
+// Counters wrap like the 32-bit values they are, without overflow.
+std::int32_t Add(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+
+}  // namespace
+
+void TransferState::ResetCounters() {
+    std::lock_guard lock(mutex_);
+    bytesRead_ = 0;
+    bytesSaved_ = 0;
+}
+
+void TransferState::Start(std::FILE* file, ProgressDialog* dialog) {
+    std::lock_guard lock(mutex_);
+    bytesRead_ = 0;
+    bytesSaved_ = 0;
+    progressDialog_ = dialog;
+    transferFile_ = file;
+}
+
+std::FILE* TransferState::Finish() {
+    std::lock_guard lock(mutex_);
+    std::FILE* file = transferFile_;
+    transferFile_ = nullptr;
+    return file;
+}
+
+void TransferState::RecordBlock(const std::uint8_t* chars, std::int32_t count, std::int32_t raw) {
+    std::lock_guard lock(mutex_);
+    if (transferFile_ == nullptr)
+        return;
+    bytesSaved_ = Add(bytesSaved_, count);
+    bytesRead_ = Add(bytesRead_, raw);
+    if (progressDialog_ != nullptr) {
+        progressDialog_->PostItemText(kBytesReadControl, std::to_string(bytesRead_.load()));
+        progressDialog_->PostItemText(kBytesSavedControl, std::to_string(bytesSaved_.load()));
+    }
+    if (count > 0)
+        std::fwrite(chars, 1, static_cast<std::size_t>(count), transferFile_);
+}
+
+TransferState& Transfer() {
+    static TransferState state;
+    return state;
+}
+
+}  // namespace tavirel

@@ -1,0 +1,277 @@
+#include "link/write_queue.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "link/diagnostics.h"
+#include "link/port.h"
+#include "link/terminal_window.h"
+#include "link/tty_state.h"
+
+namespace tavirel {
+
+namespace {
+
+// How much line time may sit in the driver ahead of the line clock: enough
+// that the line never idles between writes, little enough that a purge stops
+// it within one character.
+constexpr std::chrono::milliseconds kLead(2);
+
+int MinTimeout(int a, int b) {
+    if (a < 0)
+        return b;
+    if (b < 0)
+        return a;
+    return std::min(a, b);
+}
+
+}  // namespace
+
+WriteQueue::WriteQueue(TerminalWindow* window, TtyState* state, Port* port, int wakeFd,
+                       std::uint32_t msPerByte, std::chrono::nanoseconds characterTime,
+                       Clock& clock)
+    : window_(window),
+      state_(state),
+      port_(port),
+      wakeFd_(wakeFd),
+      msPerByte_(msPerByte),
+      clock_(clock),
+      charTime_(characterTime),
+      lineFree_(clock.Now()) {
+    clock_.AddSleeper(wakeFd_);
+    thread_ = std::thread([this] { Run(); });
+}
+
+WriteQueue::~WriteQueue() {
+    Stop();
+    clock_.RemoveSleeper(wakeFd_);
+}
+
+bool WriteQueue::Enqueue(const std::uint8_t* bytes, int length) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stop_ || failed_)
+            return false;
+        if (length <= 0)
+            return true;
+        writes_.push_back(Write{std::vector<std::uint8_t>(bytes, bytes + length)});
+    }
+    Wake();
+    return true;
+}
+
+void WriteQueue::SetCharacterTime(std::chrono::nanoseconds characterTime) {
+    std::lock_guard lock(mutex_);
+    charTime_ = characterTime;
+}
+
+void WriteQueue::Purge() {
+    int cut = 0;
+    {
+        std::lock_guard lock(mutex_);
+        for (const Write& w : writes_) {
+            if (!w.started || w.reported)
+                continue;
+            ReportEnd(w, SentOf(w));
+            ++cut;
+        }
+        writes_.clear();
+        // Received bytes stay: the reader may still be draining them.
+        port_->PurgeOutput();
+        lineFree_ = clock_.Now();
+    }
+    idle_.notify_all();
+    // Cut short while it was waited for: the aborted-operation mark, always;
+    // then the line errors, when the operator wants them.
+    for (int i = 0; i < cut; ++i)
+        window_->PostErrorMark(ErrorMarkText(kErrorOperationAborted));
+    if (cut > 0) {
+        const std::uint32_t flags = port_->TakeErrors();
+        if (flags != 0 && state_->displayErrors.load())
+            window_->PostErrorMark(ErrorMarkText(flags));
+    }
+    Wake();
+}
+
+void WriteQueue::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        if (stop_)
+            return;
+    }
+    Purge();
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    Wake();
+    if (thread_.joinable())
+        thread_.join();
+    idle_.notify_all();
+}
+
+bool WriteQueue::Idle() {
+    std::lock_guard lock(mutex_);
+    return writes_.empty();
+}
+
+bool WriteQueue::WaitIdle(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return idle_.wait_for(lock, limit, [this] { return writes_.empty() || stop_ || failed_; });
+}
+
+void WriteQueue::Wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+}
+
+void WriteQueue::DrainWake() {
+    std::uint64_t count;
+    [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
+}
+
+std::size_t WriteQueue::SentOf(const Write& w) {
+    const int queued = std::max(0, port_->OutputQueued());
+    return w.fed - std::min(w.fed, static_cast<std::size_t>(queued));
+}
+
+void WriteQueue::ReportEnd(const Write& w, std::size_t sent) {
+    if (sent == w.bytes.size()) {
+        LinkDiagnostic("\n%ld bytes written", static_cast<long>(sent));
+    } else {
+        LinkDiagnostic("\nProbable Write Timeout: Total of %ld bytes sent",
+                       static_cast<long>(sent));
+    }
+}
+
+// The writer waits while a line it was told to follow is low, on devices that
+// have the lines.
+bool WriteQueue::FlowHeld() {
+    const LinePlan plan = port_->Applied();
+    if (!plan.waitForCts && !plan.waitForDsr)
+        return false;
+    const int lines = port_->ModemLines();
+    if (lines < 0)
+        return false;
+    return (plan.waitForCts && !(lines & kLineCts)) || (plan.waitForDsr && !(lines & kLineDsr));
+}
+
+// The device failed under a write: the error's mark, always; the line errors
+// when wanted. Nothing more can go out, so every queued write ends here.
+void WriteQueue::FailAll(int error) {
+    for (const Write& w : writes_) {
+        if (w.started && !w.reported)
+            ReportEnd(w, SentOf(w));
+    }
+    writes_.clear();
+    failed_ = true;
+    window_->PostErrorMark(ErrorMarkText(static_cast<std::uint32_t>(error)));
+    const std::uint32_t flags = port_->TakeErrors();
+    if (flags != 0 && state_->displayErrors.load())
+        window_->PostErrorMark(ErrorMarkText(flags));
+    idle_.notify_all();
+}
+
+void WriteQueue::Run() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+        const Clock::Time now = clock_.Now();
+        int timeout = -1;
+
+        // Writes at the front whose bytes have all left the line are done.
+        while (!writes_.empty() && writes_.front().fed == writes_.front().bytes.size()) {
+            Write& w = writes_.front();
+            if (now < w.lineEnd) {
+                timeout = MinTimeout(timeout, clock_.WaitMs(w.lineEnd));
+                break;
+            }
+            // The driver still holds some: the line is slower than its clock.
+            if (const int queued = port_->OutputQueued(); queued > 0) {
+                timeout = MinTimeout(timeout, clock_.WaitMs(now + charTime_ * queued));
+                break;
+            }
+            if (!w.reported)
+                ReportEnd(w, w.bytes.size());
+            writes_.pop_front();
+        }
+        if (writes_.empty())
+            idle_.notify_all();
+
+        // A write past its deadline is reported and counts as finished; its
+        // rest still goes out when the line moves again.
+        if (msPerByte_ != 0) {
+            for (Write& w : writes_) {
+                if (!w.started)
+                    break;
+                if (w.reported)
+                    continue;
+                if (now >= w.deadline) {
+                    ReportEnd(w, SentOf(w));
+                    w.reported = true;
+                } else {
+                    timeout = MinTimeout(timeout, clock_.WaitMs(w.deadline));
+                }
+            }
+        }
+
+        // Feed the next bytes when the line clock is about to run out.
+        bool waitDriver = false;
+        const auto next = std::find_if(writes_.begin(), writes_.end(),
+                                       [](const Write& w) { return w.fed < w.bytes.size(); });
+        if (next != writes_.end()) {
+            if (FlowHeld()) {
+                timeout = MinTimeout(timeout, 10);  // modem lines give no wake-up
+            } else {
+                if (!next->started) {
+                    next->started = true;
+                    next->deadline = now + std::chrono::milliseconds(
+                                               std::int64_t{msPerByte_} *
+                                               static_cast<std::int64_t>(next->bytes.size()));
+                    if (msPerByte_ != 0)
+                        timeout = MinTimeout(timeout, clock_.WaitMs(next->deadline));
+                }
+                const Clock::Time lineFree = std::max(lineFree_, now);
+                const auto queued = charTime_ * std::max(0, port_->OutputQueued());
+                if (lineFree - now <= kLead && queued <= kLead) {
+                    const auto room = charTime_.count() > 0 ? kLead / charTime_ : 1;
+                    const auto count = static_cast<int>(std::clamp<std::int64_t>(
+                        room, 1, static_cast<std::int64_t>(next->bytes.size() - next->fed)));
+                    const int r = port_->Write(next->bytes.data() + next->fed, count);
+                    if (r > 0) {
+                        next->fed += static_cast<std::size_t>(r);
+                        lineFree_ = lineFree + charTime_ * r;
+                        next->lineEnd = lineFree_;
+                        continue;
+                    }
+                    if (r < 0 && errno != EAGAIN) {
+                        FailAll(errno);
+                        continue;
+                    }
+                    waitDriver = true;
+                } else {
+                    timeout = MinTimeout(timeout, clock_.WaitMs(lineFree - kLead));
+                }
+            }
+        }
+
+        lock.unlock();
+        WaitResult result;
+        if (waitDriver) {
+            result = port_->WaitOutput(wakeFd_, timeout);
+        } else {
+            pollfd fd{wakeFd_, POLLIN, 0};
+            const int n = ::poll(&fd, 1, timeout);
+            result = n > 0 ? WaitResult::Woken : WaitResult::Timeout;
+        }
+        if (result == WaitResult::Woken)
+            DrainWake();
+        lock.lock();
+        if (result == WaitResult::Hangup && !writes_.empty())
+            FailAll(EIO);
+    }
+}
+
+}  // namespace tavirel

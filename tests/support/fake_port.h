@@ -1,0 +1,74 @@
+// A port with a programmable far end: what is written is kept, what the far
+// end sends is queued for reading, and modem lines, line errors, a stalled
+// driver and a hang-up are set by the test.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "link/port.h"
+
+namespace tavirel::test {
+
+class FakePort : public Port {
+  public:
+    FakePort();
+    ~FakePort() override;
+
+    // The far end.
+    void Send(const std::vector<std::uint8_t>& bytes);
+    std::vector<std::uint8_t> Received();  // everything written so far
+    void InjectErrors(std::uint32_t flags);
+    void SetInputLines(bool cts, bool dsr);
+    void SetHasModemLines(bool has);
+    void StallWrites(bool stalled);  // the driver takes nothing (EAGAIN)
+    void FailWrites(int error);      // every write fails with this errno
+    void HangUp();
+    bool Dtr();
+    bool Rts();
+    int Purges();  // both directions
+    int OutputPurges();
+    std::vector<int> ReadSizes();  // maxLength of every Read
+    int WriteAttempts();
+    bool IsClosed();
+
+    int Apply(const LinePlan& plan) override;
+    LinePlan Applied() const override;
+    int BytesWaiting() override;
+    int Read(std::uint8_t* buffer, int maxLength) override;
+    int Write(const std::uint8_t* bytes, int length) override;
+    int OutputQueued() override { return 0; }
+    std::uint32_t TakeErrors() override;
+    bool SetDtr(bool raise) override;
+    bool SetRts(bool raise) override;
+    int ModemLines() override;
+    void Purge() override;
+    void PurgeOutput() override;
+    WaitResult WaitInput(int wakeFd, int timeoutMs) override;
+    WaitResult WaitOutput(int wakeFd, int timeoutMs) override;
+    void Close() override;
+
+    bool refuseSettings = false;
+
+  private:
+    WaitResult Wait(int ownFd, int wakeFd, int timeoutMs);
+    void Update();  // keeps the two readiness descriptors in step
+
+    mutable std::mutex mutex_;
+    int inputReady_;   // eventfd, readable while input waits or the line is gone
+    int outputReady_;  // eventfd, readable while the driver takes bytes
+    std::vector<std::uint8_t> input_;
+    std::vector<std::uint8_t> output_;
+    std::vector<int> readSizes_;
+    LinePlan applied_;
+    std::uint32_t errors_ = 0;
+    bool cts_ = true, dsr_ = true, dtr_ = false, rts_ = false, hasLines_ = true;
+    bool stalled_ = false, hungUp_ = false, closed_ = false;
+    int failWith_ = 0;
+    int purges_ = 0;
+    int outputPurges_ = 0;
+    int writeAttempts_ = 0;
+};
+
+}  // namespace tavirel::test

@@ -1,0 +1,73 @@
+// A terminal window without a toolkit: it keeps what reaches its screen and
+// what the link posts to it, from any thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "link/clock.h"
+#include "link/terminal_window.h"
+
+namespace tavirel::test {
+
+class FakeWindow : public TerminalWindow {
+  public:
+    explicit FakeWindow(TtyState* state) : state_(state) {}
+
+    TtyState* State() override { return state_; }
+    int WriteToScreen(const char* text, std::int32_t length) override;
+    void ShowTerminalCaret() override;
+    void SetWaitCursor(bool waiting) override;
+    void ConnectionChanged(bool connected) override;
+    void PostReceived(const std::uint8_t* bytes, int count) override;
+    void PostRepaint() override;
+    void PostErrorMark(const std::string& text) override;
+    void PostMessageBox(const std::string& text, const std::string& caption) override;
+
+    // Everything shown: echo, marks and received characters, in order.
+    std::string Screen();
+    std::string ReceivedText();
+    std::vector<std::string> Boxes();
+    std::vector<bool> MenuRows();
+    int Repaints();
+    int CaretShows();
+    bool WaitCursor();
+    bool CursorEverLeftWaiting();
+    // Waits until the received text has at least n characters.
+    bool WaitReceived(std::size_t n, std::chrono::milliseconds limit);
+    bool WaitScreenContains(const std::string& text, std::chrono::milliseconds limit);
+
+  private:
+    TtyState* state_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string screen_;
+    std::string received_;
+    std::vector<std::string> boxes_;
+    std::vector<bool> menuRows_;
+    int repaints_ = 0;
+    int caretShows_ = 0;
+    bool waiting_ = false;
+    int cursorChanges_ = 0;
+};
+
+// A clock moved by hand; moving it wakes whoever sleeps on it.
+class MockClock : public Clock {
+  public:
+    Time Now() override;
+    int WaitMs(Time t) override;
+    void AddSleeper(int fd) override;
+    void RemoveSleeper(int fd) override;
+    void Advance(std::chrono::nanoseconds d);
+
+  private:
+    std::mutex mutex_;
+    Time now_{};
+    std::vector<int> sleepers_;
+};
+
+}  // namespace tavirel::test

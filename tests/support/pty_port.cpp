@@ -1,0 +1,121 @@
+#include "tests/support/pty_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+
+namespace tavirel::test {
+
+namespace {
+
+std::filesystem::path TempBase() {
+    const char* dir = std::getenv("TMPDIR");
+    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
+}  // namespace
+
+PtyLine::PtyLine(int portNumber) {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
+        savedConfigHome_ = config;
+
+    std::string pattern = (TempBase() / "tavirel-port-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return;
+    root_ = pattern;
+    const std::filesystem::path ports = root_ / "tavirel" / "ports";
+    std::error_code ec;
+    std::filesystem::create_directories(ports, ec);
+    if (ec)
+        return;
+
+    int slave = -1;
+    // No settings for either side: the port under test sets the slave, and
+    // setting the master would change the slave too.
+    if (openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0)
+        return;
+    fcntl(master_, F_SETFD, FD_CLOEXEC);
+    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+    if (const char* name = ttyname(slave))
+        slavePath_ = name;
+    close(slave);
+    if (slavePath_.empty())
+        return;
+
+    std::filesystem::create_symlink(slavePath_, ports / ("COM" + std::to_string(portNumber)), ec);
+    if (ec)
+        return;
+    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    ok_ = true;
+}
+
+PtyLine::~PtyLine() {
+    CloseFarEnd();
+    if (ok_) {
+        if (savedConfigHome_)
+            setenv("XDG_CONFIG_HOME", savedConfigHome_->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+    if (!root_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+}
+
+std::filesystem::path PtyLine::portFolder() const {
+    return root_ / "tavirel" / "ports";
+}
+
+std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit) {
+    std::vector<std::uint8_t> got;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (got.size() < n && master_ >= 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd p{master_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            continue;
+        std::uint8_t chunk[256];
+        const std::size_t want = std::min(sizeof chunk, n - got.size());
+        const ssize_t r = read(master_, chunk, want);
+        if (r > 0)
+            got.insert(got.end(), chunk, chunk + r);
+        else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+            break;  // EIO: the slave is not open
+    }
+    return got;
+}
+
+bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size() && master_ >= 0) {
+        const ssize_t w = write(master_, bytes.data() + done, bytes.size() - done);
+        if (w > 0) {
+            done += static_cast<std::size_t>(w);
+        } else if (w < 0 && errno == EAGAIN) {
+            pollfd p{master_, POLLOUT, 0};
+            if (poll(&p, 1, 1000) <= 0)
+                return false;
+        } else if (w < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+    return done == bytes.size();
+}
+
+void PtyLine::CloseFarEnd() {
+    if (master_ >= 0)
+        close(master_);
+    master_ = -1;
+}
+
+}  // namespace tavirel::test

@@ -1,0 +1,45 @@
+// A pseudo-terminal standing in for a serial line. The test keeps the master
+// side as the far end; the slave is reachable as COM<n> through a port folder
+// of its own (XDG_CONFIG_HOME points at it while the line exists), so the code
+// under test opens it by name like a real port.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavirel::test {
+
+class PtyLine {
+  public:
+    explicit PtyLine(int portNumber = 3);
+    ~PtyLine();
+    PtyLine(const PtyLine&) = delete;
+    PtyLine& operator=(const PtyLine&) = delete;
+
+    // False when the pair or the folder could not be made.
+    bool ok() const { return ok_; }
+    int master() const { return master_; }
+    const std::string& slavePath() const { return slavePath_; }
+    std::filesystem::path portFolder() const;
+
+    // Up to n bytes the port sent, waiting at most limit for them; fewer when
+    // the time runs out or nobody holds the slave open.
+    std::vector<std::uint8_t> ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit);
+    bool WriteFromFarEnd(const std::vector<std::uint8_t>& bytes);
+    // Hangs the line up.
+    void CloseFarEnd();
+
+  private:
+    bool ok_ = false;
+    int master_ = -1;
+    std::string slavePath_;
+    std::filesystem::path root_;
+    std::optional<std::string> savedConfigHome_;
+};
+
+}  // namespace tavirel::test
