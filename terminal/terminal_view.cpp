@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 
+#include "dialogs/terminal_font.h"
 #include "terminal/cp437.h"
 
 namespace tavirel {
@@ -21,11 +22,6 @@ namespace {
 
 QRect ToQRect(const PixelRect& r) {
     return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-}
-
-QColor FromColorRef(std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
 }
 
 const std::array<QString, 256>& Glyphs() {
@@ -266,7 +262,7 @@ void TerminalView::PaintTerminal() {
     if (state_ != nullptr && state_->charWidth > 0 && state_->lineHeight > 0) {
         const TtyState& s = *state_;
         p.setFont(font_);
-        p.setPen(FromColorRef(s.textColour));
+        p.setPen(ColorFromRef(s.textColour));
         const auto& glyphs = Glyphs();
         // A space draws nothing unless the font underlines or strikes it out.
         const bool drawSpaces = font_.underline() || font_.strikeOut();
@@ -342,36 +338,6 @@ void TerminalView::focusInEvent(QFocusEvent* event) {
 void TerminalView::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
     HideTerminalCaret(this);
-}
-
-QFont FontFromLogFont(const LogFont& lf) {
-    QFont f;
-    const QString face = QString::fromStdString(lf.faceName);
-    // The one-size bitmap face of the original machines is stood in for by the
-    // desktop's fixed-pitch font at its own size, as that face ignored the
-    // height asked for too.
-    if (face.isEmpty() || face.compare(QLatin1String("FixedSys"), Qt::CaseInsensitive) == 0) {
-        f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    } else {
-        f.setFamily(face);
-        if (lf.height < 0) {
-            f.setPixelSize(-lf.height);
-        } else if (lf.height > 0) {
-            // A positive height is the whole cell, internal leading included.
-            f.setPixelSize(lf.height);
-            const int cell = QFontMetrics(f).height();
-            if (cell > 0 && cell != lf.height)
-                f.setPixelSize(std::max(1, lf.height * lf.height / cell));
-        }
-    }
-    f.setStyleHint(QFont::TypeWriter);
-    f.setFixedPitch(true);
-    if (lf.weight > 0)
-        f.setWeight(static_cast<QFont::Weight>(std::clamp(lf.weight, 1, 1000)));
-    f.setItalic(lf.italic != 0);
-    f.setUnderline(lf.underline != 0);
-    f.setStrikeOut(lf.strikeOut != 0);
-    return f;
 }
 
 int ApplyFont(TerminalView* window, TtyState* state) {

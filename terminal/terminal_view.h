@@ -90,6 +90,4 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 // Returns 0 when state is null.
 int ApplyFont(TerminalView* window, TtyState* state);
 
-QFont FontFromLogFont(const LogFont& logFont);
-
 }  // namespace tavirel
