@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QSize>
 #include <QString>
 #include <functional>
 #include <map>
@@ -13,8 +15,9 @@ namespace tavirel {
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 
-// A dialog built from a template. Buttons report their id through
-// Command(); closing is the dialog logic's decision (End()).
+// A dialog built from a template. Buttons (push buttons, check boxes, radio
+// buttons) report their id through Command() when clicked; closing is the
+// dialog logic's decision (End()).
 class TemplateDialog : public QDialog {
     Q_OBJECT
   public:
@@ -24,8 +27,18 @@ class TemplateDialog : public QDialog {
     T* ItemAs(int id) const {
         return qobject_cast<T*>(Item(id));
     }
+    // The template entry of the control with this id; null when there is none.
+    const ControlTemplate* ItemTemplate(int id) const;
+    // A control's text as a template writes it ("&" marks a mnemonic); a
+    // multi-line edit's lines end in "\r\n". Empty for an unknown id.
+    QString ItemText(int id) const;
+    void SetItemText(int id, const QString& text);
     // Ends the modal loop with this result.
-    void End(int result) { done(result); }
+    void End(int result) {
+        ending_ = true;
+        done(result);
+        ending_ = false;
+    }
     const DialogTemplate& Template() const { return *template_; }
 
   signals:
@@ -42,6 +55,8 @@ class TemplateDialog : public QDialog {
     TemplateDialog(const DialogTemplate& t, QWidget* owner);
     const DialogTemplate* template_;
     std::map<int, QWidget*> items_;
+    std::map<int, const ControlTemplate*> templates_;
+    bool ending_ = false;
 };
 
 // Null for an unknown template id. The dialog is owned by the caller.
@@ -49,6 +64,15 @@ TemplateDialog* BuildDialog(int templateId, QWidget* owner);
 
 // Pixels for dialog units with a template's font.
 QPoint DialogUnitsToPixels(const DialogTemplate& t, int x, int y);
+
+// The font a template's dialog is drawn with: its face when installed, else
+// the desktop's fixed-pitch font for a fixed-pitch face and the application
+// font for any other, at the template's point size.
+QFont DialogFont(const DialogTemplate& t);
+
+// A font's dialog base units: the average character width (of the 52
+// letters, rounded) and the character height, in pixels.
+QSize DialogBaseUnits(const QFont& font);
 
 enum class MessageIcon { Information, Warning, Question, Error };
 enum class MessageButtons { Ok, OkCancel };

@@ -27,19 +27,20 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 
 #include "link/diagnostics.h"
 #include "link/line_marks.h"
 #include "link/port.h"
+#include "resources/strings.h"
 
 namespace tavirel {
 
 namespace {
-
-constexpr char kPortPrefix[] = "COM";
 
 int RetryIoctl(int fd, unsigned long request, void* arg) {
     int r;
@@ -291,7 +292,9 @@ PortOpener& Opener() {
 }  // namespace
 
 std::string PortName(int number) {
-    return kPortPrefix + std::to_string(number);
+    char name[24];
+    std::snprintf(name, sizeof name, "%s%d", LoadResourceString(kStringComPrefix), number);
+    return name;
 }
 
 std::filesystem::path PortFolder() {
@@ -304,8 +307,9 @@ std::filesystem::path PortFolder() {
 }
 
 std::filesystem::path DeviceForPort(const std::string& name) {
-    constexpr std::size_t prefix = sizeof kPortPrefix - 1;
-    if (name.size() <= prefix || name.compare(0, prefix, kPortPrefix) != 0)
+    const std::string_view comPrefix = LoadResourceString(kStringComPrefix);
+    const std::size_t prefix = comPrefix.size();
+    if (name.size() <= prefix || name.compare(0, prefix, comPrefix) != 0)
         return {};
     int number = 0;
     const char* first = name.data() + prefix;

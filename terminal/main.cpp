@@ -6,7 +6,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     tavirel::BuildReceiveTable();
-    tavirel::MainWindow window;
-    window.show();
+    const auto window = tavirel::MainWindow::Create();
+    if (!window)
+        return 0;
+    window->show();
     return QApplication::exec();
 }

@@ -1,19 +1,279 @@
 #include "terminal/main_window.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QShortcut>
+#include <new>
+
+#include "dialogs/about_dialog.h"
+#include "dialogs/dialog_builder.h"
+#include "link/connection.h"
+#include "link/line_settings.h"
+#include "link/port.h"
+#include "link/port_io.h"
+#include "link/sender.h"
+#include "resources/images.h"
+#include "resources/menu.h"
+
 namespace tavirel {
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), state_(std::make_unique<TtyState>()) {
+namespace {
+
+QKeySequence SequenceFor(const Accelerator& a) {
+    Qt::Key key = Qt::Key_unknown;
+    switch (a.key) {
+        case AcceleratorKey::PageUp:
+            key = Qt::Key_PageUp;
+            break;
+        case AcceleratorKey::PageDown:
+            key = Qt::Key_PageDown;
+            break;
+        case AcceleratorKey::F1:
+            key = Qt::Key_F1;
+            break;
+    }
+    return QKeySequence(a.shift ? QKeyCombination(Qt::ShiftModifier, key) : QKeyCombination(key));
+}
+
+}  // namespace
+
+std::unique_ptr<MainWindow> MainWindow::Create() {
+    std::unique_ptr<TtyState> state(new (std::nothrow) TtyState);
+    if (!state || !CreateLinkEvents(*state))
+        return nullptr;
+    return std::unique_ptr<MainWindow>(new MainWindow(std::move(state)));
+}
+
+MainWindow::MainWindow(std::unique_ptr<TtyState> state) : state_(std::move(state)) {
     setWindowTitle(QString::fromLatin1(kMainCaption));
+    setWindowIcon(QIcon(QString::fromLatin1(kMainIconPath)));
+    state_->terminalWindow = this;
     view_ = new TerminalView(this);
     view_->SetState(state_.get());
     setCentralWidget(view_);
+    BuildMenu();
     ApplyFont(view_, state_.get());
+    ConnectionChanged(false);
     view_->setFocus();
 }
 
 MainWindow::~MainWindow() {
+    if (state_->connected.load())
+        CloseConnection(this);
     view_->SetState(nullptr);
+}
+
+void MainWindow::BuildMenu() {
+    auto add = [this](QAction* action, int command) {
+        action->setData(command);
+        actions_[command] = action;
+        connect(action, &QAction::triggered, this, [this, command] { Command(command); });
+    };
+    for (const MenuEntry& entry : MainMenu()) {
+        const QString label = QString::fromLatin1(entry.label);
+        if (entry.command != 0) {
+            add(menuBar()->addAction(label), entry.command);
+            continue;
+        }
+        QMenu* menu = menuBar()->addMenu(label);
+        for (const MenuItem& item : entry.items) {
+            if (item.command == 0) {
+                menu->addSeparator();
+            } else {
+                add(menu->addAction(QString::fromLatin1(item.label)), item.command);
+            }
+        }
+    }
+    // Like the menu, an accelerator does nothing while its item is grayed.
+    for (const Accelerator& a : MainAccelerators()) {
+        auto* shortcut = new QShortcut(SequenceFor(a), this);
+        const int command = a.command;
+        connect(shortcut, &QShortcut::activated, this, [this, command] {
+            if (QAction* action = Action(command); action == nullptr || action->isEnabled())
+                Command(command);
+        });
+    }
+}
+
+QAction* MainWindow::Action(int command) const {
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::Command(int command) {
+    switch (command) {
+        case CMD_CONNECT:
+            if (OpenConnection(this) == 0) {
+                ShowMessage(this, QStringLiteral("Connection failed."),
+                            QString::fromLatin1(kMainCaption), MessageIcon::Warning);
+            }
+            break;
+        case CMD_DISCONNECT:
+            HideTerminalCaret(view_);
+            CloseConnection(this);
+            break;
+        case CMD_EXIT:
+            close();
+            break;
+        case CMD_SETTINGS:
+            RunSettingsDialog(*this, state_.get());
+            if (state_->connected.load() && SetupConnection(state_.get()) == 0) {
+                ShowMessage(this, QStringLiteral("Settings failed!"),
+                            QString::fromLatin1(kMainCaption), MessageIcon::Warning);
+            }
+            break;
+        case CMD_ABOUT:
+            RunAboutDialog(this);
+            break;
+        default:
+            // Send File, Capture, the utilities and the picture editor come later.
+            break;
+    }
+}
+
+int MainWindow::WriteToScreen(const char* text, std::int32_t length) {
+    return tavirel::WriteToScreen(view_, text, length);
+}
+
+void MainWindow::ShowTerminalCaret() {
+    tavirel::ShowTerminalCaret(view_);
+}
+
+void MainWindow::SetWaitCursor(bool waiting) {
+    if (waiting) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::ConnectionChanged(bool connected) {
+    const std::pair<int, bool> rows[] = {{CMD_DISCONNECT, connected},
+                                         {CMD_CONNECT, !connected},
+                                         {CMD_SEND_FILE, connected},
+                                         {CMD_CAPTURE, connected}};
+    for (const auto& [command, enabled] : rows) {
+        if (QAction* action = Action(command))
+            action->setEnabled(enabled);
+    }
+}
+
+bool MainWindow::ConnectItemEnabled() {
+    QAction* connect = Action(CMD_CONNECT);
+    return connect != nullptr && connect->isEnabled();
+}
+
+void MainWindow::ApplyTerminalFont() {
+    ApplyFont(view_, state_.get());
+}
+
+// From the reader thread: shown on this thread, in the order posted.
+void MainWindow::PostReceived(const std::uint8_t* bytes, int count) {
+    QByteArray block(reinterpret_cast<const char*>(bytes), count);
+    QMetaObject::invokeMethod(
+        this,
+        [this, block] {
+            for (const char c : block)
+                tavirel::WriteToScreen(view_, &c, 1);
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::PostRepaint() {
+    QMetaObject::invokeMethod(
+        this, [this] { view_->UpdateNow(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::PostErrorMark(const std::string& text) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            tavirel::WriteToScreen(view_, text.data(), static_cast<std::int32_t>(text.size()));
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::PostMessageBox(const std::string& text, const std::string& caption) {
+    QMetaObject::invokeMethod(
+        this,
+        [text, caption] {
+            ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
+                        MessageIcon::Warning);
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (ShowMessage(this, QString::fromLatin1(kCloseQuestion), QStringLiteral("Tavirel"),
+                    MessageIcon::Question, MessageButtons::OkCancel) != IDOK) {
+        event->ignore();
+        return;
+    }
+    CloseConnection(this);
+    event->accept();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const auto mods = event->modifiers() & (Qt::AltModifier | Qt::ControlModifier);
+    const QString text = event->text();
+    if (mods == Qt::AltModifier) {
+        // Alt with a key never opens a menu; four of them work the modem lines.
+        if (text.size() == 1)
+            LineControlKey(text[0].toLatin1());
+        return;
+    }
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            continue;  // no byte for it
+        const auto byte = static_cast<quint8>(c.unicode());
+        SendKeyChar(this, byte);
+        emit CharacterTyped(byte);
+    }
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Insert && !event->isAutoRepeat())
+        Paste();
+}
+
+// The clipboard's text goes out as it is, in every code mode, in one write.
+void MainWindow::Paste() {
+    if (!state_->connected.load())
+        return;
+    QByteArray bytes = QGuiApplication::clipboard()->text().toLatin1();
+    if (const auto nul = bytes.indexOf('\0'); nul >= 0)
+        bytes.truncate(nul);
+    if (bytes.isEmpty())
+        return;
+    tavirel::WriteToScreen(view_, bytes.constData(), static_cast<std::int32_t>(bytes.size()));
+    WriteCommBlock(this, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                   static_cast<std::int32_t>(bytes.size()));
+}
+
+void MainWindow::LineControlKey(char ch) {
+    if (!state_->connected.load() || !state_->commHandle)
+        return;
+    Port& port = *state_->commHandle;
+    switch (ch) {
+        case 'p':
+            port.SetDtr(false);
+            break;
+        case 'q':
+            port.SetDtr(true);
+            break;
+        case 'r':
+            port.SetRts(false);
+            break;
+        case 's':
+            port.SetRts(true);
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace tavirel

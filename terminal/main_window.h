@@ -1,29 +1,72 @@
-// The program's one window: the terminal screen and, around it, the record of
-// the terminal and its line.
+// The program's one window: the menu, the terminal screen, the keyboard
+// paths to the line, and the record of the terminal and its line.
 #pragma once
 
 #include <QMainWindow>
+#include <map>
 #include <memory>
 
+#include "dialogs/settings_dialog.h"
+#include "link/terminal_window.h"
 #include "link/tty_state.h"
 #include "terminal/terminal_view.h"
+
+class QAction;
 
 namespace tavirel {
 
 inline constexpr char kMainCaption[] = "Tavirel by Quennick / Zeltor";
+inline constexpr char kCloseQuestion[] = "OK to close window?";
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHost {
     Q_OBJECT
   public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Null when the record or its wake-up events cannot be made; the program
+    // then ends quietly.
+    static std::unique_ptr<MainWindow> Create();
     ~MainWindow() override;
 
-    TtyState* State() { return state_.get(); }
     TerminalView* View() { return view_; }
+    // The menu item or command of this number; null for none.
+    QAction* Action(int command) const;
+    // Carries out a menu command.
+    void Command(int command);
+
+    // TerminalWindow
+    TtyState* State() override { return state_.get(); }
+    int WriteToScreen(const char* text, std::int32_t length) override;
+    void ShowTerminalCaret() override;
+    void SetWaitCursor(bool waiting) override;
+    void ConnectionChanged(bool connected) override;
+    void PostReceived(const std::uint8_t* bytes, int count) override;
+    void PostRepaint() override;
+    void PostErrorMark(const std::string& text) override;
+    void PostMessageBox(const std::string& text, const std::string& caption) override;
+
+    // SettingsHost
+    QWidget* Owner() override { return this; }
+    TerminalWindow* Terminal() override { return this; }
+    bool ConnectItemEnabled() override;
+    void ApplyTerminalFont() override;
+
+  signals:
+    // Every typed character, sent or not.
+    void CharacterTyped(quint8 ch);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private:
+    explicit MainWindow(std::unique_ptr<TtyState> state);
+    void BuildMenu();
+    void Paste();
+    void LineControlKey(char ch);
+
     std::unique_ptr<TtyState> state_;
     TerminalView* view_ = nullptr;
+    std::map<int, QAction*> actions_;
 };
 
 }  // namespace tavirel

@@ -330,6 +330,26 @@ void TerminalView::keyPressEvent(QKeyEvent* event) {
     event->ignore();
 }
 
+// Alt with a letter is the operator's, not a menu's: claim it before the
+// shortcut machinery sees it, so it arrives as a key press.
+bool TerminalView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const auto mods =
+            key->modifiers() & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier);
+        if (mods == Qt::AltModifier && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void TerminalView::UpdateNow() {
+    if (!dirty_.isEmpty())
+        viewport()->repaint(dirty_);
+}
+
 void TerminalView::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
     ShowTerminalCaret(this);

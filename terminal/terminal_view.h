@@ -36,6 +36,8 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
     // Runs SizeTerminal with the client area's current size.
     void SizeToClient();
+    // Paints what is marked, now rather than when the event loop gets to it.
+    void UpdateNow();
 
     bool CaretExists() const { return caretExists_; }
     QRect CaretRect() const { return QRect(caretPos_, caretSize_); }
@@ -55,7 +57,9 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int, int) override {}  // the scroll handlers move the pixels
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool) override { return false; }  // Tab is a character
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void timerEvent(QTimerEvent* event) override;

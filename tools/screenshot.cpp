@@ -22,18 +22,20 @@ int main(int argc, char* argv[]) {
     }
     const QByteArray text = in.readAll();
     tavirel::BuildReceiveTable();
-    tavirel::MainWindow window;
-    window.show();
+    const auto window = tavirel::MainWindow::Create();
+    if (!window)
+        return 1;
+    window->show();
     QApplication::processEvents();
     // Each line is painted before the next arrives, so overstrikes show.
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = text.indexOf('\r', start);
         end = end < 0 ? text.size() : end + 1;
-        tavirel::WriteToScreen(window.View(), text.constData() + start,
+        tavirel::WriteToScreen(window->View(), text.constData() + start,
                                static_cast<std::int32_t>(end - start));
         QApplication::processEvents();
         start = end;
     }
-    return window.grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
+    return window->grab().save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
 }

@@ -1,0 +1,424 @@
+#include "dialogs/dialog_builder.h"
+
+#include <qdrawutil.h>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStylePainter>
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "resources/images.h"
+
+namespace tavirel {
+
+namespace {
+
+// Rounds half away from zero, as the dialog manager's scaling does.
+int MulDiv(int value, int numerator, int denominator) {
+    const long long product = static_cast<long long>(value) * numerator;
+    const long long half = denominator / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / denominator
+                                         : (product - half) / denominator);
+}
+
+QPoint ToPixels(QSize base, int x, int y) {
+    return {MulDiv(x, base.width(), 4), MulDiv(y, base.height(), 8)};
+}
+
+// Templates write a lone "&" before a blank ("Done & Exit") meaning the
+// character itself; Qt would make the blank the mnemonic and hide the "&".
+QString ToQtMnemonics(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'&') {
+            out += c;
+        } else if (i + 1 < text.size() && text[i + 1] == u'&') {
+            out += QStringLiteral("&&");
+            ++i;
+        } else if (i + 1 == text.size() || text[i + 1].isSpace()) {
+            out += QStringLiteral("&&");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString FromQtMnemonics(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == u'&' && i + 1 < text.size() && text[i + 1] == u'&') {
+            const bool beforeBlank = i + 2 == text.size() || text[i + 2].isSpace();
+            if (!beforeBlank)
+                out += u'&';
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The text a label shows when nothing follows it to take the mnemonic's focus.
+QString WithoutMnemonics(const QString& text) {
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+// A group box as the templates lay it out: the frame line runs through the
+// middle of the title, so the controls the template places just below the
+// title clear it (Qt styles put the whole title above the frame). Its
+// mnemonic moves the focus to the control after it, as a label's does; Qt's
+// own looks only among the box's children.
+class TemplateGroupBox : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+    QWidget* next = nullptr;
+
+  protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::Shortcut && next != nullptr) {
+            next->setFocus(Qt::ShortcutFocusReason);
+            return true;
+        }
+        return QGroupBox::event(e);
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        const QFontMetrics metrics = fontMetrics();
+        // Styles draw their group frame below a title row of their own, so
+        // the etched line is drawn here.
+        qDrawShadeRect(&painter, rect().adjusted(0, metrics.height() / 2, 0, 0), palette(), true, 1,
+                       0);
+
+        if (title().isEmpty())
+            return;
+        const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine |
+                          (style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, this)
+                               ? Qt::TextShowMnemonic
+                               : Qt::TextHideMnemonic);
+        const int inset = metrics.averageCharWidth();
+        QRect text = metrics.boundingRect(rect().adjusted(inset, 0, -inset, 0), flags, title());
+        text &= rect().adjusted(inset, 0, -inset, 0);
+        painter.fillRect(text.adjusted(-2, 0, 2, 0), palette().window());
+        painter.drawItemText(text, flags, palette(), isEnabled(), title(), QPalette::WindowText);
+    }
+};
+
+Qt::WindowFlags FlagsFor(const DialogTemplate& t) {
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (t.systemMenu)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    return flags;
+}
+
+bool TakesFocus(const QWidget* w) {
+    return (w->focusPolicy() & Qt::TabFocus) != 0;
+}
+
+MessageHandler& CurrentMessageHandler() {
+    static MessageHandler handler;
+    return handler;
+}
+
+}  // namespace
+
+QFont DialogFont(const DialogTemplate& t) {
+    const QString face = QString::fromLatin1(t.face);
+    QFont font;
+    if (QFontDatabase::hasFamily(face))
+        font = QFont(face);
+    else if (QFontInfo(QFont(face)).fixedPitch())
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    else
+        font = QApplication::font();
+    font.setPointSize(t.pointSize);
+    return font;
+}
+
+QSize DialogBaseUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(width / 26 + 1) / 2, metrics.height()};
+}
+
+QPoint DialogUnitsToPixels(const DialogTemplate& t, int x, int y) {
+    return ToPixels(DialogBaseUnits(DialogFont(t)), x, y);
+}
+
+TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
+    : QDialog(owner, FlagsFor(t)), template_(&t) {
+    setModal(true);
+    setWindowTitle(QString::fromLatin1(t.caption));
+    const QFont font = DialogFont(t);
+    setFont(font);
+    const QSize base = DialogBaseUnits(font);
+    const QPoint size = ToPixels(base, t.cx, t.cy);
+    setFixedSize(size.x(), size.y());
+    // The template places the dialog relative to its owner's top left.
+    if (owner != nullptr)
+        move(owner->mapToGlobal(QPoint(0, 0)) + ToPixels(base, t.x, t.y));
+
+    const int itemHeight = QFontMetrics(font).height();
+    std::vector<QWidget*> widgets;
+    widgets.reserve(t.controls.size());
+    QButtonGroup* radios = nullptr;
+
+    for (const ControlTemplate& c : t.controls) {
+        const QString text = QString::fromLatin1(c.text);
+        const QPoint pos = ToPixels(base, c.x, c.y);
+        const QPoint extent = ToPixels(base, c.cx, c.cy);
+        QRect geometry(pos, QSize(extent.x(), extent.y()));
+        if ((c.style & kGroup) != 0)
+            radios = nullptr;
+
+        QWidget* w = nullptr;
+        switch (c.kind) {
+            case ControlKind::GroupBox: {
+                auto* box = new TemplateGroupBox(ToQtMnemonics(text), this);
+                // Clicks go to the controls drawn inside the frame.
+                box->setAttribute(Qt::WA_TransparentForMouseEvents);
+                w = box;
+                break;
+            }
+            case ControlKind::Label: {
+                auto* label = new QLabel(this);
+                label->setTextFormat(Qt::PlainText);
+                label->setWordWrap(true);
+                label->setAlignment(
+                    ((c.style & kAlignRight) != 0 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+                label->setText(text);
+                w = label;
+                break;
+            }
+            case ControlKind::DropDownList: {
+                auto* combo = new QComboBox(this);
+                // The template's height is that of the dropped list.
+                const int boxHeight = combo->sizeHint().height();
+                combo->setMaxVisibleItems(
+                    std::max(1, (geometry.height() - boxHeight) / std::max(1, itemHeight)));
+                geometry.setHeight(boxHeight);
+                w = combo;
+                break;
+            }
+            case ControlKind::CheckBox:
+                w = new QCheckBox(ToQtMnemonics(text), this);
+                break;
+            case ControlKind::RadioButton: {
+                auto* radio = new QRadioButton(ToQtMnemonics(text), this);
+                if (radios == nullptr)
+                    radios = new QButtonGroup(this);
+                radios->addButton(radio);
+                w = radio;
+                break;
+            }
+            case ControlKind::PushButton:
+            case ControlKind::DefaultPushButton: {
+                auto* button = new QPushButton(ToQtMnemonics(text), this);
+                button->setAutoDefault(false);
+                button->setDefault(c.kind == ControlKind::DefaultPushButton);
+                w = button;
+                break;
+            }
+            case ControlKind::Icon: {
+                auto* icon = new QLabel(this);
+                if (const char* path = ResourceImagePath(std::atoi(c.text))) {
+                    const QPixmap pixmap(QString::fromLatin1(path));
+                    icon->setPixmap(pixmap);
+                    // An icon control takes the icon's size, whatever the template says.
+                    geometry.setSize(pixmap.size());
+                }
+                w = icon;
+                break;
+            }
+            case ControlKind::Edit: {
+                const bool readOnly = (c.style & kReadOnly) != 0;
+                const bool border = (c.style & kBorder) != 0;
+                if ((c.style & kMultiLine) != 0) {
+                    auto* edit = new QPlainTextEdit(this);
+                    edit->setReadOnly(readOnly);
+                    edit->setTabChangesFocus(true);
+                    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+                    edit->setVerticalScrollBarPolicy(
+                        (c.style & kVScroll) != 0 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+                    if (!border)
+                        edit->setFrameShape(QFrame::NoFrame);
+                    w = edit;
+                } else {
+                    auto* edit = new QLineEdit(this);
+                    edit->setReadOnly(readOnly);
+                    edit->setFrame(border);
+                    w = edit;
+                }
+                break;
+            }
+        }
+
+        w->setGeometry(geometry);
+        if (c.id != kNoId) {
+            w->setObjectName(QStringLiteral("item%1").arg(c.id));
+            items_[c.id] = w;
+            templates_[c.id] = &c;
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                connect(button, &QAbstractButton::clicked, this,
+                        [this, id = c.id] { emit Command(id); });
+        }
+        if ((c.style & kDisabled) != 0)
+            w->setEnabled(false);
+        if ((c.style & kHidden) != 0)
+            w->hide();
+        widgets.push_back(w);
+    }
+
+    // A label's or a group box's mnemonic focuses the next control that takes
+    // the focus; the template order is the tab order.
+    QWidget* previous = nullptr;
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        QWidget* w = widgets[i];
+        if (TakesFocus(w)) {
+            if (previous != nullptr)
+                setTabOrder(previous, w);
+            previous = w;
+            continue;
+        }
+        QWidget* next = nullptr;
+        for (std::size_t j = i + 1; j < widgets.size() && next == nullptr; ++j) {
+            if (TakesFocus(widgets[j]))
+                next = widgets[j];
+        }
+        const ControlTemplate& c = t.controls[i];
+        if (auto* box = dynamic_cast<TemplateGroupBox*>(w)) {
+            box->next = next;
+        } else if (auto* label = qobject_cast<QLabel*>(w);
+                   label != nullptr && c.kind == ControlKind::Label && (c.style & kNoPrefix) == 0) {
+            if (next != nullptr)
+                label->setBuddy(next);
+            else
+                label->setText(WithoutMnemonics(label->text()));
+        }
+    }
+}
+
+QWidget* TemplateDialog::Item(int id) const {
+    const auto it = items_.find(id);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+const ControlTemplate* TemplateDialog::ItemTemplate(int id) const {
+    const auto it = templates_.find(id);
+    return it == templates_.end() ? nullptr : it->second;
+}
+
+QString TemplateDialog::ItemText(int id) const {
+    QWidget* w = Item(id);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(w))
+        return FromQtMnemonics(button->text());
+    if (auto* box = qobject_cast<QGroupBox*>(w))
+        return FromQtMnemonics(box->title());
+    if (auto* line = qobject_cast<QLineEdit*>(w))
+        return line->text();
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
+        return edit->toPlainText().replace(u'\n', QStringLiteral("\r\n"));
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        return combo->currentText();
+    return {};
+}
+
+void TemplateDialog::SetItemText(int id, const QString& text) {
+    QWidget* w = Item(id);
+    if (auto* label = qobject_cast<QLabel*>(w))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(w))
+        button->setText(ToQtMnemonics(text));
+    else if (auto* box = qobject_cast<QGroupBox*>(w))
+        box->setTitle(ToQtMnemonics(text));
+    else if (auto* line = qobject_cast<QLineEdit*>(w))
+        line->setText(text);
+    else if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
+        edit->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void TemplateDialog::reject() {
+    // Escape: without a system menu nothing happens; with one, the dialog
+    // logic hears a cancel and decides.
+    if (template_->systemMenu)
+        emit Command(IDCANCEL);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+    if (ending_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (template_->systemMenu)
+        emit Command(IDCANCEL);
+}
+
+TemplateDialog* BuildDialog(int templateId, QWidget* owner) {
+    const DialogTemplate* t = FindDialogTemplate(templateId);
+    return t == nullptr ? nullptr : new TemplateDialog(*t, owner);
+}
+
+int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
+                MessageButtons buttons) {
+    if (const MessageHandler& handler = CurrentMessageHandler())
+        return handler(owner, text, caption, icon, buttons);
+
+    QMessageBox::Icon boxIcon = QMessageBox::Information;
+    switch (icon) {
+        case MessageIcon::Information:
+            boxIcon = QMessageBox::Information;
+            break;
+        case MessageIcon::Warning:
+            boxIcon = QMessageBox::Warning;
+            break;
+        case MessageIcon::Question:
+            boxIcon = QMessageBox::Question;
+            break;
+        case MessageIcon::Error:
+            boxIcon = QMessageBox::Critical;
+            break;
+    }
+    QMessageBox box(boxIcon, caption, text,
+                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                        : QMessageBox::Ok,
+                    owner);
+    // Texts are paths and fixed messages, never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+}
+
+void SetMessageHandler(MessageHandler handler) {
+    CurrentMessageHandler() = std::move(handler);
+}
+
+}  // namespace tavirel

@@ -1,0 +1,44 @@
+#include "resources/menu.h"
+
+#include <array>
+
+namespace tavirel {
+
+namespace {
+
+constexpr std::array kActionItems{
+    MenuItem{"&Connect\tShift+PgUp", CMD_CONNECT},
+    MenuItem{"&Disconnect\tShift+PgDn", CMD_DISCONNECT},
+    MenuItem{"", 0},
+    MenuItem{"E&xit", CMD_EXIT},
+};
+
+constexpr std::array kTransferItems{
+    MenuItem{"Send File . . .\tShift+F1", CMD_SEND_FILE},
+    MenuItem{"Capture Files to Disk . . .", CMD_CAPTURE},
+    MenuItem{"Corrow Utilities . . .", CMD_UTILITIES},
+};
+
+constexpr std::array kMenu{
+    MenuEntry{"&Action", 0, kActionItems},     MenuEntry{"&Settings...", CMD_SETTINGS, {}},
+    MenuEntry{"&Transfer", 0, kTransferItems}, MenuEntry{"PictureEdit", CMD_PICTURE_EDIT, {}},
+    MenuEntry{"A&bout", CMD_ABOUT, {}},
+};
+
+constexpr std::array kAccelerators{
+    Accelerator{AcceleratorKey::PageUp, true, CMD_CONNECT},
+    Accelerator{AcceleratorKey::PageDown, true, CMD_DISCONNECT},
+    Accelerator{AcceleratorKey::F1, true, CMD_SEND_FILE},
+};
+
+}  // namespace
+
+std::span<const MenuEntry> MainMenu() {
+    return kMenu;
+}
+
+std::span<const Accelerator> MainAccelerators() {
+    return kAccelerators;
+}
+
+}  // namespace tavirel
