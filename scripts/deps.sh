@@ -16,5 +16,6 @@ need_packages() {
 }
 
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
-TEST_PACKAGES=(libgtest-dev)
+# The end-to-end tests drive the real program in a private X server.
+TEST_PACKAGES=(libgtest-dev xvfb xauth openbox xdotool x11-apps imagemagick python3)
 BENCH_PACKAGES=(libbenchmark-dev)

@@ -1,0 +1,607 @@
+#!/usr/bin/env python3
+"""The real program in a private X server, driven by real X input events,
+talking to the simulated teleprinter over a pseudo-terminal.
+
+Only what a user can see is checked: the simulated machine's paper and the
+bytes on its line, the program's pixels, its window titles and its exit code.
+
+Needs Xvfb, openbox, xdotool and xwd. Binaries come from TAVIREL_BIN and
+TELEPRINTER_SIM_BIN, else from the build folder beside the sources.
+"""
+
+import os
+import queue
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+TAVIREL_BIN = os.environ.get("TAVIREL_BIN") or os.path.join(REPO, "build/terminal/tavirel")
+SIM_BIN = os.environ.get("TELEPRINTER_SIM_BIN") or os.path.join(
+    REPO, "build/tools/teleprinter-sim/teleprinter-sim")
+
+MAIN_CAPTION = "Tavirel by Quennick / Zeltor"
+CLOSE_CAPTION = "Tavirel"
+SETTINGS_CAPTION = "TTY Settings..."
+ABOUT_CAPTION = "About Tavirel"
+
+# One character on the line at 45 baud, 5 data bits, 1.5 stop bits: 7.5 bits.
+CHAR_TIME = 7.5 / 45
+
+
+def exact(title):
+    """xdotool matches names as regular expressions."""
+    specials = "\\.^$|?*+()[]{}"
+    return "^" + "".join("\\" + c if c in specials else c for c in title) + "$"
+
+
+def wait_for(predicate, timeout, interval=0.05):
+    """Polls until predicate() is truthy; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def stop_process(proc, grace=3.0):
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(grace)
+
+
+# ---------------------------------------------------------------- the display
+
+class Display:
+    """A private Xvfb with openbox in it: without a window manager Qt's xcb
+    backend leaves dialogs unpainted and keyboard focus wanders."""
+
+    def __init__(self):
+        self.xvfb = None
+        self.wm = None
+        self.name = None
+        self.logdir = tempfile.mkdtemp(prefix="tavirel-e2e-x-")
+
+    def start(self):
+        read_fd, write_fd = os.pipe()
+        with open(os.path.join(self.logdir, "xvfb.log"), "w") as log:
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_fd), "-nolisten", "tcp",
+                 "-screen", "0", "1280x1024x24"],
+                pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=log)
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            raise RuntimeError("Xvfb gave no display number")
+        self.name = ":" + number.decode().strip()
+        with open(os.path.join(self.logdir, "openbox.log"), "w") as log:
+            self.wm = subprocess.Popen(["openbox"], env=self.env(),
+                                       stdout=subprocess.DEVNULL, stderr=log)
+        # The window manager is up once it answers for the desktops.
+        if not wait_for(lambda: self.run(["xdotool", "get_num_desktops"], check=False)
+                        .returncode == 0, 15, 0.1):
+            raise RuntimeError("openbox did not start")
+
+    def env(self, **extra):
+        env = dict(os.environ)
+        env["DISPLAY"] = self.name
+        env.pop("WAYLAND_DISPLAY", None)
+        env.pop("QT_QPA_PLATFORM", None)
+        env.update(extra)
+        return env
+
+    def run(self, args, timeout=15, check=True):
+        for attempt in range(3):
+            result = subprocess.run(args, env=self.env(), stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, timeout=timeout)
+            # A refused connection to the server is the harness's trouble, not
+            # the program's: seen once under a burst of short-lived clients.
+            if b"Can't open display" not in result.stderr:
+                break
+            time.sleep(0.1)
+        if check and result.returncode != 0:
+            raise RuntimeError("%s failed (%d): %s" % (
+                " ".join(args), result.returncode, result.stderr.decode(errors="replace")))
+        return result
+
+    def stop(self):
+        stop_process(self.wm)
+        stop_process(self.xvfb)
+        if os.environ.get("TAVIREL_E2E_KEEP") is None:
+            shutil.rmtree(self.logdir, ignore_errors=True)
+
+
+DISPLAY = Display()
+
+
+def setUpModule():
+    for tool in ("Xvfb", "openbox", "xdotool", "xwd"):
+        if shutil.which(tool) is None:
+            raise unittest.SkipTest(tool + " is not installed")
+    for path in (TAVIREL_BIN, SIM_BIN):
+        if not os.access(path, os.X_OK):
+            raise RuntimeError("not found: " + path)
+    DISPLAY.start()
+
+
+def tearDownModule():
+    DISPLAY.stop()
+
+
+# ------------------------------------------------------------------- pictures
+
+class Image:
+    """An X window dump: 24-bit TrueColor pixels at 32 bits each."""
+
+    def __init__(self, data):
+        header = struct.unpack(">25I", data[:100])
+        header_size, width, height = header[0], header[4], header[5]
+        byte_order, bits_per_pixel, bytes_per_line = header[7], header[11], header[12]
+        ncolors = header[19]
+        red_mask, green_mask, blue_mask = header[14], header[15], header[16]
+        if bits_per_pixel not in (24, 32):
+            raise ValueError("unexpected xwd pixel size %d" % bits_per_pixel)
+        self._bytes = bits_per_pixel // 8
+        self.width, self.height = width, height
+        self._stride = bytes_per_line
+        self._pixels = data[header_size + 12 * ncolors:]
+        self._order = "little" if byte_order == 0 else "big"
+        self._shifts = [(m, (m & -m).bit_length() - 1) for m in (red_mask, green_mask, blue_mask)]
+
+    def rgb(self, x, y):
+        at = y * self._stride + self._bytes * x
+        v = int.from_bytes(self._pixels[at:at + self._bytes], self._order)
+        return tuple((v & m) >> s for m, s in self._shifts)
+
+    def dark(self, x, y):
+        r, g, b = self.rgb(x, y)
+        return r + g + b < 3 * 100
+
+    def dark_count(self, x0, y0, x1, y1):
+        return sum(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1))
+                   for x in range(max(0, x0), min(self.width, x1)))
+
+    def dark_columns(self, x0, y0, x1, y1):
+        return [x for x in range(max(0, x0), min(self.width, x1))
+                if any(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1)))]
+
+    def save_ppm(self, path):
+        with open(path, "wb") as f:
+            f.write(b"P6 %d %d 255\n" % (self.width, self.height))
+            for y in range(self.height):
+                f.write(bytes(c for x in range(self.width) for c in self.rgb(x, y)))
+
+
+def clusters(columns, gap):
+    """Runs of columns closer than gap: the words of a line of text."""
+    runs = []
+    for x in columns:
+        if runs and x - runs[-1][1] < gap:
+            runs[-1][1] = x
+        else:
+            runs.append([x, x])
+    return runs
+
+
+# ------------------------------------------------------ the simulated machine
+
+class Simulator:
+    def __init__(self, port_folder, logdir, *args):
+        self.log = open(os.path.join(logdir, "sim.stderr"), "w")
+        self.proc = subprocess.Popen(
+            [SIM_BIN, "--port-folder", port_folder, *args],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.log,
+            text=True, bufsize=1)
+        self.lines = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+        ready = self._line(15)
+        if not ready.startswith("ready "):
+            raise RuntimeError("simulator said %r" % ready)
+
+    def _read(self):
+        try:
+            for line in self.proc.stdout:
+                self.lines.put(line.rstrip("\n"))
+        except (OSError, ValueError):
+            pass  # closed while stopping
+        self.lines.put(None)
+
+    def _line(self, timeout):
+        try:
+            line = self.lines.get(timeout=timeout)
+        except queue.Empty:
+            raise RuntimeError("simulator silent for %.0f s" % timeout)
+        if line is None:
+            raise RuntimeError("simulator ended (exit %s)" % self.proc.poll())
+        return line
+
+    def ask(self, command, timeout=10):
+        self.proc.stdin.write(command + "\n")
+        self.proc.stdin.flush()
+        return self._line(timeout)
+
+    def answer(self, command, timeout=10):
+        """The answer's payload, without the echoed keyword."""
+        line = self.ask(command, timeout)
+        keyword = command.split(" ", 1)[0]
+        if line != keyword and not line.startswith(keyword + " "):
+            raise RuntimeError("%s answered %r" % (command, line))
+        return line[len(keyword) + 1:]
+
+    def paper(self):
+        return self.answer("paper").split("|")
+
+    def raw(self):
+        return self.answer("raw").split()
+
+    def number(self, command):
+        return int(self.answer(command))
+
+    def start_typing(self, text):
+        """Sends `type` without waiting: the answer comes when the text is out."""
+        self.proc.stdin.write("type " + text + "\n")
+        self.proc.stdin.flush()
+
+    def finish_typing(self, timeout):
+        return self._line(timeout)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            try:
+                self.proc.stdin.write("quit\n")
+                self.proc.stdin.flush()
+                self.proc.wait(3)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        stop_process(self.proc)
+        for stream in (self.proc.stdin, self.proc.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
+        self.log.close()
+
+
+# ------------------------------------------------------------ the program
+
+class Tavirel:
+    def __init__(self, xdg, logdir):
+        self.log_path = os.path.join(logdir, "tavirel.log")
+        self.log = open(self.log_path, "w")
+        runtime = os.path.join(xdg, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
+        self.proc = subprocess.Popen(
+            [TAVIREL_BIN], stdout=self.log, stderr=subprocess.STDOUT,
+            env=DISPLAY.env(XDG_CONFIG_HOME=xdg, XDG_RUNTIME_DIR=runtime))
+        found = self.windows(MAIN_CAPTION, sync=True)
+        if not found:
+            raise RuntimeError("no main window appeared")
+        self.window = found[0]
+        self.focus()
+
+    def windows(self, caption, sync=False, timeout=15):
+        """Visible windows of this process with exactly that caption."""
+        args = ["xdotool", "search"]
+        if sync:
+            args.append("--sync")
+        args += ["--onlyvisible", "--pid", str(self.proc.pid), "--name", exact(caption)]
+        try:
+            result = DISPLAY.run(args, timeout=timeout, check=False)
+        except subprocess.TimeoutExpired:
+            return []
+        # The pattern can match a window by more than its caption: compare exactly.
+        return [w for w in result.stdout.decode().split() if DISPLAY.run(
+            ["xdotool", "getwindowname", w], check=False).stdout.decode().rstrip("\n") == caption]
+
+    def wait_windows(self, caption, count, timeout=10):
+        return wait_for(lambda: len(self.windows(caption)) == count, timeout, 0.1)
+
+    def alive(self):
+        return self.proc.poll() is None
+
+    def focus(self, window=None):
+        """Activates the window; the window manager may hand a modal dialog
+        the focus instead, which is what a user would get too."""
+        window = window or self.window
+        DISPLAY.run(["xdotool", "windowactivate", window], check=False)
+        wait_for(lambda: DISPLAY.run(["xdotool", "getactivewindow"], check=False)
+                 .stdout.decode().strip() == window, 3)
+
+    def key(self, *keys):
+        DISPLAY.run(["xdotool", "key", "--delay", "60", *keys])
+
+    def type(self, text, delay=30):
+        DISPLAY.run(["xdotool", "type", "--delay", str(delay), text], timeout=60 + len(text))
+
+    def click(self, x, y, window=None):
+        DISPLAY.run(["xdotool", "mousemove", "--window", window or self.window, str(int(x)),
+                     str(int(y)), "click", "1"])
+
+    def press(self, dialog, units, control):
+        """Clicks the middle of a dialog control given in dialog units;
+        the dialog's size in pixels against its size in units gives the scale."""
+        # Clicks on a dialog not yet painted go nowhere.
+        if not wait_for(lambda: self.shot(dialog).dark_count(0, 0, 80, 80) > 0, 5, 0.1):
+            raise AssertionError("dialog never painted")
+        width, height = self.geometry(dialog)
+        x, y, w, h = control
+        self.click((x + w / 2) * width / units[0], (y + h / 2) * height / units[1], dialog)
+
+    def geometry(self, window=None):
+        out = DISPLAY.run(["xdotool", "getwindowgeometry", "--shell",
+                           window or self.window]).stdout.decode()
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def shot(self, window=None):
+        return Image(DISPLAY.run(["xwd", "-id", window or self.window, "-silent"]).stdout)
+
+    def menu_bar(self):
+        """Centres of the menu bar's labels, found from the ink of the top rows
+        so the test follows the font rather than fixed pixel positions."""
+        # Before the first paint the window is blank: wait for the labels.
+        def labels():
+            img = self.shot()
+            return clusters(img.dark_columns(0, 2, img.width, 18), gap=7)
+        runs = wait_for(lambda: (lambda r: r if len(r) == 5 else None)(labels()), 5, 0.1)
+        if not runs:
+            raise AssertionError("menu bar labels not found: %r" % (labels(),))
+        names = ["Action", "Settings...", "Transfer", "PictureEdit", "About"]
+        return {name: ((a + b) // 2, 10) for name, (a, b) in zip(names, runs)}
+
+    def menu(self, name):
+        x, y = self.menu_bar()[name]
+        self.click(x, y)
+
+    def wait_exit(self, timeout):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        stop_process(self.proc)
+        self.log.close()
+
+    def output(self):
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+
+# ---------------------------------------------------------------- the tests
+
+class Session(unittest.TestCase):
+    """A fresh configuration folder per test, and every process ended after."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="tavirel-e2e-")
+        self.xdg = os.path.join(self.tmp, "xdg")
+        self.ports = os.path.join(self.xdg, "tavirel", "ports")
+        os.makedirs(self.ports)
+        self.sim = None
+        self.app = None
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+
+    def tearDown(self):
+        # Newer unittest reports at once; older versions keep errors until after tearDown.
+        outcome = self._outcome
+        result = getattr(outcome, "result", None)
+        reported = getattr(result, "errors", []) + getattr(result, "failures", [])
+        failed = any(test is self for test, _ in reported) or any(
+            error is not None for _, error in getattr(outcome, "errors", []))
+        if self.app is not None:
+            if failed:
+                self.diagnose()
+            self.app.stop()
+        if self.sim is not None:
+            self.sim.stop()
+
+    def diagnose(self):
+        """On failure: what the machine printed and what the program said."""
+        try:
+            if self.sim is not None and self.sim.proc.poll() is None:
+                sys.stderr.write("\n  paper: %r\n  raw: %s\n" % (
+                    self.sim.paper(), " ".join(self.sim.raw())))
+        except Exception as e:  # the simulator may be the fault
+            sys.stderr.write("\n  simulator: %s\n" % e)
+        if self.app is not None:
+            sys.stderr.write("  tavirel alive: %s, output:\n%s\n" % (
+                self.app.alive(), self.app.output()))
+            keep = os.environ.get("TAVIREL_E2E_KEEP")
+            if keep and self.app.alive():
+                path = os.path.join(keep, self.id() + ".ppm")
+                try:
+                    self.app.shot().save_ppm(path)
+                    sys.stderr.write("  screen: %s\n" % path)
+                except Exception:
+                    pass
+
+    def start(self, simulator=True, *sim_args):
+        if simulator:
+            self.sim = Simulator(self.ports, self.tmp, *sim_args)
+        self.app = Tavirel(self.xdg, self.tmp)
+        return self.app
+
+    def connect(self):
+        self.app.key("shift+Prior")
+        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
+                        "Shift+PgUp did not take the line")
+
+    def wait_paper(self, expected_first_row, timeout):
+        paper = wait_for(lambda: (lambda p: p if p[0] == expected_first_row else None)(
+            self.sim.paper()), timeout, 0.25)
+        self.assertTrue(paper, "first row never became %r; paper is %r" % (
+            expected_first_row, self.sim.paper()))
+        return paper
+
+    def first_row(self, img):
+        """Dark columns of the terminal's first text row, left of the scroll bar.
+        The view is white and the menu bar above it is not."""
+        top = next(y for y in range(img.height)
+                   if all(c >= 250 for c in img.rgb(img.width // 2, y)))
+        return img.dark_columns(0, top, img.width - 24, top + 14)
+
+    def quit_with_ok(self):
+        self.app.focus()
+        self.app.menu("Action")
+        self.app.key("x")  # E&xit
+        box = self.app.windows(CLOSE_CAPTION, sync=True, timeout=10)
+        self.assertTrue(box, "no close question")
+        self.app.focus(box[0])
+        self.app.key("Return")
+        code = self.app.wait_exit(10)
+        self.assertEqual(code, 0, "Tavirel did not end cleanly after OK")
+
+
+class TypingAndReceiving(Session):
+
+    def test_typed_lines_print_on_the_machine(self):
+        app = self.start()
+        self.connect()
+        first, second = "RYRY THE QUICK BROWN FOX 1234, (OK)?", "73 DE K"
+        app.type(first)
+        app.key("Return")
+        app.type(second)
+        app.key("Return")
+        # Return is CR LF: the second line starts at the left of the next row.
+        # Each character and each shift takes one character time on the line.
+        keys = len(first) + len(second) + 4
+        paper = wait_for(lambda: (lambda p: p if p[:2] == [first, second] else None)(
+            self.sim.paper()), 2 * (keys + 16) * CHAR_TIME + 5, 0.25)
+        self.assertTrue(paper, "paper is %r" % (self.sim.paper(),))
+        self.assertEqual(paper, [first, second], "more printed than typed")
+        self.assertEqual(self.sim.number("bells"), 0)
+
+
+    def test_machine_text_shows_on_the_screen(self):
+        app = self.start()
+        self.connect()
+        self.assertEqual(self.sim.ask("type HELLO 73\\r\\n", timeout=30), "ok")
+        # Two words on the first row, "HELLO" and "73", from the left margin;
+        # the caret has gone down to the second row with the line feed.
+        img = wait_for(lambda: (lambda i: i if len(clusters(self.first_row(i), 6)) == 2
+                                else None)(app.shot()), 5, 0.2)
+        self.assertTrue(img, "not two words on the first row: %r" % (
+            clusters(self.first_row(app.shot()), 6),))
+        hello, seventy_three = clusters(self.first_row(img), 6)
+        self.assertLess(hello[0], 8, "the text does not start at the left margin")
+        width = lambda word: word[1] - word[0] + 1
+        self.assertGreater(width(hello), 2 * width(seventy_three),
+                           "five letters not wider than two figures: %r" % ([hello, seventy_three],))
+
+
+class ConnectionLife(Session):
+
+    def test_missing_port_reports_and_keeps_running(self):
+        # A dangling link names the port; nothing answers behind it.
+        os.symlink(os.path.join(self.tmp, "no-such-device"), os.path.join(self.ports, "COM3"))
+        app = self.start(simulator=False)
+        app.key("shift+Prior")
+        self.assertTrue(app.wait_windows(MAIN_CAPTION, 2), "no message box for the failure")
+        box = [w for w in app.windows(MAIN_CAPTION) if w != app.window][0]
+        app.focus(box)
+        app.key("Return")
+        self.assertTrue(app.wait_windows(MAIN_CAPTION, 1), "message box did not go away")
+        self.assertTrue(app.alive())
+        # The menu still works: About opens and closes.
+        app.focus()
+        app.menu("About")
+        about = app.windows(ABOUT_CAPTION, sync=True, timeout=10)
+        self.assertTrue(about, "About did not open after the failure")
+        app.focus(about[0])
+        app.press(about[0], (220, 142), (177, 5, 40, 14))  # OK
+        self.assertTrue(app.wait_windows(ABOUT_CAPTION, 0))
+        self.assertTrue(app.alive())
+
+    def test_close_asks_and_releases_the_port(self):
+        app = self.start()
+        self.connect()
+        # The close box's route, through the window manager: Cancel keeps it.
+        app.key("alt+F4")
+        box = app.windows(CLOSE_CAPTION, sync=True, timeout=10)
+        self.assertTrue(box, "no close question from the close box")
+        app.focus(box[0])
+        app.key("Escape")
+        self.assertTrue(app.wait_windows(CLOSE_CAPTION, 0), "question stayed after Cancel")
+        self.assertTrue(app.alive(), "Cancel closed the program")
+        self.assertEqual(self.sim.answer("attached"), "yes", "Cancel dropped the line")
+        # The menu's route: OK ends it and lets go of the line.
+        self.quit_with_ok()
+        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "no", 5, 0.1),
+                        "the line is still held")
+        self.assertEqual(self.sim.number("hangups"), 1)
+
+    def test_machine_hangs_up_while_sending(self):
+        app = self.start()
+        self.connect()
+        text = "NOW IS THE TIME FOR ALL GOOD MEN TO COME TO THE AID OF THE PARTY"
+        app.type(text, delay=10)
+        # Cut the line partway through the line-paced output.
+        self.assertTrue(wait_for(lambda: self.sim.number("count") >= 10, 15, 0.1),
+                        "printing did not start")
+        self.assertEqual(self.sim.ask("hangup"), "ok")
+        printed = self.sim.number("count")
+        self.assertLess(printed, len(text), "the hangup came too late to test anything")
+        # The loss of the device is reported on the screen as an error mark,
+        # wider than the one-cell caret that stands there before.
+        self.assertTrue(wait_for(lambda: max(self.first_row(app.shot()), default=0) > 24, 5, 0.2),
+                        "no error mark on the screen after the hangup")
+        self.assertTrue(app.alive(), "Tavirel died when the line went")
+        # The window still answers: disconnect, then a reconnect either fails
+        # with a message box or succeeds; both leave the program working.
+        app.focus()
+        app.key("shift+Next")
+        app.key("shift+Prior")
+        if app.wait_windows(MAIN_CAPTION, 2, timeout=3):
+            box = [w for w in app.windows(MAIN_CAPTION) if w != app.window][0]
+            app.focus(box)
+            app.key("Return")
+            self.assertTrue(app.wait_windows(MAIN_CAPTION, 1))
+        self.assertTrue(app.alive())
+        self.quit_with_ok()
+
+
+class Settings(Session):
+
+    def test_ascii_mode_sends_unencoded(self):
+        app = self.start()
+        app.menu("Settings...")
+        found = app.windows(SETTINGS_CAPTION, sync=True, timeout=10)
+        self.assertTrue(found, "Settings did not open")
+        dialog = found[0]
+        app.focus(dialog)
+        size = (200, 169)
+        app.press(dialog, size, (134, 75, 34, 10))  # ASCII
+        app.press(dialog, size, (125, 103, 37, 14))  # Save: with no connection open, connects
+        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
+                        "Save did not connect")
+        app.press(dialog, size, (133, 119, 56, 14))  # Done & Exit
+        self.assertTrue(app.wait_windows(SETTINGS_CAPTION, 0), "the dialog stayed open")
+        app.focus()
+        app.type("AB")
+        raw = wait_for(lambda: (lambda r: r if r[-2:] == ["41", "42"] else None)(
+            self.sim.raw()), 5, 0.1)
+        self.assertTrue(raw, "ASCII mode did not send 41 42: %s" % " ".join(self.sim.raw()))
+        self.assertEqual(raw, ["41", "42"], "more than the two characters went out")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
