@@ -17,5 +17,5 @@ need_packages() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
 # The end-to-end tests drive the real program in a private X server.
-TEST_PACKAGES=(libgtest-dev xvfb xauth openbox xdotool x11-apps imagemagick python3)
+TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3)
 BENCH_PACKAGES=(libbenchmark-dev)
