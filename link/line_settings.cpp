@@ -16,8 +16,6 @@ namespace tavirel {
 
 static_assert(kTermiosBother == BOTHER);
 
-namespace {
-
 int RetryIoctl(int fd, unsigned long request, void* arg) {
     int r;
     do {
@@ -25,6 +23,8 @@ int RetryIoctl(int fd, unsigned long request, void* arg) {
     } while (r < 0 && errno == EINTR);
     return r;
 }
+
+namespace {
 
 // A device without modem lines answers these; the settings still apply.
 bool NoModemLines(int err) {

@@ -41,6 +41,9 @@ int ApplyLinePlan(int fd, const LinePlan& plan);
 // Reads back what the device accepted (TCGETS2); valid is false on failure.
 LinePlan ReadLineState(int fd);
 
+// ioctl with EINTR retried; -1 with errno on failure.
+int RetryIoctl(int fd, unsigned long request, void* arg);
+
 // Applies the record's settings with the current code mode to its open port.
 // Returns 0 when there is no record or no port, or the port refuses them.
 int SetupConnection(TtyState* state);

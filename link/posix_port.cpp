@@ -42,14 +42,6 @@ namespace tavirel {
 
 namespace {
 
-int RetryIoctl(int fd, unsigned long request, void* arg) {
-    int r;
-    do {
-        r = ioctl(fd, request, arg);
-    } while (r < 0 && errno == EINTR);
-    return r;
-}
-
 // close() that leaves errno as the caller set it.
 void CloseKeepingErrno(int fd) {
     const int saved = errno;

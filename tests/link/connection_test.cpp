@@ -11,6 +11,7 @@
 #include "link/transfer_state.h"
 #include "link/write_queue.h"
 #include "tests/support/diagnostics_capture.h"
+#include "tests/support/eventually.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/pty_port.h"
@@ -21,12 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-template <typename F>
-bool Eventually(F done) {
-    for (int i = 0; i < 2000 && !done(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return done();
-}
+using test::Eventually;
 
 // The link opened by its COM name: a real pseudo-terminal, or a fake port
 // once UseFakePort() is called.

@@ -8,6 +8,7 @@
 #include "link/line_settings.h"
 #include "link/port_io.h"
 #include "tests/support/diagnostics_capture.h"
+#include "tests/support/eventually.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 
@@ -17,13 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// Polls a condition that the writer thread makes true.
-template <typename F>
-bool Eventually(F done) {
-    for (int i = 0; i < 2000 && !done(); ++i)
-        std::this_thread::sleep_for(1ms);
-    return done();
-}
+using test::Eventually;
 
 // A connected record on a fake port, with the queue on a hand-moved clock at
 // 45 baud, 5 data bits, 1.5 stop bits: 166.7 ms a character, 426 ms a byte
