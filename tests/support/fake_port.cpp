@@ -46,11 +46,6 @@ void FakePort::Send(const std::vector<std::uint8_t>& bytes) {
     Update();
 }
 
-std::vector<std::uint8_t> FakePort::Received() {
-    std::lock_guard lock(mutex_);
-    return output_;
-}
-
 void FakePort::InjectErrors(std::uint32_t flags) {
     std::lock_guard lock(mutex_);
     errors_ |= flags;
@@ -82,41 +77,6 @@ void FakePort::HangUp() {
     std::lock_guard lock(mutex_);
     hungUp_ = true;
     Update();
-}
-
-bool FakePort::Dtr() {
-    std::lock_guard lock(mutex_);
-    return dtr_;
-}
-
-bool FakePort::Rts() {
-    std::lock_guard lock(mutex_);
-    return rts_;
-}
-
-int FakePort::OutputPurges() {
-    std::lock_guard lock(mutex_);
-    return outputPurges_;
-}
-
-int FakePort::Purges() {
-    std::lock_guard lock(mutex_);
-    return purges_;
-}
-
-std::vector<int> FakePort::ReadSizes() {
-    std::lock_guard lock(mutex_);
-    return readSizes_;
-}
-
-int FakePort::WriteAttempts() {
-    std::lock_guard lock(mutex_);
-    return writeAttempts_;
-}
-
-bool FakePort::IsClosed() {
-    std::lock_guard lock(mutex_);
-    return closed_;
 }
 
 int FakePort::Apply(const LinePlan& plan) {

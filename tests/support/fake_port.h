@@ -12,26 +12,49 @@
 namespace tavirel::test {
 
 class FakePort : public Port {
+    // Reads state the link's threads also write.
+    template <typename F>
+    auto Locked(F read) const {
+        std::lock_guard lock(mutex_);
+        return read();
+    }
+
   public:
     FakePort();
     ~FakePort() override;
 
     // The far end.
     void Send(const std::vector<std::uint8_t>& bytes);
-    std::vector<std::uint8_t> Received();  // everything written so far
+    std::vector<std::uint8_t> Received() {
+        return Locked([&] { return output_; });
+    }  // all written
     void InjectErrors(std::uint32_t flags);
     void SetInputLines(bool cts, bool dsr);
     void SetHasModemLines(bool has);
     void StallWrites(bool stalled);  // the driver takes nothing (EAGAIN)
     void FailWrites(int error);      // every write fails with this errno
     void HangUp();
-    bool Dtr();
-    bool Rts();
-    int Purges();  // both directions
-    int OutputPurges();
-    std::vector<int> ReadSizes();  // maxLength of every Read
-    int WriteAttempts();
-    bool IsClosed();
+    bool Dtr() {
+        return Locked([&] { return dtr_; });
+    }
+    bool Rts() {
+        return Locked([&] { return rts_; });
+    }
+    int Purges() {
+        return Locked([&] { return purges_; });
+    }  // both directions
+    int OutputPurges() {
+        return Locked([&] { return outputPurges_; });
+    }
+    std::vector<int> ReadSizes() {
+        return Locked([&] { return readSizes_; });
+    }  // maxLength of each Read
+    int WriteAttempts() {
+        return Locked([&] { return writeAttempts_; });
+    }
+    bool IsClosed() {
+        return Locked([&] { return closed_; });
+    }
 
     int Apply(const LinePlan& plan) override;
     LinePlan Applied() const override;

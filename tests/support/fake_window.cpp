@@ -55,46 +55,6 @@ void FakeWindow::PostMessageBox(const std::string& text, const std::string& capt
     changed_.notify_all();
 }
 
-std::string FakeWindow::Screen() {
-    std::lock_guard lock(mutex_);
-    return screen_;
-}
-
-std::string FakeWindow::ReceivedText() {
-    std::lock_guard lock(mutex_);
-    return received_;
-}
-
-std::vector<std::string> FakeWindow::Boxes() {
-    std::lock_guard lock(mutex_);
-    return boxes_;
-}
-
-std::vector<bool> FakeWindow::MenuRows() {
-    std::lock_guard lock(mutex_);
-    return menuRows_;
-}
-
-int FakeWindow::Repaints() {
-    std::lock_guard lock(mutex_);
-    return repaints_;
-}
-
-int FakeWindow::CaretShows() {
-    std::lock_guard lock(mutex_);
-    return caretShows_;
-}
-
-bool FakeWindow::WaitCursor() {
-    std::lock_guard lock(mutex_);
-    return waiting_;
-}
-
-bool FakeWindow::CursorEverLeftWaiting() {
-    std::lock_guard lock(mutex_);
-    return cursorChanges_ > 0 && !waiting_;
-}
-
 bool FakeWindow::WaitReceived(std::size_t n, std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return received_.size() >= n; });

@@ -15,6 +15,13 @@
 namespace tavirel::test {
 
 class FakeWindow : public TerminalWindow {
+    // Reads state the link's threads also write.
+    template <typename F>
+    auto Locked(F read) {
+        std::lock_guard lock(mutex_);
+        return read();
+    }
+
   public:
     explicit FakeWindow(TtyState* state) : state_(state) {}
 
@@ -29,14 +36,27 @@ class FakeWindow : public TerminalWindow {
     void PostMessageBox(const std::string& text, const std::string& caption) override;
 
     // Everything shown: echo, marks and received characters, in order.
-    std::string Screen();
-    std::string ReceivedText();
-    std::vector<std::string> Boxes();
-    std::vector<bool> MenuRows();
-    int Repaints();
-    int CaretShows();
-    bool WaitCursor();
-    bool CursorEverLeftWaiting();
+    std::string Screen() {
+        return Locked([&] { return screen_; });
+    }
+    std::string ReceivedText() {
+        return Locked([&] { return received_; });
+    }
+    std::vector<std::string> Boxes() {
+        return Locked([&] { return boxes_; });
+    }
+    std::vector<bool> MenuRows() {
+        return Locked([&] { return menuRows_; });
+    }
+    int Repaints() {
+        return Locked([&] { return repaints_; });
+    }
+    int CaretShows() {
+        return Locked([&] { return caretShows_; });
+    }
+    bool CursorEverLeftWaiting() {
+        return Locked([&] { return cursorChanges_ > 0 && !waiting_; });
+    }
     // Waits until the received text has at least n characters.
     bool WaitReceived(std::size_t n, std::chrono::milliseconds limit);
     bool WaitScreenContains(const std::string& text, std::chrono::milliseconds limit);
