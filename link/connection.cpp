@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "code/ita2.h"
+#include "link/diagnostics.h"
 #include "link/line_settings.h"
 #include "link/port.h"
 #include "link/port_io.h"
@@ -20,6 +21,7 @@ namespace tavirel {
 namespace {
 
 constexpr std::uint32_t kBlock = 80;
+constexpr int kFailedWaitPauseMs = 100;
 
 void Signal(int fd) {
     const std::uint64_t one = 1;
@@ -72,8 +74,25 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
             const WaitResult wait = port.WaitInput(state->readEvent, -1);
             if (wait == WaitResult::Woken)
                 continue;
-            // Drain: the close is not looked at between blocks.
+            if (wait == WaitResult::Failed) {
+                // Not the device's end: wait again, without spinning should
+                // the failure persist.
+                LinkWarning("The wait for received characters failed", errno);
+                pollfd p{state->readEvent, POLLIN, 0};
+                ::poll(&p, 1, kFailedWaitPauseMs);
+                continue;
+            }
+            // Drain in blocks. Once the close has begun, only what had arrived
+            // by then is taken: a far end that never stops sending must not
+            // hold the close up.
+            int blocksLeft = -1;
             for (;;) {
+                if (blocksLeft < 0 && !state->connected.load())
+                    blocksLeft = port.BytesWaiting() / static_cast<int>(kBlock) + 1;
+                if (blocksLeft == 0)
+                    break;
+                if (blocksLeft > 0)
+                    --blocksLeft;
                 const std::uint32_t n = ReadCommBlock(window, buffer, kBlock);
                 if (n == 0)
                     break;
@@ -82,12 +101,11 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
                         ? DecodeBaudotBlock(buffer, static_cast<std::int32_t>(n))
                         : static_cast<std::int32_t>(n);
                 Transfer().RecordBlock(buffer, count, static_cast<std::int32_t>(n));
-                if (count > 0)
-                    window->PostReceived(buffer, count);
-                window->PostRepaint();
+                if (count > 0 && state->received.Put(buffer, static_cast<std::size_t>(count)))
+                    window->WakeReceived();
             }
             // The device is gone: say so once, then wait for the close.
-            if (wait == WaitResult::Hangup || wait == WaitResult::Failed) {
+            if (wait == WaitResult::Hangup) {
                 window->PostErrorMark(ErrorMarkText(EIO));
                 hungUp = true;
             }
@@ -99,8 +117,13 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
 
 int OpenConnection(TerminalWindow* window) {
     TtyState* s = window ? window->State() : nullptr;
-    if (s == nullptr)
+    if (s == nullptr || s->connected.load())
         return 0;
+    // Without its wake-up events neither thread could be stopped.
+    if (s->readEvent < 0 || s->writeEvent < 0) {
+        window->PostMessageBox("Failed to create event for thread!", "TTY Error!");
+        return 0;
+    }
     WaitCursor cursor(window);
 
     s->commHandle = OpenPortNamed(PortName(s->portNumber));
@@ -118,10 +141,9 @@ int OpenConnection(TerminalWindow* window) {
     }
 
     s->connected = 1;
-    if (s->readEvent >= 0)
-        Drain(s->readEvent);
-    if (s->writeEvent >= 0)
-        Drain(s->writeEvent);
+    Drain(s->readEvent);
+    Drain(s->writeEvent);
+    s->received.Hold();
     try {
         s->writer = std::make_unique<WriteQueue>(window, s, s->commHandle.get(), s->writeEvent,
                                                  msPerByte, CharacterTime(*s));
@@ -151,8 +173,9 @@ int CloseConnection(TerminalWindow* window) {
         if (s->writer)
             s->writer->Stop();
         s->connected = 0;
-        if (s->readEvent >= 0)
-            Signal(s->readEvent);
+        Signal(s->readEvent);
+        // The reader may be waiting for room the window cannot make now.
+        s->received.Release();
         if (s->readerThread.joinable())
             s->readerThread.join();
         s->writer.reset();

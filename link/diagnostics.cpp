@@ -1,6 +1,8 @@
 #include "link/diagnostics.h"
 
 #include <cstdio>
+#include <string>
+#include <system_error>
 
 Q_LOGGING_CATEGORY(lcLink, "tavirel.link", QtInfoMsg)
 
@@ -12,6 +14,12 @@ void LinkDiagnostic(const char* format, long count) {
     char text[96];
     std::snprintf(text, sizeof text, format, count);
     qCDebug(lcLink).noquote() << text;
+}
+
+void LinkWarning(const char* what, int error) {
+    const std::string reason = std::generic_category().message(error);
+    qCWarning(lcLink).noquote() << QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                                QString::fromStdString(reason));
 }
 
 }  // namespace tavirel

@@ -21,10 +21,13 @@ class TerminalWindow {
     // The four menu items that follow the connection.
     virtual void ConnectionChanged(bool connected) = 0;
 
-    // Any thread. Never blocks; the window carries them out on its own
+    // Any thread. Never block; the window carries them out on its own
     // thread, in the order they were posted.
-    virtual void PostReceived(const std::uint8_t* bytes, int count) = 0;
-    virtual void PostRepaint() = 0;
+    // Received characters wait in State()->received; this asks the window to
+    // take them. The queue calls for it at most once until they are taken.
+    virtual void WakeReceived() = 0;
+    // An error mark goes to the screen in its place among the received
+    // characters.
     virtual void PostErrorMark(const std::string& text) = 0;
     virtual void PostMessageBox(const std::string& text, const std::string& caption) = 0;
 };

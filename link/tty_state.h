@@ -8,6 +8,8 @@
 #include <string>
 #include <thread>
 
+#include "link/receive_queue.h"
+
 namespace tavirel {
 
 enum CodeModeValue : std::int32_t {
@@ -93,6 +95,8 @@ struct TtyState {
     int writeEvent = -1;
     // The write queue of the open connection.
     std::unique_ptr<WriteQueue> writer;
+    // What the reader received (and the error marks), waiting for the screen.
+    ReceiveQueue received;
 
     static std::array<std::uint8_t, kScreenBytes> BlankScreen() {
         std::array<std::uint8_t, kScreenBytes> s{};

@@ -171,30 +171,22 @@ void MainWindow::ApplyTerminalFont() {
     ApplyFont(view_, state_.get());
 }
 
-// From the reader thread: shown on this thread, in the order posted.
-void MainWindow::PostReceived(const std::uint8_t* bytes, int count) {
-    QByteArray block(reinterpret_cast<const char*>(bytes), count);
-    QMetaObject::invokeMethod(
-        this,
-        [this, block] {
-            for (const char c : block)
-                tavirel::WriteToScreen(view_, &c, 1);
-        },
-        Qt::QueuedConnection);
+// Any thread; the queue asks at most once until it is emptied, so a flood
+// costs one event per batch.
+void MainWindow::WakeReceived() {
+    QMetaObject::invokeMethod(this, &MainWindow::TakeReceived, Qt::QueuedConnection);
 }
 
-void MainWindow::PostRepaint() {
-    QMetaObject::invokeMethod(
-        this, [this] { view_->UpdateNow(); }, Qt::QueuedConnection);
+// Everything that waits goes to the screen in one go; the view paints it
+// with the next frame.
+void MainWindow::TakeReceived() {
+    state_->received.TakeAll(taken_);
+    tavirel::WriteToScreen(view_, taken_.data(), static_cast<std::int32_t>(taken_.size()));
 }
 
 void MainWindow::PostErrorMark(const std::string& text) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            tavirel::WriteToScreen(view_, text.data(), static_cast<std::int32_t>(text.size()));
-        },
-        Qt::QueuedConnection);
+    if (state_->received.PutNow(text.data(), text.size()))
+        WakeReceived();
 }
 
 void MainWindow::PostMessageBox(const std::string& text, const std::string& caption) {

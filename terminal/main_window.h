@@ -38,8 +38,7 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     void ShowTerminalCaret() override;
     void SetWaitCursor(bool waiting) override;
     void ConnectionChanged(bool connected) override;
-    void PostReceived(const std::uint8_t* bytes, int count) override;
-    void PostRepaint() override;
+    void WakeReceived() override;
     void PostErrorMark(const std::string& text) override;
     void PostMessageBox(const std::string& text, const std::string& caption) override;
 
@@ -63,10 +62,12 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     void BuildMenu();
     void Paste();
     void LineControlKey(char ch);
+    void TakeReceived();
 
     std::unique_ptr<TtyState> state_;
     TerminalView* view_ = nullptr;
     std::map<int, QAction*> actions_;
+    std::string taken_;  // the last batch taken from the receive queue
 };
 
 }  // namespace tavirel

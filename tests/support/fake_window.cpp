@@ -30,17 +30,16 @@ void FakeWindow::ConnectionChanged(bool connected) {
     menuRows_.push_back(connected);
 }
 
-void FakeWindow::PostReceived(const std::uint8_t* bytes, int count) {
+void FakeWindow::WakeReceived() {
+    std::string taken;
     std::lock_guard lock(mutex_);
-    const auto* chars = reinterpret_cast<const char*>(bytes);
-    received_.append(chars, static_cast<std::size_t>(count));
-    screen_.append(chars, static_cast<std::size_t>(count));
+    ++wakes_;
+    if (!taking_)
+        return;
+    state_->received.TakeAll(taken);
+    received_ += taken;
+    screen_ += taken;
     changed_.notify_all();
-}
-
-void FakeWindow::PostRepaint() {
-    std::lock_guard lock(mutex_);
-    ++repaints_;
 }
 
 void FakeWindow::PostErrorMark(const std::string& text) {

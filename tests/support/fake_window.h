@@ -1,5 +1,6 @@
 // A terminal window without a toolkit: it keeps what reaches its screen and
-// what the link posts to it, from any thread.
+// what the link posts to it, from any thread. Received characters are taken
+// from the queue at once, on the thread that wakes it.
 #pragma once
 
 #include <chrono>
@@ -25,13 +26,19 @@ class FakeWindow : public TerminalWindow {
   public:
     explicit FakeWindow(TtyState* state) : state_(state) {}
 
+    // A window that has stopped taking received characters (busy, or a
+    // modal loop that never returns to it).
+    void StopTaking() {
+        std::lock_guard lock(mutex_);
+        taking_ = false;
+    }
+
     TtyState* State() override { return state_; }
     int WriteToScreen(const char* text, std::int32_t length) override;
     void ShowTerminalCaret() override;
     void SetWaitCursor(bool waiting) override;
     void ConnectionChanged(bool connected) override;
-    void PostReceived(const std::uint8_t* bytes, int count) override;
-    void PostRepaint() override;
+    void WakeReceived() override;
     void PostErrorMark(const std::string& text) override;
     void PostMessageBox(const std::string& text, const std::string& caption) override;
 
@@ -48,8 +55,8 @@ class FakeWindow : public TerminalWindow {
     std::vector<bool> MenuRows() {
         return Locked([&] { return menuRows_; });
     }
-    int Repaints() {
-        return Locked([&] { return repaints_; });
+    int Wakes() {
+        return Locked([&] { return wakes_; });
     }
     int CaretShows() {
         return Locked([&] { return caretShows_; });
@@ -69,7 +76,8 @@ class FakeWindow : public TerminalWindow {
     std::string received_;
     std::vector<std::string> boxes_;
     std::vector<bool> menuRows_;
-    int repaints_ = 0;
+    int wakes_ = 0;
+    bool taking_ = true;
     int caretShows_ = 0;
     bool waiting_ = false;
     int cursorChanges_ = 0;
