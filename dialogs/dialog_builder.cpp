@@ -240,7 +240,8 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
             case ControlKind::PushButton:
             case ControlKind::DefaultPushButton: {
                 auto* button = new QPushButton(ToQtMnemonics(text), this);
-                button->setAutoDefault(false);
+                // Enter presses the focused button, the default one otherwise.
+                button->setAutoDefault(true);
                 button->setDefault(c.kind == ControlKind::DefaultPushButton);
                 w = button;
                 break;

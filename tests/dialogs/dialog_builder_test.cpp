@@ -60,12 +60,17 @@ TEST_F(SettingsTemplateTest, OnlyTheDialogLogicCloses) {
     EXPECT_FALSE(d->close());
     for (int id : {555, 2, 1000, 1005, 549, 550})
         QTest::mouseClick(d->ItemAs<QAbstractButton>(id), Qt::LeftButton);
-    QTest::keyClick(d->Item(549), Qt::Key_Return);  // the default button
+    // Enter presses a focused button, and the default one from elsewhere.
+    d->activateWindow();
+    d->Item(555)->setFocus();
+    QTest::keyClick(d->Item(555), Qt::Key_Return);
+    d->Item(549)->setFocus();
+    QTest::keyClick(d->Item(549), Qt::Key_Return);
     EXPECT_TRUE(d->isVisible());
     std::vector<int> ids;
     for (const auto& args : commands)
         ids.push_back(args[0].toInt());
-    EXPECT_EQ(ids, (std::vector{555, 2, 1000, 1005, 549, 550, 1}));
+    EXPECT_EQ(ids, (std::vector{555, 2, 1000, 1005, 549, 550, 555, 1}));
     QStringList checked;
     for (int id : {1000, 1001, 1005, 549, 550})
         checked << QString::number(d->ItemAs<QAbstractButton>(id)->isChecked());
