@@ -1,0 +1,181 @@
+// Receiving a flood through the real window: a pseudo-terminal's far end (a
+// child process) sends as fast as the line takes it, and the main window
+// with its view (offscreen platform) shows it. Measures, per size, the time
+// until everything is on the screen, the program's CPU, its peak memory and
+// how late a 10 ms timer in the window ever ran; then how long Disconnect
+// takes while the flood goes on.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/bench/tavirel_receive_bench [MiB...]
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "code/ita2.h"
+#include "link/transfer_state.h"
+#include "resources/menu.h"
+#include "terminal/main_window.h"
+#include "tests/support/pty_port.h"
+
+using namespace tavirel;
+
+namespace {
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long PeakRssMiB() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss / 1024;
+}
+
+// 79 printable characters and CR LF a line, like a long listing.
+std::string Lines(std::size_t bytes) {
+    std::string text;
+    text.reserve(bytes);
+    for (std::size_t line = 0; text.size() < bytes; ++line) {
+        for (int c = 0; c < 79; ++c)
+            text += static_cast<char>('!' + (line + static_cast<std::size_t>(c)) % 94);
+        text += "\r\n";
+    }
+    text.resize(bytes);
+    return text;
+}
+
+// A child writes the text (or, with repeat, repeats it) into the master.
+pid_t FarEnd(int master, const std::string& text, bool repeat) {
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    do {
+        std::size_t done = 0;
+        while (done < text.size()) {
+            const ssize_t w = write(master, text.data() + done, text.size() - done);
+            if (w > 0)
+                done += static_cast<std::size_t>(w);
+            else if (w < 0 && errno == EAGAIN) {
+                pollfd p{master, POLLOUT, 0};
+                poll(&p, 1, 100);
+            } else if (w < 0 && errno != EINTR) {
+                _exit(1);
+            }
+        }
+    } while (repeat);
+    _exit(0);
+}
+
+// The longest a 10 ms timer ran late while the window worked.
+class Lateness {
+  public:
+    Lateness() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 late = clock_.restart() - 10;
+            worst_ = std::max(worst_, late);
+        });
+        clock_.start();
+        timer_.start(10);
+    }
+    qint64 Worst() const { return worst_; }
+
+  private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 worst_ = 0;
+};
+
+bool Connect(MainWindow& window) {
+    TtyState* s = window.State();
+    s->baudRate = 115200;
+    s->byteSize = 8;
+    s->stopBits = 0;
+    CodeMode = ModeAscii;
+    window.Command(CMD_CONNECT);
+    return s->connected.load() != 0;
+}
+
+void RunFlood(MainWindow& window, int master, std::size_t mib) {
+    const std::size_t total = mib << 20;
+    const std::string text = Lines(total);
+    const std::int32_t before = Transfer().BytesRead();
+    const double cpu0 = CpuSeconds();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    Lateness lateness;
+    const pid_t child = FarEnd(master, text, false);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const auto read = static_cast<std::size_t>(Transfer().BytesRead() - before);
+        if (read >= total && window.State()->received.Size() == 0)
+            loop.quit();
+    });
+    poll.start(1);
+    loop.exec();
+    window.View()->UpdateNow();
+    const double seconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
+    const double cpu = CpuSeconds() - cpu0;
+    waitpid(child, nullptr, 0);
+    std::printf("%3zu MiB shown in %7.3f s  (%6.3f s/MiB)  CPU %6.3f s/MiB  peak RSS %4ld MiB  "
+                "timer late by at most %lld ms\n",
+                mib, seconds, seconds / static_cast<double>(mib), cpu / static_cast<double>(mib),
+                PeakRssMiB(), static_cast<long long>(lateness.Worst()));
+    std::fflush(stdout);
+}
+
+void RunDisconnect(MainWindow& window, int master) {
+    const pid_t child = FarEnd(master, Lines(1 << 20), true);
+    QEventLoop loop;
+    double took = 0;
+    QTimer::singleShot(500, [&] {
+        QElapsedTimer t;
+        t.start();
+        window.Command(CMD_DISCONNECT);
+        took = static_cast<double>(t.nsecsElapsed()) / 1e6;
+        loop.quit();
+    });
+    loop.exec();
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    std::printf("Disconnect during a flood took %.1f ms\n", took);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    BuildReceiveTable();
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(static_cast<std::size_t>(std::atoi(argv[i])));
+    if (sizes.empty())
+        sizes = {1, 4, 16};
+
+    test::PtyLine line;
+    const auto window = MainWindow::Create();
+    if (!line.ok() || !window)
+        return 1;
+    window->show();
+    if (!Connect(*window)) {
+        std::fprintf(stderr, "could not connect to the pseudo-terminal\n");
+        return 1;
+    }
+    for (const std::size_t mib : sizes)
+        RunFlood(*window, line.master(), mib);
+    RunDisconnect(*window, line.master());
+    return 0;
+}
