@@ -1,6 +1,8 @@
 // The one way a typed character reaches the line, in every code mode.
 #pragma once
 
+#include <cstdint>
+
 namespace tavirel {
 
 class TerminalWindow;
@@ -13,5 +15,9 @@ int SendKeyChar(TerminalWindow* window, int ch);
 // so nothing can come between them. Characters without a code send nothing
 // and, with local echo, show "~". Does not look at the connection itself.
 void SendBaudotChar(TerminalWindow* window, int ch);
+
+// Any thread. Queued codes were dropped before they reached the line (a purge,
+// a failed device): the next BAUDOT character carries its own shift.
+void ForgetShiftSent();
 
 }  // namespace tavirel

@@ -93,6 +93,9 @@ struct TtyState {
     int writeEvent = -1;
     // The write queue of the open connection.
     std::unique_ptr<WriteQueue> writer;
+    // The device-gone mark was shown on this connection (PostDeviceGone);
+    // cleared when the connection's write queue is made.
+    std::atomic<bool> deviceGoneShown{false};
 
     static std::array<std::uint8_t, kScreenBytes> BlankScreen() {
         std::array<std::uint8_t, kScreenBytes> s{};
