@@ -59,6 +59,23 @@ int SendKeyChar(TerminalWindow* window, int ch) {
     return 1;
 }
 
+int SendTextBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length) {
+    TtyState* state = window ? window->State() : nullptr;
+    if (state == nullptr || !state->connected.load())
+        return 0;
+    if (length <= 0)
+        return 1;
+    if (CodeMode.load() == ModeBaudot) {
+        for (std::int32_t i = 0; i < length; ++i)
+            SendBaudotChar(window, bytes[i]);
+        return 1;
+    }
+    WriteCommBlock(window, bytes, length);
+    if (state->localEcho)
+        Echo(window, reinterpret_cast<const char*>(bytes), length);
+    return 1;
+}
+
 void ForgetShiftSent() {
     processSender.ForgetShift();
 }

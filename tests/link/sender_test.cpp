@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "link/line_settings.h"
 #include "link/write_queue.h"
+#include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
@@ -90,6 +92,51 @@ TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {
     }
     EXPECT_EQ(port->Received().size(), before);
     EXPECT_EQ(window.Screen(), shown);
+}
+
+TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
+    struct Case {
+        CodeModeValue mode;
+        int echo;
+        std::string text;
+        Bytes line;
+        std::string shown;
+        int writes;  // writes the queue carried
+    };
+    const Case cases[] = {
+        // Shifts as needed, no LF after CR, no code for bytes from 128 on.
+        {ModeBaudot, 1, "A1\r\n\xE9 B", {31, 3, 27, 23, 31, 8, 2, 4, 25}, "A1\r\n~ B", 6},
+        {ModeBaudot, 0, "%b", {31, 25}, "", 1},
+        {ModeAscii, 1, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
+        {ModeTerminal, 0, "xy", {'x', 'y'}, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        CodeMode = c.mode;
+        state.localEcho = c.echo;
+        ForgetShiftSent();
+        test::FakeWindow w(&state);
+        const std::size_t sentBefore = port->Received().size();
+        test::DiagnosticsCapture diagnostics;
+        EXPECT_EQ(SendTextBlock(&w, reinterpret_cast<const std::uint8_t*>(c.text.data()),
+                                static_cast<std::int32_t>(c.text.size())),
+                  1);
+        EXPECT_TRUE(state.writer->WaitIdle(2s));
+        const Bytes sent = port->Received();
+        EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(sentBefore), sent.end()),
+                  c.line);
+        EXPECT_EQ(w.Screen(), c.shown);
+        const std::vector<std::string> lines = diagnostics.Lines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) {
+                                    return l.find("bytes written") != std::string::npos;
+                                }),
+                  c.writes);
+    }
+    state.connected = 0;
+    const std::uint8_t a = 'A';
+    EXPECT_EQ(SendTextBlock(&window, &a, 1), 0);
+    EXPECT_EQ(window.Screen(), "");
 }
 
 // Codes dropped before they reached the line leave the machine's shift
