@@ -1,5 +1,6 @@
-// Line pacing, stopping, receiving and idling, on a real pseudo-terminal.
-// Run: build/bench/bench/tavirel_link_bench   (takes about 25 s)
+// Line pacing, stopping, receiving and idling, on a real pseudo-terminal; the
+// writer's CPU while a fake port holds its output.
+// Run: build/bench/bench/tavirel_link_bench [held]   (about 25 s; "held": 3 s)
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,12 +10,17 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <memory>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/connection.h"
+#include "link/line_settings.h"
 #include "link/port_io.h"
 #include "link/write_queue.h"
+#include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/pty_port.h"
 
@@ -150,12 +156,64 @@ void Idle() {
         cpu, (after.ru_nvcsw - before.ru_nvcsw) + (after.ru_nivcsw - before.ru_nivcsw));
 }
 
+double RusageSeconds() {
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(r.ru_utime) + seconds(r.ru_stime);
+}
+
+// The writer with writes queued while the port will not let them go: the
+// driver holds what it took (XOFF), or CTS is low. Only the writer runs
+// meanwhile, so the process's CPU time is its own.
+void Held() {
+    const std::pair<bool, std::uint32_t> cases[] = {
+        {false, 45}, {false, 9600}, {false, 115200}, {true, 45}};
+    for (const auto& [flow, baud] : cases) {
+        TtyState state;
+        state.baudRate = baud;
+        test::FakeWindow window{&state};
+        CreateLinkEvents(state);
+        auto owned = std::make_unique<test::FakePort>();
+        test::FakePort* port = owned.get();
+        state.commHandle = std::move(owned);
+        state.connected = 1;
+        if (flow) {
+            state.flowControl = kFlowRtsCts;
+            port->SetInputLines(false, true);
+        } else {
+            port->HoldOutput(true);
+        }
+        port->Apply(PlanLine(state, ModeBaudot));
+        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent, 0,
+                                                    CharacterTime(state));
+        const std::uint8_t bytes[10] = {3, 25, 14, 9, 1, 13, 26, 20, 6, 11};
+        for (const std::uint8_t b : bytes)
+            WriteCommBlock(&window, &b, 1);
+        std::this_thread::sleep_for(300ms);  // past the first character's line time
+        const double cpu0 = RusageSeconds();
+        const int looks0 = flow ? port->ModemLineReads() : port->OutputQueuedCalls();
+        std::this_thread::sleep_for(1s);
+        const double cpu = RusageSeconds() - cpu0;
+        const int looks = (flow ? port->ModemLineReads() : port->OutputQueuedCalls()) - looks0;
+        std::printf("held (%s, %u baud): writer CPU %.2f ms in 1 s, %d looks at the port\n",
+                    flow ? "CTS low" : "driver holds output", baud, cpu * 1000, looks);
+        state.writer.reset();
+    }
+}
+
 }  // namespace
 
-int main() {
-    Pacing();
-    Stop();
-    Receive();
-    Idle();
+int main(int argc, char** argv) {
+    const bool heldOnly = argc > 1 && std::string_view(argv[1]) == "held";
+    if (!heldOnly) {
+        Pacing();
+        Stop();
+        Receive();
+        Idle();
+    }
+    Held();
     return 0;
 }

@@ -25,9 +25,9 @@ BaudotCodes BaudotSender::Encode(int ch) {
         default:
             break;
     }
-    if (shift != 0 && shift != lastShiftSent) {
+    if (shift != 0 && shift != lastShiftSent.load()) {
         out.bytes[static_cast<std::size_t>(out.count++)] = static_cast<std::uint8_t>(shift);
-        lastShiftSent = shift;
+        lastShiftSent.store(shift);
     }
     out.bytes[static_cast<std::size_t>(out.count++)] = static_cast<std::uint8_t>(entry.code);
     return out;

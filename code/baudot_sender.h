@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace tavirel {
@@ -16,10 +17,14 @@ struct BaudotCodes {
 class BaudotSender {
   public:
     // Space, CR and LTRS go out in letters, so the machine is in letters after
-    // them whether or not it unshifts by itself; LF and NUL never shift.
+    // them whether or not it unshifts by itself; LF and NUL never shift. One
+    // thread encodes.
     BaudotCodes Encode(int ch);
+    // Any thread: codes were dropped before they reached the line, so the
+    // machine's shift is unknown and the next character carries its own.
+    void ForgetShift() { lastShiftSent = 0; }
 
-    std::int32_t lastShiftSent = 0;  // 27, 31, or 0 before any shift was sent
+    std::atomic<std::int32_t> lastShiftSent{0};  // 27, 31, or 0: not known
 };
 
 }  // namespace tavirel

@@ -106,7 +106,7 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
             }
             // The device is gone: say so once, then wait for the close.
             if (wait == WaitResult::Hangup) {
-                window->PostErrorMark(ErrorMarkText(EIO));
+                PostDeviceGone(window, *state);
                 hungUp = true;
             }
         }

@@ -72,6 +72,10 @@ class Port {
     // readable, or timeoutMs passes (-1: no limit). EINTR is retried.
     virtual WaitResult WaitInput(int wakeFd, int timeoutMs) = 0;
     virtual WaitResult WaitOutput(int wakeFd, int timeoutMs) = 0;
+    // Waits until CTS or DSR may have changed (Ready), wakeFd becomes
+    // readable, or timeoutMs passes. A change since the last call that the
+    // caller may not have seen also answers Ready.
+    virtual WaitResult WaitModemChange(int wakeFd, int timeoutMs) = 0;
 
     virtual void Close() = 0;
 };

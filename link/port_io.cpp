@@ -38,6 +38,13 @@ std::uint32_t ReadCommBlock(TerminalWindow* window, std::uint8_t* buffer, std::u
     return 0;
 }
 
+bool PostDeviceGone(TerminalWindow* window, TtyState& state) {
+    if (state.deviceGoneShown.exchange(true))
+        return false;
+    window->PostErrorMark(ErrorMarkText(EIO));
+    return true;
+}
+
 int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length) {
     TtyState* state = window ? window->State() : nullptr;
     if (state == nullptr)

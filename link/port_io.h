@@ -6,6 +6,7 @@
 namespace tavirel {
 
 class TerminalWindow;
+struct TtyState;
 
 // Reader thread only. Reads what the port has already received, at most
 // maxLength bytes, never waiting for more; line errors that arose meanwhile
@@ -16,5 +17,10 @@ std::uint32_t ReadCommBlock(TerminalWindow* window, std::uint8_t* buffer, std::u
 // once: 1 when the write was started, 0 when it could not be (then the line
 // errors are shown, when the operator wants them).
 int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length);
+
+// Any thread. Shows that the device has gone (the error mark with EIO) once
+// per connection, whichever of the reader and the writer notices first.
+// Returns true when this call showed it.
+bool PostDeviceGone(TerminalWindow* window, TtyState& state);
 
 }  // namespace tavirel

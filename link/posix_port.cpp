@@ -35,6 +35,7 @@
 
 #include "link/diagnostics.h"
 #include "link/line_marks.h"
+#include "link/modem_watch.h"
 #include "link/port.h"
 #include "resources/strings.h"
 
@@ -183,8 +184,12 @@ class PosixPort final : public Port {
     WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
         return Wait(POLLOUT, wakeFd, timeoutMs);
     }
+    WaitResult WaitModemChange(int wakeFd, int timeoutMs) override {
+        return lineWatch_.Wait(wakeFd, timeoutMs);
+    }
 
     void Close() override {
+        lineWatch_.Stop();  // it waits in the driver on our descriptor
         const int fd = fd_.exchange(-1);
         if (fd < 0)
             return;
@@ -243,6 +248,9 @@ class PosixPort final : public Port {
     }
 
     std::atomic<int> fd_;
+    ModemLineWatch lineWatch_{[this] {
+        return ioctl(fd_.load(), TIOCMIWAIT, static_cast<unsigned long>(TIOCM_CTS | TIOCM_DSR));
+    }};
 
     mutable std::mutex planMutex_;
     LinePlan applied_;

@@ -9,7 +9,7 @@ namespace tavirel {
 namespace {
 
 // Lives for the whole run: after a reconnect the machine is assumed to be in
-// the shift last sent.
+// the shift last sent, unless codes were dropped on the way.
 BaudotSender processSender;
 
 void Echo(TerminalWindow* window, const char* text, std::int32_t length) {
@@ -30,7 +30,8 @@ void SendBaudotChar(TerminalWindow* window, int ch) {
     }
     if (codes.carriageReturn && state->localEcho && state->newLine)
         Echo(window, "\n", 1);
-    WriteCommBlock(window, codes.bytes.data(), codes.count);
+    if (WriteCommBlock(window, codes.bytes.data(), codes.count) == 0)
+        processSender.ForgetShift();
     if (state->localEcho) {
         const char c = static_cast<char>(ch);
         Echo(window, &c, 1);
@@ -56,6 +57,27 @@ int SendKeyChar(TerminalWindow* window, int ch) {
             Echo(window, "\n", 1);
     }
     return 1;
+}
+
+int SendTextBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length) {
+    TtyState* state = window ? window->State() : nullptr;
+    if (state == nullptr || !state->connected.load())
+        return 0;
+    if (length <= 0)
+        return 1;
+    if (CodeMode.load() == ModeBaudot) {
+        for (std::int32_t i = 0; i < length; ++i)
+            SendBaudotChar(window, bytes[i]);
+        return 1;
+    }
+    WriteCommBlock(window, bytes, length);
+    if (state->localEcho)
+        Echo(window, reinterpret_cast<const char*>(bytes), length);
+    return 1;
+}
+
+void ForgetShiftSent() {
+    processSender.ForgetShift();
 }
 
 }  // namespace tavirel

@@ -97,6 +97,9 @@ struct TtyState {
     std::unique_ptr<WriteQueue> writer;
     // What the reader received (and the error marks), waiting for the screen.
     ReceiveQueue received;
+    // The device-gone mark was shown on this connection (PostDeviceGone);
+    // cleared when the connection's write queue is made.
+    std::atomic<bool> deviceGoneShown{false};
 
     static std::array<std::uint8_t, kScreenBytes> BlankScreen() {
         std::array<std::uint8_t, kScreenBytes> s{};

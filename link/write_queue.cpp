@@ -1,13 +1,17 @@
 #include "link/write_queue.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
 #include "link/diagnostics.h"
 #include "link/port.h"
+#include "link/port_io.h"
+#include "link/sender.h"
 #include "link/terminal_window.h"
 #include "link/tty_state.h"
 
@@ -19,6 +23,18 @@ namespace {
 // that the line never idles between writes, little enough that a purge stops
 // it within one character.
 constexpr std::chrono::milliseconds kLead(2);
+// The shortest sleep while the driver holds output: the clock's own grain.
+constexpr std::chrono::milliseconds kMinHeldWait(1);
+// The longest, while the driver holds its output without sending any (XOFF):
+// how late the line may start again after the far end lets it.
+constexpr std::chrono::milliseconds kMaxHeldLook(20);
+
+int MakeWakeFd() {
+    const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (fd < 0)
+        throw std::system_error(errno, std::generic_category(), "write queue wake-up");
+    return fd;
+}
 
 int MinTimeout(int a, int b) {
     if (a < 0)
@@ -41,13 +57,26 @@ WriteQueue::WriteQueue(TerminalWindow* window, TtyState* state, Port* port, int 
       clock_(clock),
       charTime_(characterTime),
       lineFree_(clock.Now()) {
+    // Without a wake-up the writer would sleep for good and Stop never end.
+    if (wakeFd_ < 0)
+        wakeFd_ = ownWakeFd_ = MakeWakeFd();
+    state_->deviceGoneShown = false;
     clock_.AddSleeper(wakeFd_);
-    thread_ = std::thread([this] { Run(); });
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (...) {
+        clock_.RemoveSleeper(wakeFd_);
+        if (ownWakeFd_ >= 0)
+            ::close(ownWakeFd_);
+        throw;
+    }
 }
 
 WriteQueue::~WriteQueue() {
     Stop();
     clock_.RemoveSleeper(wakeFd_);
+    if (ownWakeFd_ >= 0)
+        ::close(ownWakeFd_);
 }
 
 bool WriteQueue::Enqueue(const std::uint8_t* bytes, int length) {
@@ -72,16 +101,25 @@ void WriteQueue::Purge() {
     int cut = 0;
     {
         std::lock_guard lock(mutex_);
+        bool dropped = port_->OutputQueued() > 0;
         for (const Write& w : writes_) {
-            if (!w.started || w.reported)
+            dropped = dropped || w.fed < w.bytes.size();
+            if (!w.started)
                 continue;
-            ReportEnd(w, SentOf(w));
+            // One that timed out was reported already; its mark says it was
+            // cut short all the same.
+            if (!w.reported)
+                ReportEnd(w, SentOf(w));
             ++cut;
         }
         writes_.clear();
         // Received bytes stay: the reader may still be draining them.
         port_->PurgeOutput();
         lineFree_ = clock_.Now();
+        // A shift code may have been among them: the machine's shift is not
+        // known any more.
+        if (dropped)
+            ForgetShiftSent();
     }
     idle_.notify_all();
     // Cut short while it was waited for: the aborted-operation mark, always;
@@ -168,18 +206,35 @@ void WriteQueue::FailAll(int error) {
     }
     writes_.clear();
     failed_ = true;
-    window_->PostErrorMark(ErrorMarkText(static_cast<std::uint32_t>(error)));
+    ForgetShiftSent();
+    // The reader may have seen the device go too: one mark between them.
+    if (error == EIO)
+        PostDeviceGone(window_, *state_);
+    else
+        window_->PostErrorMark(ErrorMarkText(static_cast<std::uint32_t>(error)));
     const std::uint32_t flags = port_->TakeErrors();
     if (flags != 0 && state_->displayErrors.load())
         window_->PostErrorMark(ErrorMarkText(flags));
     idle_.notify_all();
 }
 
+// How long the driver needs for what it holds; never less than the clock's
+// grain, so a driver that holds its output (XOFF) is looked at seldom.
+std::chrono::nanoseconds WriteQueue::HeldTime(int queued) const {
+    return std::max<std::chrono::nanoseconds>(charTime_ * std::max(queued, 1), kMinHeldWait);
+}
+
 void WriteQueue::Run() {
     std::unique_lock lock(mutex_);
+    // A driver whose count has not moved since the last look is holding its
+    // output: each such look waits twice as long, up to kMaxHeldLook.
+    int lastHeld = -1;  // the count at the last look; -1 after a feed
+    std::chrono::nanoseconds stuck{0};
     while (!stop_) {
         const Clock::Time now = clock_.Now();
         int timeout = -1;
+        int held = 0;
+        std::chrono::nanoseconds heldWait = std::chrono::nanoseconds::max();
 
         // Writes at the front whose bytes have all left the line are done.
         while (!writes_.empty() && writes_.front().fed == writes_.front().bytes.size()) {
@@ -190,7 +245,8 @@ void WriteQueue::Run() {
             }
             // The driver still holds some: the line is slower than its clock.
             if (const int queued = port_->OutputQueued(); queued > 0) {
-                timeout = MinTimeout(timeout, clock_.WaitMs(now + charTime_ * queued));
+                held = queued;
+                heldWait = HeldTime(queued);
                 break;
             }
             if (!w.reported)
@@ -218,12 +274,12 @@ void WriteQueue::Run() {
         }
 
         // Feed the next bytes when the line clock is about to run out.
-        bool waitDriver = false;
+        enum class Sleep { OnWake, OnDriver, OnModemLines } sleep = Sleep::OnWake;
         const auto next = std::find_if(writes_.begin(), writes_.end(),
                                        [](const Write& w) { return w.fed < w.bytes.size(); });
         if (next != writes_.end()) {
             if (FlowHeld()) {
-                timeout = MinTimeout(timeout, 10);  // modem lines give no wake-up
+                sleep = Sleep::OnModemLines;
             } else {
                 if (!next->started) {
                     next->started = true;
@@ -234,8 +290,8 @@ void WriteQueue::Run() {
                         timeout = MinTimeout(timeout, clock_.WaitMs(next->deadline));
                 }
                 const Clock::Time lineFree = std::max(lineFree_, now);
-                const auto queued = charTime_ * std::max(0, port_->OutputQueued());
-                if (lineFree - now <= kLead && queued <= kLead) {
+                const int queued = std::max(0, port_->OutputQueued());
+                if (lineFree - now <= kLead && charTime_ * queued <= kLead) {
                     const auto room = charTime_.count() > 0 ? kLead / charTime_ : 1;
                     const auto count = static_cast<int>(std::clamp<std::int64_t>(
                         room, 1, static_cast<std::int64_t>(next->bytes.size() - next->fed)));
@@ -244,27 +300,50 @@ void WriteQueue::Run() {
                         next->fed += static_cast<std::size_t>(r);
                         lineFree_ = lineFree + charTime_ * r;
                         next->lineEnd = lineFree_;
+                        lastHeld = -1;
                         continue;
                     }
                     if (r < 0 && errno != EAGAIN) {
                         FailAll(errno);
                         continue;
                     }
-                    waitDriver = true;
+                    sleep = Sleep::OnDriver;
+                } else if (charTime_ * queued > kLead) {
+                    // The driver holds more than the lead: wait until only
+                    // the lead is left, not for the clock, which has run out.
+                    held = queued;
+                    heldWait = std::min(heldWait, std::max<std::chrono::nanoseconds>(
+                                                      HeldTime(queued) - kLead, HeldTime(1)));
                 } else {
                     timeout = MinTimeout(timeout, clock_.WaitMs(lineFree - kLead));
                 }
             }
         }
 
+        if (held > 0) {
+            stuck = held == lastHeld ? std::min<std::chrono::nanoseconds>(
+                                           std::max(stuck * 2, heldWait), kMaxHeldLook)
+                                     : std::chrono::nanoseconds(0);
+            lastHeld = held;
+            timeout = MinTimeout(timeout, clock_.WaitMs(now + std::max(heldWait, stuck)));
+        }
+
         lock.unlock();
         WaitResult result;
-        if (waitDriver) {
-            result = port_->WaitOutput(wakeFd_, timeout);
-        } else {
-            pollfd fd{wakeFd_, POLLIN, 0};
-            const int n = ::poll(&fd, 1, timeout);
-            result = n > 0 ? WaitResult::Woken : WaitResult::Timeout;
+        switch (sleep) {
+            case Sleep::OnDriver:
+                result = port_->WaitOutput(wakeFd_, timeout);
+                break;
+            case Sleep::OnModemLines:
+                result = port_->WaitModemChange(wakeFd_, timeout);
+                break;
+            case Sleep::OnWake:
+            default: {
+                pollfd fd{wakeFd_, POLLIN, 0};
+                const int n = ::poll(&fd, 1, timeout);
+                result = n > 0 ? WaitResult::Woken : WaitResult::Timeout;
+                break;
+            }
         }
         if (result == WaitResult::Woken)
             DrainWake();

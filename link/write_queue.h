@@ -7,6 +7,9 @@
 // USB adapters take bytes at once, so the clock is what paces a send. The
 // next write follows without a gap; at most a couple of milliseconds of line
 // time sit in the driver, so a purge stops the line within one character.
+// While the driver holds more (XOFF, an adapter slower than its clock) or a
+// flow line is low, the writer sleeps: for the time the held bytes need, or
+// until the line changes.
 #pragma once
 
 #include <chrono>
@@ -28,7 +31,9 @@ struct TtyState;
 class WriteQueue {
   public:
     // msPerByte: the write time-out per byte, 0 for none. wakeFd: an eventfd
-    // the queue may signal and drain.
+    // the queue may signal and drain; below 0 the queue makes its own, and
+    // throws std::system_error when it cannot. A new queue is a new
+    // connection: the device-gone mark may be shown again.
     WriteQueue(TerminalWindow* window, TtyState* state, Port* port, int wakeFd,
                std::uint32_t msPerByte, std::chrono::nanoseconds characterTime,
                Clock& clock = SteadyClock());
@@ -38,8 +43,10 @@ class WriteQueue {
 
     // False when the queue takes nothing: stopped, or the port has failed.
     bool Enqueue(const std::uint8_t* bytes, int length);
-    // Drops every queued write and empties the driver's output queue; a write
-    // cut short shows the error mark with 995.
+    // Drops every queued write and empties the driver's output queue; each
+    // started write cut short shows the error mark with 995, also one already
+    // reported as timed out. When bytes that never reached the line are
+    // dropped, the BAUDOT sender forgets the shift it last sent.
     void Purge();
     // Purges and ends the writer thread.
     void Stop();
@@ -65,6 +72,7 @@ class WriteQueue {
     void DrainWake();
     void FailAll(int error);
     bool FlowHeld();
+    std::chrono::nanoseconds HeldTime(int queued) const;
     void ReportEnd(const Write& w, std::size_t sent);
     std::size_t SentOf(const Write& w);
 
@@ -72,6 +80,7 @@ class WriteQueue {
     TtyState* state_;
     Port* port_;
     int wakeFd_;
+    int ownWakeFd_ = -1;  // made when none was given
     const std::uint32_t msPerByte_;
     Clock& clock_;
 

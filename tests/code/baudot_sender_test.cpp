@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "code/line_ends.h"
 
 namespace tavirel {
 namespace {
@@ -49,6 +52,19 @@ TEST(BaudotSender, SendsAShiftOnlyWhenItChanges) {
         EncodeAll(sender, c.prefix);
         EXPECT_EQ(EncodeAll(sender, c.chars), c.expected) << testing::PrintToString(c.chars);
     }
+}
+
+// Text on its way to the line: the desktop's LF line ends become CR LF.
+TEST(LoneLfToCrLf, AddsACarriageReturnOnlyWhereNoneIs) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"\n\n", "\r\n\r\n"},
+        {"a\r\nb", "a\r\nb"},
+        {"\r\r\n\n\r", "\r\r\n\r\n\r"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(LoneLfToCrLf(text), expected) << testing::PrintToString(text);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -10,6 +12,8 @@
 
 #include "link/line_settings.h"
 #include "link/write_queue.h"
+#include "tests/support/diagnostics_capture.h"
+#include "tests/support/eventually.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 
@@ -20,41 +24,58 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 // The byte sequences are the code sender's tests; here the wiring: echo, the
-// modes and the connection.
-TEST(SendKeyChar, SendsAndEchoesInEachModeOnlyWhileConnected) {
-    const CodeModeValue saved = CodeMode.load();
-    TtyState state;
-    test::FakeWindow window(&state);
-    ASSERT_TRUE(CreateLinkEvents(state));
-    state.commHandle = std::make_unique<test::FakePort>();
-    auto* port = static_cast<test::FakePort*>(state.commHandle.get());
-    state.connected = 1;
-    state.localEcho = 1;
-    // No time-out and a fast line, so a queued write is on the port at once.
-    state.baudRate = 128000;
-    state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent, 0,
-                                                CharacterTime(state));
-    const auto type = [&](const std::string& keys, int handled = 1) {
+// modes, the connection and the queue. A connected record on a fake port with
+// no time-out and a fast line, so a queued write is on the port at once.
+class SenderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(CreateLinkEvents(state));
+        state.commHandle = std::make_unique<test::FakePort>();
+        port = static_cast<test::FakePort*>(state.commHandle.get());
+        state.connected = 1;
+        state.baudRate = 128000;
+        Reconnect();
+        ForgetShiftSent();  // the process's sender starts from no known shift
+    }
+    // The writer posts to the window, which goes first.
+    void TearDown() override {
+        state.writer.reset();
+        CodeMode = saved;
+    }
+    void Reconnect() {
+        state.writer.reset();
+        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent, 0,
+                                                    CharacterTime(state));
+    }
+    void Type(const std::string& keys, int handled = 1) {
         for (const char c : keys)
             EXPECT_EQ(SendKeyChar(&window, static_cast<unsigned char>(c)), handled);
         EXPECT_TRUE(state.writer->WaitIdle(2s));
-    };
+    }
 
+    const CodeModeValue saved = CodeMode.load();
+    TtyState state;
+    test::FakeWindow window{&state};
+    test::FakePort* port = nullptr;
+};
+
+TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {
+    state.localEcho = 1;
     CodeMode = ModeAscii;
-    type("\r\xE9");
+    Type("\r\xE9");
     EXPECT_EQ(port->Received(), (Bytes{13, 0xE9}));
     EXPECT_EQ(window.Screen(), "\r\n\xE9");
 
     CodeMode = ModeBaudot;
-    type("\r%q");  // '~' shows what has no code
+    Type("\r%q");  // '~' shows what has no code
     EXPECT_EQ(window.Screen(), "\r\n\xE9\r\n~q");
     // CR puts the line in letters, so q needs no shift; '%' sends nothing.
     const Bytes sent = port->Received();
     EXPECT_EQ(Bytes(sent.end() - 3, sent.end()), (Bytes{8, 2, 23}));
     state.newLine = 1;
-    type("\r");
+    Type("\r");
     state.localEcho = 0;
-    type("\r%q");
+    Type("\r%q");
     const std::string shown = "\r\n\xE9\r\n~q\n\r\n";
     EXPECT_EQ(window.Screen(), shown);
 
@@ -65,14 +86,79 @@ TEST(SendKeyChar, SendsAndEchoesInEachModeOnlyWhileConnected) {
     const std::size_t before = port->Received().size();
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot}) {
         CodeMode = mode;
-        type("A%", 0);
+        Type("A%", 0);
         EXPECT_EQ(SendKeyChar(&orphan, 'A'), 0);
         EXPECT_EQ(SendKeyChar(nullptr, 'A'), 0);
     }
     EXPECT_EQ(port->Received().size(), before);
     EXPECT_EQ(window.Screen(), shown);
-    state.writer.reset();  // it posts to the window, which goes first
-    CodeMode = saved;
+}
+
+TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
+    struct Case {
+        CodeModeValue mode;
+        int echo;
+        std::string text;
+        Bytes line;
+        std::string shown;
+        int writes;  // writes the queue carried
+    };
+    const Case cases[] = {
+        // Shifts as needed, no LF after CR, no code for bytes from 128 on.
+        {ModeBaudot, 1, "A1\r\n\xE9 B", {31, 3, 27, 23, 31, 8, 2, 4, 25}, "A1\r\n~ B", 6},
+        {ModeBaudot, 0, "%b", {31, 25}, "", 1},
+        {ModeAscii, 1, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
+        {ModeTerminal, 0, "xy", {'x', 'y'}, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        CodeMode = c.mode;
+        state.localEcho = c.echo;
+        ForgetShiftSent();
+        test::FakeWindow w(&state);
+        const std::size_t sentBefore = port->Received().size();
+        test::DiagnosticsCapture diagnostics;
+        EXPECT_EQ(SendTextBlock(&w, reinterpret_cast<const std::uint8_t*>(c.text.data()),
+                                static_cast<std::int32_t>(c.text.size())),
+                  1);
+        EXPECT_TRUE(state.writer->WaitIdle(2s));
+        const Bytes sent = port->Received();
+        EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(sentBefore), sent.end()),
+                  c.line);
+        EXPECT_EQ(w.Screen(), c.shown);
+        const std::vector<std::string> lines = diagnostics.Lines();
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::string& l) {
+                                    return l.find("bytes written") != std::string::npos;
+                                }),
+                  c.writes);
+    }
+    state.connected = 0;
+    const std::uint8_t a = 'A';
+    EXPECT_EQ(SendTextBlock(&window, &a, 1), 0);
+    EXPECT_EQ(window.Screen(), "");
+}
+
+// Codes dropped before they reached the line leave the machine's shift
+// unknown: the next character carries its own.
+TEST_F(SenderTest, AShiftDroppedByAPurgeOrAFailureIsSentAgain) {
+    CodeMode = ModeBaudot;
+    port->HoldOutput(true);  // A and 1 sit in the driver
+    SendKeyChar(&window, 'A');
+    SendKeyChar(&window, '1');
+    ASSERT_TRUE(test::Eventually([&] { return port->OutputQueued() == 4; }));
+    state.writer->Purge();  // the Disconnect
+    port->HoldOutput(false);
+    Type("2");
+    EXPECT_EQ(port->Received(), (Bytes{27, 19}));
+
+    port->FailWrites(EIO);
+    Type("A");  // its LTRS is lost with the device
+    ASSERT_TRUE(window.WaitScreenContains("<CE-5>", 2s));
+    port->FailWrites(0);
+    Reconnect();
+    Type("B");
+    EXPECT_EQ(port->Received(), (Bytes{27, 19, 31, 25}));
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <thread>
 
 #include "link/connection.h"
 #include "link/line_settings.h"
+#include "link/modem_watch.h"
 #include "link/port_io.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
@@ -31,6 +36,11 @@ class WriteQueueTest : public ::testing::Test {
         port = static_cast<test::FakePort*>(state.commHandle.get());
         state.connected = 1;
         port->Apply(PlanLine(state, ModeBaudot));
+        Reconnect();
+    }
+    // A new queue on the same port, as a new connection makes.
+    void Reconnect() {
+        state.writer.reset();
         state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent,
                                                     WriteMsPerByte(state.baudRate),
                                                     CharacterTime(state), clock);
@@ -48,6 +58,15 @@ class WriteQueueTest : public ::testing::Test {
         std::this_thread::sleep_for(20ms);
         return port->Received();
     }
+    // How often the writer looks at the port over a while in which nothing
+    // changes: a sleeping writer does not look at all.
+    template <typename F>
+    int LooksWhileNothingChanges(F looks) {
+        Settled();
+        const int before = looks();
+        std::this_thread::sleep_for(100ms);
+        return looks() - before;
+    }
 
     TtyState state;
     test::FakeWindow window{&state};
@@ -63,6 +82,8 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
         EXPECT_EQ(Write(b), 1);
     clock.Advance(1s);
     EXPECT_TRUE(Settled().empty());
+    // Held by CTS, the writer waits for the line to change, not on a timer.
+    EXPECT_LE(LooksWhileNothingChanges([&] { return port->ModemLineReads(); }), 1);
     port->SetInputLines(true, true);
     ASSERT_TRUE(Sent(1));
     clock.Advance(160ms);
@@ -108,7 +129,42 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     EXPECT_TRUE(diagnostics.Contains("\n1 bytes written"));
 }
 
-// A cut-short write always shows its mark; the line errors only when wanted.
+// The driver takes bytes but does not send them (XOFF on a real UART, or an
+// adapter slower than its clock): the writer sleeps for the time they need
+// instead of looking again at once.
+TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
+    port->HoldOutput(true);
+    Write({3});
+    Write({25});
+    ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
+    clock.Advance(200ms);  // the line clock has run out; the driver still holds 3
+    EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 2);
+    EXPECT_TRUE(port->Received().empty());
+
+    port->DrainOutput(1);
+    clock.Advance(167ms);  // the writer looks again when its time is up
+    ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
+    port->HoldOutput(false);
+    clock.Advance(1s);
+    EXPECT_TRUE(state.writer->WaitIdle(2s));
+    EXPECT_EQ(port->Received(), (Bytes{3, 25}));
+
+    // On the real clock at a fast rate the held bytes need a millisecond; a
+    // driver that sends none of them is looked at less and less often.
+    state.baudRate = 115200;
+    WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
+    port->HoldOutput(true);
+    const Bytes ten(10, 3);
+    fast.Enqueue(ten.data(), 10);
+    ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 10; }));
+    EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 15);
+    port->HoldOutput(false);
+    EXPECT_TRUE(fast.WaitIdle(2s));
+}
+
+// A cut-short write always shows its mark, also one that had timed out; the
+// line errors only when wanted. A vanished device is marked once, whether the
+// reader or the writer sees it first.
 TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     state.displayErrors = 0;
     Write({3, 25, 14});
@@ -121,17 +177,86 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     clock.Advance(1s);
     EXPECT_EQ(Settled(), (Bytes{3}));
 
+    test::DiagnosticsCapture diagnostics;
+    port->HoldOutput(true);  // XOFF: the write outlives its deadline
+    Write({25});
+    ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
+    clock.Advance(427ms);
+    ASSERT_TRUE(Eventually([&] { return diagnostics.Contains("Total of 0 bytes sent"); }));
+    state.writer->Stop();  // the Disconnect
+    EXPECT_EQ(window.Screen(), "<CE-995><CE-995>");
+    port->HoldOutput(false);
+    EXPECT_EQ(port->Received(), (Bytes{3}));
+
+    // The reader saw the hang-up first; the writer's failure adds no mark.
+    Reconnect();
+    EXPECT_TRUE(PostDeviceGone(&window, state));
+    EXPECT_FALSE(PostDeviceGone(&window, state));
     port->FailWrites(EIO);
     port->InjectErrors(CE_FRAME | CE_BREAK);
     EXPECT_EQ(Write({3}), 1);
-    ASSERT_TRUE(window.WaitScreenContains("<CE-995><CE-5>", 2s));
+    ASSERT_TRUE(state.writer->WaitIdle(2s));
     // The device takes no more writes.
     for (const int display : {0, 1}) {
         state.displayErrors = display;
         port->InjectErrors(CE_FRAME | CE_BREAK);
         EXPECT_EQ(Write({25}), 0);
     }
-    EXPECT_EQ(window.Screen(), "<CE-995><CE-5><CE-24>");
+    EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24>");
+
+    // Another error is shown by its own number; a new connection may show
+    // the device gone again.
+    Reconnect();
+    port->FailWrites(ENXIO);
+    Write({3});
+    ASSERT_TRUE(window.WaitScreenContains("<CE-6>", 2s));
+    EXPECT_TRUE(PostDeviceGone(&window, state));
+    EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24><CE-6><CE-5>");
+}
+
+// Without a wake-up descriptor of its own making the queue makes one, so it
+// still sends and still stops.
+TEST_F(WriteQueueTest, WorksWithoutAGivenWakeUp) {
+    WriteQueue queue(&window, &state, port, -1, 0, CharacterTime(state), clock);
+    const std::uint8_t byte = 3;
+    EXPECT_TRUE(queue.Enqueue(&byte, 1));
+    EXPECT_TRUE(Sent(1));
+    queue.Stop();
+    EXPECT_FALSE(queue.Enqueue(&byte, 1));
+}
+
+// The driver's wait for a modem line runs on a helper thread that only a line
+// change or a signal ends: the stop must still get through.
+TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
+    int change[2];
+    ASSERT_EQ(::pipe2(change, O_CLOEXEC), 0);
+    std::atomic<int> entered{0};
+    ModemLineWatch watch([&] {
+        ++entered;
+        char c;
+        return ::read(change[0], &c, 1) == 1 ? 0 : -1;  // EINTR on the stop
+    });
+    TtyState state;
+    ASSERT_TRUE(CreateLinkEvents(state));
+    const std::uint64_t one = 1;
+    ASSERT_EQ(::write(state.writeEvent, &one, sizeof one), 8);
+    EXPECT_EQ(watch.Wait(state.writeEvent, -1), WaitResult::Woken);
+    ASSERT_TRUE(Eventually([&] { return entered.load() == 1; }));
+    ASSERT_EQ(::write(change[1], "x", 1), 1);
+    EXPECT_EQ(watch.Wait(-1, -1), WaitResult::Ready);
+    ASSERT_TRUE(Eventually([&] { return entered.load() == 2; }));
+    watch.Stop();  // returns although the helper is blocked in read
+    EXPECT_EQ(entered.load(), 2);
+    // From now on, and where the driver cannot wait, the wait looks on a timer.
+    EXPECT_EQ(watch.Wait(-1, -1), WaitResult::Timeout);
+    ::close(change[0]);
+    ::close(change[1]);
+
+    ModemLineWatch unsupported([] {
+        errno = ENOTTY;
+        return -1;
+    });
+    EXPECT_TRUE(Eventually([&] { return unsupported.Wait(-1, 1000) == WaitResult::Timeout; }));
 }
 
 // 5N1.5 at 45 baud is the pacing above.

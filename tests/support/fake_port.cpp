@@ -26,13 +26,15 @@ void SetReady(int fd, bool ready) {
 
 FakePort::FakePort()
     : inputReady_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      outputReady_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+      outputReady_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      linesChanged_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     Update();
 }
 
 FakePort::~FakePort() {
     ::close(inputReady_);
     ::close(outputReady_);
+    ::close(linesChanged_);
 }
 
 void FakePort::Update() {
@@ -55,6 +57,7 @@ void FakePort::SetInputLines(bool cts, bool dsr) {
     std::lock_guard lock(mutex_);
     cts_ = cts;
     dsr_ = dsr;
+    SetReady(linesChanged_, true);
 }
 
 void FakePort::SetHasModemLines(bool has) {
@@ -66,6 +69,22 @@ void FakePort::StallWrites(bool stalled) {
     std::lock_guard lock(mutex_);
     stalled_ = stalled;
     Update();
+}
+
+void FakePort::HoldOutput(bool held) {
+    std::lock_guard lock(mutex_);
+    holding_ = held;
+    if (!held) {
+        output_.insert(output_.end(), held_.begin(), held_.end());
+        held_.clear();
+    }
+}
+
+void FakePort::DrainOutput(std::size_t n) {
+    std::lock_guard lock(mutex_);
+    n = std::min(n, held_.size());
+    output_.insert(output_.end(), held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 void FakePort::FailWrites(int error) {
@@ -128,8 +147,15 @@ int FakePort::Write(const std::uint8_t* bytes, int length) {
         errno = EAGAIN;
         return -1;
     }
-    output_.insert(output_.end(), bytes, bytes + length);
+    auto& to = holding_ ? held_ : output_;
+    to.insert(to.end(), bytes, bytes + length);
     return length;
+}
+
+int FakePort::OutputQueued() {
+    std::lock_guard lock(mutex_);
+    ++outputQueuedCalls_;
+    return static_cast<int>(held_.size());
 }
 
 std::uint32_t FakePort::TakeErrors() {
@@ -151,6 +177,7 @@ bool FakePort::SetRts(bool raise) {
 
 int FakePort::ModemLines() {
     std::lock_guard lock(mutex_);
+    ++modemLineReads_;
     if (!hasLines_)
         return -1;
     return (dtr_ ? kLineDtr : 0) | (rts_ ? kLineRts : 0) | (cts_ ? kLineCts : 0) |
@@ -161,12 +188,14 @@ void FakePort::Purge() {
     std::lock_guard lock(mutex_);
     ++purges_;
     input_.clear();
+    held_.clear();
     Update();
 }
 
 void FakePort::PurgeOutput() {
     std::lock_guard lock(mutex_);
     ++outputPurges_;
+    held_.clear();
 }
 
 WaitResult FakePort::Wait(int ownFd, int wakeFd, int timeoutMs) {
@@ -190,6 +219,15 @@ WaitResult FakePort::WaitInput(int wakeFd, int timeoutMs) {
 
 WaitResult FakePort::WaitOutput(int wakeFd, int timeoutMs) {
     return Wait(outputReady_, wakeFd, timeoutMs);
+}
+
+WaitResult FakePort::WaitModemChange(int wakeFd, int timeoutMs) {
+    const WaitResult r = Wait(linesChanged_, wakeFd, timeoutMs);
+    if (r == WaitResult::Ready) {
+        std::lock_guard lock(mutex_);
+        SetReady(linesChanged_, false);
+    }
+    return r;
 }
 
 void FakePort::Close() {
