@@ -14,4 +14,8 @@ void LinkDiagnostic(const char* format, long count) {
     qCDebug(lcLink).noquote() << text;
 }
 
+void LinkWarning(const std::string& text) {
+    qCWarning(lcLink).noquote() << QString::fromStdString(text);
+}
+
 }  // namespace tavirel

@@ -1,10 +1,12 @@
 // Diagnostics for developers: the debug level of the "tavirel.link" logging
 // category, off unless enabled (QT_LOGGING_RULES="tavirel.link.debug=true").
-// Never shown to the operator, never written to a file by us.
+// Never shown to the operator, never written to a file by us. Why a port could
+// not be opened goes out at warning level, which is on by default.
 #pragma once
 
 #include <QLoggingCategory>
 #include <cstdint>
+#include <string>
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
@@ -12,5 +14,8 @@ namespace tavirel {
 
 // printf-style text with one count, such as "\n%ld bytes written".
 void LinkDiagnostic(const char* format, long count);
+
+// A warning in the same category, such as why a port was refused.
+void LinkWarning(const std::string& text);
 
 }  // namespace tavirel
