@@ -77,7 +77,8 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
             if (wait == WaitResult::Failed) {
                 // Not the device's end: wait again, without spinning should
                 // the failure persist.
-                LinkWarning("The wait for received characters failed", errno);
+                LinkWarning("The wait for received characters failed: " +
+                            std::generic_category().message(errno));
                 pollfd p{state->readEvent, POLLIN, 0};
                 ::poll(&p, 1, kFailedWaitPauseMs);
                 continue;

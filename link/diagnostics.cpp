@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <system_error>
 
 Q_LOGGING_CATEGORY(lcLink, "tavirel.link", QtInfoMsg)
 
@@ -16,10 +15,8 @@ void LinkDiagnostic(const char* format, long count) {
     qCDebug(lcLink).noquote() << text;
 }
 
-void LinkWarning(const char* what, int error) {
-    const std::string reason = std::generic_category().message(error);
-    qCWarning(lcLink).noquote() << QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                                                QString::fromStdString(reason));
+void LinkWarning(const std::string& text) {
+    qCWarning(lcLink).noquote() << QString::fromStdString(text);
 }
 
 }  // namespace tavirel

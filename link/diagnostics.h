@@ -1,11 +1,12 @@
 // Diagnostics for developers: the debug level of the "tavirel.link" logging
-// category, off unless enabled (QT_LOGGING_RULES="tavirel.link.debug=true"),
-// and failures with their reasons at warning level. Never in a dialog, never
-// written to a file by us.
+// category, off unless enabled (QT_LOGGING_RULES="tavirel.link.debug=true").
+// Never shown to the operator, never written to a file by us. Why a port could
+// not be opened goes out at warning level, which is on by default.
 #pragma once
 
 #include <QLoggingCategory>
 #include <cstdint>
+#include <string>
 
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
@@ -14,7 +15,7 @@ namespace tavirel {
 // printf-style text with one count, such as "\n%ld bytes written".
 void LinkDiagnostic(const char* format, long count);
 
-// A failed step and its reason, at warning level (shown without asking).
-void LinkWarning(const char* what, int error);
+// A warning in the same category, such as why a port was refused.
+void LinkWarning(const std::string& text);
 
 }  // namespace tavirel

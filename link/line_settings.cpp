@@ -4,11 +4,13 @@
 #include "link/line_settings.h"
 
 #include "link/port.h"
+#include "link/terminal_window.h"
 #include "link/write_queue.h"
 
 #include <asm/termbits.h>
 #include <asm/termios.h>
 #include <cerrno>
+#include <string_view>
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 
@@ -29,6 +31,47 @@ namespace {
 // A device without modem lines answers these; the settings still apply.
 bool NoModemLines(int err) {
     return err == ENOTTY || err == EINVAL;
+}
+
+std::uint32_t DataBits(const LinePlan& p) {
+    switch (p.cflag & CSIZE) {
+        case CS5:
+            return 5;
+        case CS6:
+            return 6;
+        case CS7:
+            return 7;
+        default:
+            return 8;
+    }
+}
+
+const char* ParityWords(const LinePlan& p) {
+    if ((p.cflag & PARENB) == 0)
+        return "no parity";
+    if (p.cflag & CMSPAR)
+        return (p.cflag & PARODD) ? "mark parity" : "space parity";
+    return (p.cflag & PARODD) ? "odd parity" : "even parity";
+}
+
+// With 5 data bits CSTOPB is 1.5 stop bits.
+const char* StopWords(const LinePlan& p) {
+    if ((p.cflag & CSTOPB) == 0)
+        return "1 stop bit";
+    return DataBits(p) == 5 ? "1.5 stop bits" : "2 stop bits";
+}
+
+// Pseudo-terminals carry 8 data bits and no parity whatever they are given;
+// only a device with modem lines is a real line worth a word to the operator.
+void TellLineDifference(const TtyState& state, Port& port, const LinePlan& asked) {
+    if (state.terminalWindow == nullptr || port.ModemLines() < 0)
+        return;
+    const std::string text = LineDifference(asked, port.Accepted());
+    if (text == port.toldDifference)
+        return;
+    port.toldDifference = text;
+    if (!text.empty())
+        state.terminalWindow->PostMessageBox(text, "Tavirel");
 }
 
 }  // namespace
@@ -142,12 +185,38 @@ LinePlan ReadLineState(int fd) {
     return p;
 }
 
+std::string DescribeLine(const LinePlan& p) {
+    return std::to_string(p.ospeed) + " baud, " + std::to_string(DataBits(p)) + " data bits, " +
+           ParityWords(p) + ", " + StopWords(p);
+}
+
+std::string LineDifference(const LinePlan& asked, const LinePlan& accepted) {
+    if (!asked.valid || !accepted.valid)
+        return {};
+    const auto speedOff = [](std::uint64_t want, std::uint64_t got) {
+        return (want > got ? want - got : got - want) * 50 > want;  // more than 2 %
+    };
+    if (!speedOff(asked.ospeed, accepted.ospeed) && DataBits(asked) == DataBits(accepted) &&
+        std::string_view(ParityWords(asked)) == ParityWords(accepted) &&
+        std::string_view(StopWords(asked)) == StopWords(accepted)) {
+        return {};
+    }
+    return "The port runs at " + DescribeLine(accepted) + "; " + DescribeLine(asked) +
+           " were asked for. The adapter cannot do what was asked, so the machine may not "
+           "print what is sent.";
+}
+
 int SetupConnection(TtyState* state) {
     if (state == nullptr || state->commHandle == nullptr)
         return 0;
-    const int result = state->commHandle->Apply(PlanLine(*state, CodeMode.load()));
-    if (result && state->writer)
+    Port& port = *state->commHandle;
+    const LinePlan plan = PlanLine(*state, CodeMode.load());
+    const int result = port.Apply(plan);
+    if (result == 0)
+        return 0;
+    if (state->writer)
         state->writer->SetCharacterTime(CharacterTime(*state));
+    TellLineDifference(*state, port, plan);
     return result;
 }
 

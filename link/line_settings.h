@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
 
 #include "link/tty_state.h"
 
@@ -41,11 +42,22 @@ int ApplyLinePlan(int fd, const LinePlan& plan);
 // Reads back what the device accepted (TCGETS2); valid is false on failure.
 LinePlan ReadLineState(int fd);
 
+// The speed and framing of a plan in words: "45 baud, 5 data bits, no parity,
+// 1.5 stop bits".
+std::string DescribeLine(const LinePlan& plan);
+
+// What to tell the operator when a device runs otherwise than asked: in speed
+// by more than 2 %, or in data bits, parity or stop bits. Empty when they
+// agree or either plan is not valid.
+std::string LineDifference(const LinePlan& asked, const LinePlan& accepted);
+
 // ioctl with EINTR retried; -1 with errno on failure.
 int RetryIoctl(int fd, unsigned long request, void* arg);
 
 // Applies the record's settings with the current code mode to its open port.
-// Returns 0 when there is no record or no port, or the port refuses them.
+// Returns 0 when there is no record or no port, or the port refuses them. When
+// a serial port (one with modem lines) runs otherwise than asked, the record's
+// window is told so in a message box, once per difference and connection.
 int SetupConnection(TtyState* state);
 
 // One character on the line: start bit, data, parity and stop bits.

@@ -44,6 +44,9 @@ class Port {
     virtual int Apply(const LinePlan& plan) = 0;
     // The settings last applied (what the writer's CTS and DSR waits follow).
     virtual LinePlan Applied() const = 0;
+    // What the device reported it runs at after the last Apply; not valid
+    // when it could not be read back.
+    virtual LinePlan Accepted() const { return {}; }
 
     // Raw bytes waiting to be read.
     virtual int BytesWaiting() = 0;
@@ -78,6 +81,11 @@ class Port {
     virtual WaitResult WaitModemChange(int wakeFd, int timeoutMs) = 0;
 
     virtual void Close() = 0;
+
+    // The difference between the settings and what the device runs at that
+    // the operator was last told of. A port is opened per connection, so each
+    // difference is told once per connection.
+    std::string toldDifference;
 };
 
 // "COM" and the number, as the operator knows the port.
@@ -91,8 +99,27 @@ std::filesystem::path PortFolder();
 std::filesystem::path DeviceForPort(const std::string& name);
 
 // Opens a serial device for this program alone; null with errno set when it is
-// missing, not permitted, not a terminal or held by another program.
+// missing, not permitted or not a terminal, and EBUSY when another process
+// holds its lock file or its flock or has it open (as far as /proc shows).
+// Each refusal is logged at warning level with its reason.
 std::unique_ptr<Port> OpenSerialPort(const std::filesystem::path& device);
+
+// Error counts of a device that keeps them (TIOCGICOUNT).
+struct LineErrorCounts {
+    std::uint32_t bufOverrun = 0;
+    std::uint32_t overrun = 0;
+    std::uint32_t parity = 0;
+    std::uint32_t frame = 0;
+    std::uint32_t brk = 0;
+};
+
+// The flags TakeErrors reports, from the in-band marks and our own writes
+// (markFlags) and, on a device with counters, the counts before and now. The
+// counters then stand for the line errors: they tell parity from framing and
+// see overruns, where the marks would only say again, less exactly, what they
+// counted. The output-queue flag comes from our writes either way.
+std::uint32_t ErrorFlags(std::uint32_t markFlags, const LineErrorCounts* before,
+                         const LineErrorCounts* now);
 
 // How a port name becomes an open port. Tests replace it.
 using PortOpener = std::function<std::unique_ptr<Port>(const std::string& name)>;

@@ -11,14 +11,18 @@
 // A read that finds nothing returns 0 in raw mode, as a hung-up line does;
 // Read asks poll which it was and answers EAGAIN or EIO.
 //
-// The port is ours alone: TIOCEXCL turns other opens away, and flock does the
-// same for root, whom TIOCEXCL lets through.
+// The port is ours alone as far as the system shows it: the open is refused
+// when a running process holds the device's lock file, holds it under flock,
+// or has it open at all (/proc). Our lock file and flock die with us. The
+// kernel's exclusive mode (TIOCEXCL) is not used: on a pseudo-terminal it
+// outlives a killed holder and then turns everyone but root away.
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -29,6 +33,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -37,11 +42,17 @@
 #include "link/line_marks.h"
 #include "link/modem_watch.h"
 #include "link/port.h"
+#include "link/port_lock.h"
 #include "resources/strings.h"
 
 namespace tavirel {
 
 namespace {
+
+LineErrorCounts Counts(const serial_icounter_struct& c) {
+    const auto n = [](int v) { return static_cast<std::uint32_t>(v); };
+    return {n(c.buf_overrun), n(c.overrun), n(c.parity), n(c.frame), n(c.brk)};
+}
 
 // close() that leaves errno as the caller set it.
 void CloseKeepingErrno(int fd) {
@@ -54,7 +65,7 @@ class PosixPort final : public Port {
   public:
     // The counters' baseline is taken now: errors from before the open are
     // not ours.
-    explicit PosixPort(int fd) : fd_(fd) {
+    PosixPort(int fd, PortLock lock) : fd_(fd), lock_(std::move(lock)) {
         hasCounters_ = RetryIoctl(fd, TIOCGICOUNT, &counters_) == 0;
     }
     ~PosixPort() override { Close(); }
@@ -74,12 +85,18 @@ class PosixPort final : public Port {
         }
         std::lock_guard lock(planMutex_);
         applied_ = plan;
+        accepted_ = accepted;
         return 1;
     }
 
     LinePlan Applied() const override {
         std::lock_guard lock(planMutex_);
         return applied_;
+    }
+
+    LinePlan Accepted() const override {
+        std::lock_guard lock(planMutex_);
+        return accepted_;
     }
 
     int BytesWaiting() override {
@@ -134,20 +151,11 @@ class PosixPort final : public Port {
         const std::uint32_t marks = markFlags_.exchange(0);
         serial_icounter_struct now{};
         if (!hasCounters_ || RetryIoctl(fd_.load(), TIOCGICOUNT, &now) < 0)
-            return marks;
-        std::uint32_t flags = 0;
-        if (now.buf_overrun != counters_.buf_overrun)
-            flags |= CE_RXOVER;
-        if (now.overrun != counters_.overrun)
-            flags |= CE_OVERRUN;
-        if (now.parity != counters_.parity)
-            flags |= CE_RXPARITY;
-        if (now.frame != counters_.frame)
-            flags |= CE_FRAME;
-        if (now.brk != counters_.brk)
-            flags |= CE_BREAK;
+            return ErrorFlags(marks, nullptr, nullptr);
+        const LineErrorCounts before = Counts(counters_);
+        const LineErrorCounts after = Counts(now);
         counters_ = now;
-        return flags;
+        return ErrorFlags(marks, &before, &after);
     }
 
     bool SetDtr(bool raise) override { return SetLine(TIOCM_DTR, raise); }
@@ -193,10 +201,9 @@ class PosixPort final : public Port {
         const int fd = fd_.exchange(-1);
         if (fd < 0)
             return;
-        // A pseudo-terminal outlives our close; let the next opener in.
-        RetryIoctl(fd, TIOCNXCL, nullptr);
         flock(fd, LOCK_UN);
         close(fd);
+        lock_.Release();
     }
 
   private:
@@ -251,9 +258,11 @@ class PosixPort final : public Port {
     ModemLineWatch lineWatch_{[this] {
         return ioctl(fd_.load(), TIOCMIWAIT, static_cast<unsigned long>(TIOCM_CTS | TIOCM_DSR));
     }};
+    PortLock lock_;  // released by whoever closes fd_
 
     mutable std::mutex planMutex_;
     LinePlan applied_;
+    LinePlan accepted_;
 
     // Read and Purge share the parser; they run on different threads.
     std::mutex readMutex_;
@@ -327,33 +336,80 @@ std::filesystem::path DeviceForPort(const std::string& name) {
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
+std::uint32_t ErrorFlags(std::uint32_t markFlags, const LineErrorCounts* before,
+                         const LineErrorCounts* now) {
+    if (before == nullptr || now == nullptr)
+        return markFlags;
+    std::uint32_t flags = markFlags & CE_TXFULL;
+    if (now->bufOverrun != before->bufOverrun)
+        flags |= CE_RXOVER;
+    if (now->overrun != before->overrun)
+        flags |= CE_OVERRUN;
+    if (now->parity != before->parity)
+        flags |= CE_RXPARITY;
+    if (now->frame != before->frame)
+        flags |= CE_FRAME;
+    if (now->brk != before->brk)
+        flags |= CE_BREAK;
+    return flags;
+}
+
 std::unique_ptr<Port> OpenSerialPort(const std::filesystem::path& device) {
+    // Every refusal is logged with its reason; errno tells the caller.
+    const auto refuse = [&](const std::string& step, int err,
+                            const std::string& detail = {}) -> std::unique_ptr<Port> {
+        LinkWarning("Cannot use " + device.string() + ": " + step + ": " + std::strerror(err) +
+                    detail);
+        errno = err;
+        return nullptr;
+    };
+    const auto process = [](pid_t pid) -> std::string {
+        if (pid == getpid())
+            return " (this program has it open already)";
+        return pid > 0 ? " (process " + std::to_string(static_cast<long>(pid)) + ")" : "";
+    };
+
+    // The lock file is named after the device itself, whatever link led to it.
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::canonical(device, ec);
+    if (ec)
+        return refuse("open", ec.value());
+    PortLock lock;
+    if (!lock.Acquire(resolved))
+        return refuse("lock file " + lock.file().string(), EBUSY, process(lock.holder()));
+
     int fd;
     do {
-        fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        fd = open(resolved.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return nullptr;
+        return refuse("open", errno);
+    // From here on every way out closes fd, which also drops a flock taken on
+    // it; the lock file goes with `lock`.
     if (!isatty(fd)) {
-        errno = ENOTTY;
         CloseKeepingErrno(fd);
-        return nullptr;
-    }
-    if (RetryIoctl(fd, TIOCEXCL, nullptr) < 0) {
-        CloseKeepingErrno(fd);
-        return nullptr;
+        return refuse("isatty", ENOTTY);
     }
     int locked;
     do {
         locked = flock(fd, LOCK_EX | LOCK_NB);
     } while (locked < 0 && errno == EINTR);
     if (locked < 0) {
-        if (errno == EWOULDBLOCK)
-            errno = EBUSY;
+        const int err = errno == EWOULDBLOCK ? EBUSY : errno;
         CloseKeepingErrno(fd);
-        return nullptr;
+        return refuse("flock", err);
     }
-    return std::make_unique<PosixPort>(fd);
+    struct stat st {};
+    if (fstat(fd, &st) < 0) {
+        CloseKeepingErrno(fd);
+        return refuse("fstat", errno);
+    }
+    // Looked for after our open, so a program that opened it meanwhile is seen.
+    if (const pid_t other = OtherProcessHolding(st.st_rdev); other != 0) {
+        CloseKeepingErrno(fd);
+        return refuse("held open", EBUSY, process(other));
+    }
+    return std::make_unique<PosixPort>(fd, std::move(lock));
 }
 
 void SetPortOpener(PortOpener opener) {

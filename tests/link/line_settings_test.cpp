@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "link/port.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -46,6 +48,8 @@ TEST(PlanLine, DefaultRecordInEveryModeAndFlowControl) {
 TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     // The slave opened beside the port, to read back what the device accepted.
     test::PtyLine line;
+    TtyState record;
+    test::FakeWindow window(&record);
     const int slave = open(line.slavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(slave, 0);
     const CodeModeValue saved = CodeMode.load();
@@ -69,6 +73,7 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         state.stopBits = c.stop;
         state.baudRate = c.baud;
         state.flowControl = kFlowXonXoff;
+        state.terminalWindow = &window;
         state.commHandle = OpenSerialPort(line.slavePath());
         EXPECT_NE(state.commHandle, nullptr);
         const LinePlan p = PlanLine(state, ModeTerminal);
@@ -86,10 +91,95 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     }
     CodeMode = saved;
     close(slave);
+    // The pseudo-terminal ran every case at 8 data bits without parity, and
+    // said nothing: it has no modem lines, so it is no real line.
+    EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
     TtyState state;
     EXPECT_EQ(SetupConnection(&state), 0);
+}
+
+LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
+    TtyState state;
+    state.baudRate = baud;
+    state.byteSize = size;
+    state.parity = parity;
+    state.stopBits = stop;
+    return PlanLine(state, ModeBaudot);
+}
+
+TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
+    const LinePlan asked = Plan(45, 5, 0, 1);
+    struct Case {
+        LinePlan asked, accepted;
+        const char* runs;  // empty: nothing to tell
+    };
+    for (const Case& c : {
+             Case{asked, asked, ""},
+             Case{asked, LinePlan{}, ""},  // nothing read back
+             Case{Plan(9600, 8, 0, 0), Plan(9615, 8, 0, 0), ""},
+             Case{Plan(50, 5, 0, 1), Plan(51, 5, 0, 1), ""},  // 2 % exactly
+             Case{asked, Plan(46, 5, 0, 1), "46 baud, 5 data bits, no parity, 1.5 stop bits"},
+             Case{asked, Plan(45, 8, 0, 1), "45 baud, 8 data bits, no parity, 2 stop bits"},
+             Case{asked, Plan(300, 8, 0, 0), "300 baud, 8 data bits, no parity, 1 stop bit"},
+             Case{Plan(110, 7, 3, 2), Plan(110, 7, 4, 2),
+                  "110 baud, 7 data bits, space parity, 2 stop bits"},
+             Case{Plan(110, 7, 1, 2), Plan(110, 7, 2, 2),
+                  "110 baud, 7 data bits, even parity, 2 stop bits"},
+         }) {
+        const std::string text = LineDifference(c.asked, c.accepted);
+        if (*c.runs == '\0') {
+            EXPECT_EQ(text, "") << DescribeLine(c.accepted);
+            continue;
+        }
+        EXPECT_EQ(text.substr(0, text.find(';') + 2),
+                  "The port runs at " + std::string(c.runs) + "; ");
+        EXPECT_NE(text.find("; " + DescribeLine(c.asked) + " were asked for."), std::string::npos)
+            << text;
+    }
+    EXPECT_EQ(DescribeLine(Plan(110, 7, 1, 2)), "110 baud, 7 data bits, odd parity, 2 stop bits");
+    EXPECT_EQ(DescribeLine(Plan(110, 6, 3, 0)), "110 baud, 6 data bits, mark parity, 1 stop bit");
+}
+
+// A serial port that reads back otherwise than asked is told to the operator
+// once per difference and connection; a device without modem lines never.
+TEST(SetupConnection, TellsADifferenceOncePerConnection) {
+    struct ReadBackPort : test::FakePort {
+        LinePlan Accepted() const override { return readBack; }
+        LinePlan readBack;
+    };
+    TtyState state;
+    test::FakeWindow window(&state);
+    state.terminalWindow = &window;
+    auto owned = std::make_unique<ReadBackPort>();
+    ReadBackPort* port = owned.get();
+    state.commHandle = std::move(owned);
+
+    port->readBack = Plan(300, 8, 0, 0);
+    ASSERT_EQ(SetupConnection(&state), 1);
+    ASSERT_EQ(SetupConnection(&state), 1);  // Settings saved unchanged
+    ASSERT_EQ(window.Boxes().size(), 1u);
+    EXPECT_EQ(window.Boxes()[0],
+              "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
+              "5 data bits, no parity, 1.5 stop bits were asked for. The adapter cannot do what "
+              "was asked, so the machine may not print what is sent.");
+    port->readBack = Plan(600, 8, 0, 0);
+    SetupConnection(&state);
+    EXPECT_EQ(window.Boxes().size(), 2u);
+
+    // The next connection is a new port: told again.
+    owned = std::make_unique<ReadBackPort>();
+    port = owned.get();
+    state.commHandle = std::move(owned);
+    port->readBack = Plan(600, 8, 0, 0);
+    SetupConnection(&state);
+    EXPECT_EQ(window.Boxes().size(), 3u);
+
+    port->SetHasModemLines(false);
+    port->readBack = Plan(45, 8, 0, 1);
+    SetupConnection(&state);
+    EXPECT_EQ(window.Boxes().size(), 3u);
 }
 
 }  // namespace

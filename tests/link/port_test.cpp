@@ -1,17 +1,27 @@
 #include "link/port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "link/line_marks.h"
+#include "link/port_lock.h"
+#include "tests/support/diagnostics_capture.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -51,13 +61,154 @@ TEST(PortNames, ComNumbersToDevicesHeldByOneAtATime) {
     EXPECT_EQ(OpenPortNamed("COM7"), nullptr);
     EXPECT_EQ(errno, ENOENT);
 
-    // The tests run as root, whom TIOCEXCL lets through: the lock must hold.
+    // A second open in this process is refused too (flock and our own lock).
     auto first = OpenSerialPort(line.slavePath());
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(OpenPortNamed("COM3"), nullptr);
     EXPECT_EQ(errno, EBUSY);
     first->Close();
     EXPECT_NE(OpenPortNamed("COM3"), nullptr);
+}
+
+std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The usual format: the PID in ten characters and a newline.
+std::string LockText(pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(pid));
+    return text;
+}
+
+void WriteLock(const std::filesystem::path& file, pid_t pid) {
+    std::ofstream(file) << LockText(pid);
+}
+
+// A process that opens the port as this program does, says whether it got it
+// ('y' or 'n' on the pipe), then waits to be killed.
+pid_t ForkHolder(const std::string& device, int* report) {
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const auto port = OpenSerialPort(device);
+        const char answer = port ? 'y' : 'n';
+        [[maybe_unused]] const ssize_t n = write(fds[1], &answer, 1);
+        for (;;)
+            pause();
+    }
+    close(fds[1]);
+    *report = fds[0];
+    return pid;
+}
+
+int ExclusiveFlag(const std::string& device) {
+    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int excl = -1;
+    ioctl(fd, TIOCGEXCL, &excl);
+    close(fd);
+    return excl;
+}
+
+// Another process's hold on the port, by each means the system shows, refuses
+// the open with EBUSY and leaves nothing of ours behind; once the holder is
+// gone, however it went, the port is free at once.
+TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
+    PtyLine line;
+    ASSERT_TRUE(line.ok());
+    const std::string slave = line.slavePath();
+    EXPECT_EQ(line.lockFile().filename().string().rfind("LCK..pts_", 0), 0u);
+    test::DiagnosticsCapture diagnostics;
+
+    // A lock file whose process runs (init) holds the port, and stays.
+    WriteLock(line.lockFile(), 1);
+    EXPECT_EQ(OpenSerialPort(slave), nullptr);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_EQ(ReadFile(line.lockFile()), LockText(1));
+    EXPECT_TRUE(diagnostics.Contains("(process 1)"));
+
+    // One whose process is gone is cleared; ours replaces it, and our close
+    // removes it.
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    WriteLock(line.lockFile(), gone);
+    auto port = OpenSerialPort(slave);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
+    port->Close();
+    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
+
+    // A program that opened the slave without any lock.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, slave.c_str(), O_RDONLY | O_NOCTTY, 0);
+    char* const argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+    pid_t reader = -1;
+    ASSERT_EQ(posix_spawnp(&reader, "sleep", &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(OpenSerialPort(slave), nullptr);
+    EXPECT_EQ(errno, EBUSY);
+    EXPECT_TRUE(diagnostics.Contains("(process " + std::to_string(reader) + ")"));
+    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
+    kill(reader, SIGTERM);
+    ASSERT_EQ(waitpid(reader, nullptr, 0), reader);
+
+    // Another of us, killed without a chance to close: nothing it set stays.
+    int report = -1;
+    const pid_t holder = ForkHolder(slave, &report);
+    ASSERT_GT(holder, 0);
+    char answer = 0;
+    ASSERT_EQ(read(report, &answer, 1), 1);
+    close(report);
+    ASSERT_EQ(answer, 'y');
+    EXPECT_EQ(ReadFile(line.lockFile()), LockText(holder));
+    std::filesystem::remove(line.lockFile());  // flock and /proc alone still refuse
+    EXPECT_EQ(OpenSerialPort(slave), nullptr);
+    EXPECT_EQ(errno, EBUSY);
+    WriteLock(line.lockFile(), holder);
+    kill(holder, SIGKILL);
+    ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
+    EXPECT_EQ(ExclusiveFlag(slave), 0);
+    port = OpenSerialPort(slave);
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
+    EXPECT_EQ(ExclusiveFlag(slave), 0);
+}
+
+TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
+    const LineErrorCounts zero;
+    const auto counts = [](std::uint32_t bufOverrun, std::uint32_t overrun, std::uint32_t parity,
+                           std::uint32_t frame, std::uint32_t brk) {
+        return LineErrorCounts{bufOverrun, overrun, parity, frame, brk};
+    };
+    struct Case {
+        std::uint32_t marks;
+        bool counters;
+        LineErrorCounts now;
+        std::uint32_t flags;
+    };
+    for (const Case& c : {
+             // A pseudo-terminal: the marks and our writes are all there is.
+             Case{CE_FRAME | CE_BREAK | CE_TXFULL, false, zero, CE_FRAME | CE_BREAK | CE_TXFULL},
+             // A UART: a full output queue is no line error, and no counter has it.
+             Case{CE_TXFULL, true, zero, CE_TXFULL},
+             // A parity error marks as a framing error: the counters know better.
+             Case{CE_FRAME, true, counts(0, 0, 1, 0, 0), CE_RXPARITY},
+             Case{CE_BREAK | CE_TXFULL, true, counts(2, 1, 0, 3, 1),
+                  CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL},
+         }) {
+        EXPECT_EQ(ErrorFlags(c.marks, c.counters ? &zero : nullptr, c.counters ? &c.now : nullptr),
+                  c.flags)
+            << c.marks;
+    }
 }
 
 TEST(PosixPort, OnAPseudoTerminal) {

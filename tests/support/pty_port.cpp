@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "link/port_lock.h"
+
 namespace tavirel::test {
 
 namespace {
@@ -34,6 +36,9 @@ PtyLine::PtyLine(int portNumber) {
     std::filesystem::create_directories(ports, ec);
     if (ec)
         return;
+    std::filesystem::create_directory(lockFolder(), ec);
+    if (ec)
+        return;
 
     int slave = -1;
     // No settings for either side: the port under test sets the slave, and
@@ -52,6 +57,7 @@ PtyLine::PtyLine(int portNumber) {
     if (ec)
         return;
     setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    SetLockFolder(lockFolder());
     ok_ = true;
 }
 
@@ -62,6 +68,7 @@ PtyLine::~PtyLine() {
             setenv("XDG_CONFIG_HOME", savedConfigHome_->c_str(), 1);
         else
             unsetenv("XDG_CONFIG_HOME");
+        SetLockFolder({});
     }
     if (!root_.empty()) {
         std::error_code ec;
@@ -71,6 +78,10 @@ PtyLine::~PtyLine() {
 
 std::filesystem::path PtyLine::portFolder() const {
     return root_ / "tavirel" / "ports";
+}
+
+std::filesystem::path PtyLine::lockFile() const {
+    return lockFolder() / LockFileName(slavePath_);
 }
 
 std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit) {

@@ -1,7 +1,8 @@
 // A pseudo-terminal standing in for a serial line. The test keeps the master
 // side as the far end; the slave is reachable as COM<n> through a port folder
 // of its own (XDG_CONFIG_HOME points at it while the line exists), so the code
-// under test opens it by name like a real port.
+// under test opens it by name like a real port. Lock files go to a folder of
+// the line's own meanwhile.
 #pragma once
 
 #include <chrono>
@@ -26,6 +27,9 @@ class PtyLine {
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const;
+    std::filesystem::path lockFolder() const { return root_ / "lock"; }
+    // The slave's lock file, whoever wrote it.
+    std::filesystem::path lockFile() const;
 
     // Up to n bytes the port sent, waiting at most limit for them; fewer when
     // the time runs out or nobody holds the slave open.
