@@ -25,7 +25,9 @@ inline constexpr int kScreenColumns = 80;
 inline constexpr int kScreenRows = 300;
 inline constexpr int kScreenBytes = kScreenColumns * kScreenRows;
 
-// How many characters a cell keeps from before its last one.
+// How many characters a cell keeps from before its last one: with the last,
+// a cell holds eight distinct shapes, more than overstruck art lays on one
+// spot (the pictures at hand use two).
 inline constexpr int kEarlierStrikes = 7;
 
 // The characters each cell showed before its last one (the record's `screen`)
@@ -42,8 +44,9 @@ class ScreenStrikes {
 
     const Cell& At(int row, int column) const { return cells_[Index(row, column)]; }
 
-    // A character the cell already holds adds no shape; a full cell keeps the
-    // strikes it has.
+    // A character the cell already holds adds no shape. A full cell keeps the
+    // strikes it has: by then the spot is nearly solid ink, the first layers
+    // are the picture's base, and the newest is in `screen` anyway.
     void Push(int row, int column, std::uint8_t byte) {
         Cell& cell = cells_[Index(row, column)];
         for (int i = 0; i < cell.count; ++i) {
