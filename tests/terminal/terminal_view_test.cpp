@@ -360,7 +360,7 @@ TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
         QApplication::processEvents();
     counter.paints = 0;
     s.Write("A");
-    for (int pass = 0; pass < 3 && counter.paints == 0; ++pass)
+    for (int pass = 0; pass < 5 && counter.paints == 0; ++pass)
         QApplication::processEvents();
     EXPECT_EQ(counter.paints, 1);
 
