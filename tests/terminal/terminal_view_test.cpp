@@ -320,8 +320,9 @@ TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
     }
 }
 
-// Lines arriving faster than the view paints scroll it between paints; the
-// caret's inverted block must not be carried along and left behind.
+// The caret inverts the cursor cell. Lines arriving faster than the view
+// paints scroll it between paints; the inverted block must not be carried
+// along and left behind.
 TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
     const Glyphs glyphs;
     s.Show(80, 32);  // rows to spare below the cursor
@@ -339,6 +340,11 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
         s.view.UpdateNow();
     }
     QApplication::processEvents();
+    EXPECT_EQ(Differences(glyphs, paper), "");  // the cursor cell alone inverted
+    EXPECT_EQ(s.view.CaretRect().topLeft(),
+              QPoint(9 * s.state.charWidth, 39 * s.state.lineHeight - s.state.vScrollPos));
+    HideTerminalCaret(&s.view);
+    EXPECT_FALSE(s.view.CaretExists());
     EXPECT_EQ(Differences(glyphs, paper), "");
     s.state.connected = 0;
 }
@@ -405,20 +411,6 @@ TEST_F(TerminalViewTest, BarsFollowTheRanges) {
     EXPECT_EQ(state.vScrollMax + state.hScrollMax + state.vScrollPos, 0);
     EXPECT_FALSE(v->isVisible());
     EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
-}
-
-TEST_F(TerminalViewTest, CaretIsABlockAtTheCursor) {
-    TtyState& state = s.state;
-    state.connected = 1;
-    state.column = 2;
-    state.row = 1;
-    ShowTerminalCaret(&s.view);
-    ASSERT_TRUE(s.view.CaretExists());
-    EXPECT_EQ(s.view.CaretRect(),
-              QRect(2 * state.charWidth, state.lineHeight, state.charWidth, state.lineHeight));
-    HideTerminalCaret(&s.view);
-    EXPECT_FALSE(s.view.CaretExists());
-    state.connected = 0;
 }
 
 }  // namespace
