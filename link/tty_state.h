@@ -1,12 +1,14 @@
 // The record of the one terminal window and its one serial line.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "link/receive_queue.h"
 
@@ -24,6 +26,56 @@ extern std::atomic<CodeModeValue> CodeMode;
 inline constexpr int kScreenColumns = 80;
 inline constexpr int kScreenRows = 300;
 inline constexpr int kScreenBytes = kScreenColumns * kScreenRows;
+
+// How many characters a cell keeps from before its last one: with the last,
+// a cell holds eight distinct shapes, more than overstruck art lays on one
+// spot (the pictures at hand use two).
+inline constexpr int kEarlierStrikes = 7;
+
+// The characters each cell showed before its last one (the record's `screen`)
+// since the cell was last cleared, oldest first: everything struck on that
+// spot of paper. Rows sit in a ring, so the bottom shift moves none of them.
+class ScreenStrikes {
+  public:
+    struct Cell {
+        std::uint8_t count = 0;
+        std::array<std::uint8_t, kEarlierStrikes> bytes{};
+    };
+
+    ScreenStrikes() : cells_(kScreenBytes) {}
+
+    const Cell& At(int row, int column) const { return cells_[Index(row, column)]; }
+
+    // A character the cell already holds adds no shape. A full cell keeps the
+    // strikes it has: by then the spot is nearly solid ink, the first layers
+    // are the picture's base, and the newest is in `screen` anyway.
+    void Push(int row, int column, std::uint8_t byte) {
+        Cell& cell = cells_[Index(row, column)];
+        for (int i = 0; i < cell.count; ++i) {
+            if (cell.bytes[static_cast<std::size_t>(i)] == byte)
+                return;
+        }
+        if (cell.count < kEarlierStrikes)
+            cell.bytes[cell.count++] = byte;
+    }
+
+    // Row 0 leaves, every other row moves up one, and the last row comes in
+    // clear.
+    void ShiftUp() {
+        top_ = top_ + 1 == kScreenRows ? 0 : top_ + 1;
+        Cell* last = &cells_[Index(kScreenRows - 1, 0)];
+        std::fill(last, last + kScreenColumns, Cell{});
+    }
+
+  private:
+    std::size_t Index(int row, int column) const {
+        const int ring = row + top_ < kScreenRows ? row + top_ : row + top_ - kScreenRows;
+        return static_cast<std::size_t>(ring * kScreenColumns + column);
+    }
+
+    std::vector<Cell> cells_;
+    int top_ = 0;
+};
 
 inline constexpr std::uint8_t kFlowDtrDsr = 1;
 inline constexpr std::uint8_t kFlowRtsCts = 2;
@@ -59,8 +111,9 @@ struct TtyState {
 
     std::unique_ptr<Port> commHandle;  // the open port; only meaningful while connected
     std::uint8_t portNumber = 3;
-    std::array<std::uint8_t, kScreenBytes> screen = BlankScreen();
-    std::atomic<std::int32_t> connected{0};  // the reader's stop signal
+    std::array<std::uint8_t, kScreenBytes> screen = BlankScreen();  // each cell's last character
+    ScreenStrikes strikes;                                          // and what it showed before
+    std::atomic<std::int32_t> connected{0};                         // the reader's stop signal
     std::int32_t localEcho = 0;
     std::int32_t newLine = 0;
     std::int32_t autoWrap = 1;

@@ -17,6 +17,7 @@ void LineFeed(ScreenWindow* window, TtyState& s) {
         std::memmove(s.screen.data(), s.screen.data() + kScreenColumns,
                      static_cast<std::size_t>(kLastRow * kScreenColumns));
         std::memset(s.screen.data() + kLastRow * kScreenColumns, ' ', kScreenColumns);
+        s.strikes.ShiftUp();
         window->Invalidate(nullptr, true);
         s.row = kLastRow;
     }
@@ -25,10 +26,15 @@ void LineFeed(ScreenWindow* window, TtyState& s) {
         ScrollTerminalVert(window, SbLineDown, 1);
 }
 
+// The cell keeps what it showed: a space strikes nothing, so the character
+// under it stays among the earlier strikes, and no space is ever kept there.
 void Store(ScreenWindow* window, TtyState& s, std::uint8_t byte) {
-    s.screen[static_cast<std::size_t>(s.row * kScreenColumns + s.column)] = byte;
-    const PixelRect cell = CellRect(s, s.row, s.column);
-    window->Invalidate(&cell, false);
+    std::uint8_t& cell = s.screen[static_cast<std::size_t>(s.row * kScreenColumns + s.column)];
+    if (cell != ' ' && cell != byte)
+        s.strikes.Push(s.row, s.column, cell);
+    cell = byte;
+    const PixelRect rect = CellRect(s, s.row, s.column);
+    window->Invalidate(&rect, false);
     if (s.column < kLastColumn) {
         ++s.column;
     } else if (s.autoWrap) {

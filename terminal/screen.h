@@ -4,6 +4,7 @@
 // ScreenWindow, so all of it runs and is tested without a widget.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "link/tty_state.h"
@@ -74,5 +75,19 @@ PaintSpan CellsToPaint(const TtyState& state, const PixelRect& update);
 
 // The pixel rectangle of a cell in client coordinates.
 PixelRect CellRect(const TtyState& state, int row, int column);
+
+// Hands draw every character struck on a cell since it was last cleared,
+// oldest first and each once; the last is the cell's `screen` byte.
+template <typename Draw>
+void ForEachStrike(const TtyState& state, int row, int column, Draw&& draw) {
+    const std::uint8_t last = state.screen[static_cast<std::size_t>(row * kScreenColumns + column)];
+    const ScreenStrikes::Cell& cell = state.strikes.At(row, column);
+    for (int i = 0; i < cell.count; ++i) {
+        const std::uint8_t byte = cell.bytes[static_cast<std::size_t>(i)];
+        if (byte != last)
+            draw(byte);
+    }
+    draw(last);
+}
 
 }  // namespace tavirel

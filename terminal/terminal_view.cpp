@@ -1,17 +1,16 @@
 #include "terminal/terminal_view.h"
 
 #include <QApplication>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
-#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTimerEvent>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 
 #include "dialogs/terminal_font.h"
 #include "terminal/cp437.h"
@@ -20,9 +19,13 @@ namespace tavirel {
 
 namespace {
 
-QRect ToQRect(const PixelRect& r) {
-    return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
-}
+// Pixels are painted at most this often; the first paint after a quiet
+// spell comes at once.
+constexpr int kFrameMs = 16;
+
+// Rows the view shows by default: once the view follows the cursor, the
+// cursor row is its 26th.
+constexpr int kDefaultRows = kFollowRow + 2;
 
 const std::array<QString, 256>& Glyphs() {
     static const std::array<QString, 256> glyphs = [] {
@@ -32,6 +35,36 @@ const std::array<QString, 256>& Glyphs() {
         return g;
     }();
     return glyphs;
+}
+
+// The block and shade characters are drawn as exact cell shapes, the way a
+// terminal draws them itself, so they meet their neighbours without seams or
+// overlap whatever the font. Shades are dot patterns.
+bool IsShape(std::uint8_t byte) {
+    return (byte >= 0xB0 && byte <= 0xB2) || (byte >= 0xDB && byte <= 0xDF);
+}
+
+bool ShapeCovers(std::uint8_t byte, int x, int y, int w, int h) {
+    switch (byte) {
+        case 0xDB:  // full block
+            return true;
+        case 0xDC:  // lower half
+            return y >= h / 2;
+        case 0xDF:  // upper half
+            return y < h / 2;
+        case 0xDD:  // left half
+            return x < w / 2;
+        case 0xDE:  // right half
+            return x >= w / 2;
+        case 0xB0:  // light shade: one dot in four
+            return y % 2 == 0 && x % 2 == (y / 2) % 2;
+        case 0xB1:  // medium shade: every other dot
+            return (x + y) % 2 == 0;
+        case 0xB2:  // dark shade: all but one dot in four
+            return !(y % 2 == 1 && x % 2 == (y / 2) % 2);
+        default:
+            return false;
+    }
 }
 
 // Scroll-bar actions as the scroll handlers' codes. A slider move while the
@@ -74,6 +107,17 @@ TerminalView::TerminalView(QWidget* parent) : QAbstractScrollArea(parent) {
     }
 }
 
+void TerminalView::SetState(TtyState* state) {
+    state_ = state;
+    shownPos_ = ScrollPos();
+    dirtyAll_ = true;
+    ScheduleFrame();
+}
+
+QPoint TerminalView::ScrollPos() const {
+    return state_ ? QPoint(state_->hScrollPos, state_->vScrollPos) : QPoint();
+}
+
 void TerminalView::OnScrollAction(Axis axis, int action) {
     QScrollBar* bar = axis == Axis::Vertical ? verticalScrollBar() : horizontalScrollBar();
     const int code = ScrollCodeFor(action, bar->isSliderDown());
@@ -92,53 +136,96 @@ void TerminalView::OnScrollAction(Axis axis, int action) {
 void TerminalView::SetTerminalFont(const QFont& font) {
     font_ = font;
     ascent_ = QFontMetrics(font_).ascent();
-    rawFont_ = QRawFont::fromFont(font_);
-    const auto& glyphs = Glyphs();
-    for (std::size_t b = 0; b < glyphOf_.size(); ++b) {
-        const QList<quint32> index =
-            rawFont_.isValid() ? rawFont_.glyphIndexesForString(glyphs[b]) : QList<quint32>();
-        glyphOf_[b] = index.size() == 1 ? index[0] : 0;
-    }
+    glyphsStale_ = true;
 }
 
 QSize TerminalView::sizeHint() const {
     if (state_ == nullptr || state_->charWidth <= 0)
         return QAbstractScrollArea::sizeHint();
     return QSize(kScreenColumns * state_->charWidth + verticalScrollBar()->sizeHint().width(),
-                 25 * state_->lineHeight);
+                 kDefaultRows * state_->lineHeight + horizontalScrollBar()->sizeHint().height());
 }
 
 void TerminalView::Beep() {
     QApplication::beep();
 }
 
-void TerminalView::Invalidate(const PixelRect* rect, bool erase) {
-    const QRect r = rect ? ToQRect(*rect) & viewport()->rect() : viewport()->rect();
-    if (r.isEmpty())
-        return;
-    dirty_ += r;
-    if (erase)
-        erase_ += r;
-    viewport()->update(r);
+// Called for every character written: it only widens a box.
+void TerminalView::Invalidate(const PixelRect* rect, bool) {
+    if (rect == nullptr || state_ == nullptr) {
+        dirtyAll_ = true;
+    } else if (!dirtyAll_) {
+        dirty_ |= QRect(rect->left + state_->hScrollPos, rect->top + state_->vScrollPos,
+                        rect->right - rect->left, rect->bottom - rect->top);
+    }
+    ScheduleFrame();
 }
 
+// The pixels catch up with the scroll position at the next frame.
 void TerminalView::ScrollContent(int dx, int dy) {
-    if (dx == 0 && dy == 0)
+    if (dx != 0 || dy != 0)
+        ScheduleFrame();
+}
+
+void TerminalView::ScheduleFrame() {
+    if (frame_.isActive())
         return;
+    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameMs;
+    frame_.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)), Qt::PreciseTimer, this);
+}
+
+// Moves the pixels on screen to the current scroll position and repaints what
+// changed: the marked cells, the strip the move uncovers, and the caret's old
+// and new places. The caret reaches the cursor here, before painting, so no
+// paint ever has to move it.
+void TerminalView::Flush(bool now) {
+    MoveTerminalCaret(this);
+    frame_.stop();
+    sinceFrame_.start();
     const QRect area = viewport()->rect();
-    if (!canvas_.isNull()) {
-        const qreal dpr = canvas_.devicePixelRatio();
-        canvas_.scroll(qRound(dx * dpr), qRound(dy * dpr), canvas_.rect());
+    const QPoint pos = ScrollPos();
+    const QPoint moved = shownPos_ - pos;
+    QRegion region;
+    if (moved != QPoint() && !dirtyAll_) {
+        // A repaint asked for and not yet done would not move with the pixels.
+        if (paintPending_ || std::abs(moved.x()) >= area.width() ||
+            std::abs(moved.y()) >= area.height()) {
+            dirtyAll_ = true;
+        } else {
+            viewport()->scroll(moved.x(), moved.y());
+            region += QRegion(area) - QRegion(area.translated(moved));
+        }
     }
-    // Marks not yet painted travel with the pixels, as the window's own would.
-    dirty_ = dirty_.translated(dx, dy) & area;
-    erase_ = erase_.translated(dx, dy) & area;
-    const QRegion uncovered = QRegion(area) - QRegion(area.translated(dx, dy));
-    dirty_ += uncovered;
-    erase_ += uncovered;
-    viewport()->scroll(dx, dy);
-    if (caretExists_)
-        viewport()->update(CaretRect());
+    shownPos_ = pos;
+    const QRect caret =
+        caretExists_ && caretVisible_ && blinkOn_ ? QRect(caretAt_, caretSize_) : QRect();
+    if (dirtyAll_) {
+        region = area;
+    } else {
+        if (!dirty_.isEmpty())
+            region += dirty_.translated(-pos) & area;
+        if (caret != shownCaret_) {
+            for (const QRect& r : {shownCaret_, caret}) {
+                if (!r.isEmpty())
+                    region += r.translated(-pos) & area;
+            }
+        }
+    }
+    shownCaret_ = caret;
+    dirty_ = QRect();
+    dirtyAll_ = false;
+    if (region.isEmpty())
+        return;
+    if (now) {
+        viewport()->repaint(region);
+    } else {
+        paintPending_ = true;
+        viewport()->update(region);
+    }
+}
+
+void TerminalView::UpdateNow() {
+    Flush(true);
 }
 
 void TerminalView::SetScrollPos(Axis axis, int pos, bool) {
@@ -157,12 +244,15 @@ void TerminalView::SetScrollRange(Axis axis, int max, bool) {
     }
 }
 
+QRect TerminalView::CaretRect() const {
+    return QRect(caretAt_ - ScrollPos(), caretSize_);
+}
+
 void TerminalView::CreateCaret(int width, int height) {
-    if (caretExists_)
-        viewport()->update(CaretRect());
     caretExists_ = true;
     caretVisible_ = false;
     caretSize_ = QSize(width, height);
+    ScheduleFrame();
 }
 
 void TerminalView::ShowCaret() {
@@ -171,7 +261,7 @@ void TerminalView::ShowCaret() {
     caretVisible_ = true;
     blinkOn_ = true;
     UpdateCaretBlink();
-    viewport()->update(CaretRect());
+    ScheduleFrame();
 }
 
 void TerminalView::HideCaret() {
@@ -179,27 +269,24 @@ void TerminalView::HideCaret() {
         return;
     caretVisible_ = false;
     UpdateCaretBlink();
-    viewport()->update(CaretRect());
+    ScheduleFrame();
 }
 
 void TerminalView::DestroyCaret() {
-    if (caretExists_)
-        viewport()->update(CaretRect());
     caretExists_ = false;
     caretVisible_ = false;
     UpdateCaretBlink();
+    ScheduleFrame();
 }
 
 void TerminalView::SetCaretPos(int x, int y) {
-    const QPoint p(x, y);
-    if (p == caretPos_)
+    const QPoint at = QPoint(x, y) + ScrollPos();
+    if (at == caretAt_)
         return;
-    if (caretExists_)
-        viewport()->update(CaretRect());
-    caretPos_ = p;
+    caretAt_ = at;
     blinkOn_ = true;
     if (caretExists_)
-        viewport()->update(CaretRect());
+        ScheduleFrame();
 }
 
 void TerminalView::UpdateCaretBlink() {
@@ -214,12 +301,14 @@ void TerminalView::UpdateCaretBlink() {
 }
 
 void TerminalView::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != blink_.timerId()) {
+    if (event->timerId() == frame_.timerId()) {
+        Flush(false);
+    } else if (event->timerId() == blink_.timerId()) {
+        blinkOn_ = !blinkOn_;
+        ScheduleFrame();
+    } else {
         QAbstractScrollArea::timerEvent(event);
-        return;
     }
-    blinkOn_ = !blinkOn_;
-    viewport()->update(CaretRect());
 }
 
 QColor TerminalView::Background() const {
@@ -241,88 +330,112 @@ void TerminalView::SizeToClient() {
     do {
         sizeAgain_ = false;
         const QSize size = viewport()->size();
-        const qreal dpr = devicePixelRatioF();
-        if (canvas_.size() != size * dpr) {
-            canvas_ = QPixmap(size * dpr);
-            canvas_.setDevicePixelRatio(dpr);
-            canvas_.fill(Background());
-        }
         SizeTerminal(this, static_cast<std::uint16_t>(std::clamp(size.height(), 0, 0xFFFF)),
                      static_cast<std::uint16_t>(std::clamp(size.width(), 0, 0xFFFF)));
     } while (sizeAgain_);
     sizing_ = false;
 }
 
-void TerminalView::PaintTerminal() {
-    if (dirty_.isEmpty() || canvas_.isNull())
+// Renders every byte once into a cell of its own, in the text colour on
+// transparent: glyphs through the terminal font (with the toolkit's fallback
+// for the ones it lacks), block and shade characters as shapes. A glyph that
+// reaches beyond its cell is cut at the cell's edge.
+void TerminalView::BuildGlyphCells() {
+    const TtyState& s = *state_;
+    const qreal dpr = viewport()->devicePixelRatioF();
+    const QSize cell(std::max(1, qRound(s.charWidth * dpr)),
+                     std::max(1, qRound(s.lineHeight * dpr)));
+    if (!glyphsStale_ && cell == glyphCellSize_ && s.textColour == glyphColour_ &&
+        qFuzzyCompare(glyphCells_.devicePixelRatio(), dpr))
         return;
-    QPainter p(&canvas_);
-    for (const QRect& r : erase_& dirty_)
-        p.fillRect(r, Background());
-    if (state_ != nullptr && state_->charWidth > 0 && state_->lineHeight > 0) {
-        const TtyState& s = *state_;
-        p.setFont(font_);
-        p.setPen(ColorFromRef(s.textColour));
-        const auto& glyphs = Glyphs();
-        // A space draws nothing unless the font underlines or strikes it out.
-        const bool drawSpaces = font_.underline() || font_.strikeOut();
-        QGlyphRun run;
-        run.setRawFont(rawFont_);
-        run.setUnderline(font_.underline());
-        run.setStrikeOut(font_.strikeOut());
-        QList<quint32> indexes;
-        QList<QPointF> positions;
-        for (const QRect& r : dirty_) {
-            const PaintSpan span =
-                CellsToPaint(s, {r.left(), r.top(), r.right() + 1, r.bottom() + 1});
-            const int count = span.lastColumn - span.firstColumn + 1;
-            if (count <= 0)
-                continue;
-            const int x0 = span.firstColumn * s.charWidth - s.hScrollPos;
-            for (int row = span.firstRow; row <= span.lastRow; ++row) {
-                const int y = row * s.lineHeight - s.vScrollPos;
-                p.setClipRect(QRect(x0, y, count * s.charWidth, s.lineHeight) & r);
-                const std::uint8_t* cells =
-                    s.screen.data() + row * kScreenColumns + span.firstColumn;
-                // One glyph run per row, each glyph at its own cell.
-                indexes.clear();
-                positions.clear();
-                for (int i = 0; i < count; ++i) {
-                    if (cells[i] == ' ' && !drawSpaces)
-                        continue;
-                    const QPoint at(x0 + i * s.charWidth, y + ascent_);
-                    if (const quint32 g = glyphOf_[cells[i]]; g != 0) {
-                        indexes.append(g);
-                        positions.append(at);
-                    } else {
-                        p.drawText(at, glyphs[cells[i]]);  // from a fallback font
-                    }
+    glyphsStale_ = false;
+    glyphCellSize_ = cell;
+    glyphColour_ = s.textColour;
+    const QColor ink = ColorFromRef(s.textColour);
+    const QRgb inkPixel = qPremultiply(ink.rgba());
+    glyphCells_ =
+        QImage(16 * cell.width(), 16 * cell.height(), QImage::Format_ARGB32_Premultiplied);
+    glyphCells_.fill(Qt::transparent);
+    QPainter p(&glyphCells_);
+    p.setFont(font_);
+    p.setPen(ink);
+    const auto& glyphs = Glyphs();
+    for (int b = 0; b < 256; ++b) {
+        const QRect at((b % 16) * cell.width(), (b / 16) * cell.height(), cell.width(),
+                       cell.height());
+        const auto byte = static_cast<std::uint8_t>(b);
+        if (IsShape(byte)) {
+            for (int y = 0; y < cell.height(); ++y) {
+                for (int x = 0; x < cell.width(); ++x) {
+                    if (ShapeCovers(byte, x, y, cell.width(), cell.height()))
+                        glyphCells_.setPixel(at.x() + x, at.y() + y, inkPixel);
                 }
-                if (indexes.isEmpty())
-                    continue;
-                run.setGlyphIndexes(indexes);
-                run.setPositions(positions);
-                p.drawGlyphRun(QPointF(0, 0), run);
             }
+            continue;
         }
-    }
-    dirty_ = QRegion();
-    erase_ = QRegion();
-}
-
-// Draws what was marked into the canvas, then shows the canvas and the caret.
-void TerminalView::paintEvent(QPaintEvent* event) {
-    PaintTerminal();
-    QPainter p(viewport());
-    const qreal dpr = canvas_.devicePixelRatio();
-    for (const QRect& r : event->region())
-        p.drawPixmap(r, canvas_, QRectF(QPointF(r.topLeft()) * dpr, QSizeF(r.size()) * dpr));
-    if (caretExists_ && caretVisible_ && blinkOn_) {
-        p.setCompositionMode(QPainter::RasterOp_NotDestination);
-        p.fillRect(CaretRect(), Qt::black);
+        p.save();
+        p.setClipRect(at);
+        p.translate(at.topLeft());
+        p.scale(dpr, dpr);
+        p.drawText(QPointF(0, ascent_), glyphs[byte]);
+        p.restore();
     }
     p.end();
-    MoveTerminalCaret(this);
+    for (int b = 0; b < 256; ++b) {
+        bool inked = false;
+        for (int y = 0; y < cell.height() && !inked; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(
+                glyphCells_.constScanLine((b / 16) * cell.height() + y));
+            for (int x = 0; x < cell.width() && !inked; ++x)
+                inked = qAlpha(line[(b % 16) * cell.width() + x]) != 0;
+        }
+        inked_[static_cast<std::size_t>(b)] = inked;
+    }
+    glyphCells_.setDevicePixelRatio(dpr);
+}
+
+// Draws every strike of the cells that meet area, each from its glyph cell.
+void TerminalView::PaintCells(QPainter& p, const QRect& area) {
+    const TtyState& s = *state_;
+    // The pixels on screen may lag behind the scroll position until the next
+    // frame; paint for the position they show.
+    const QPoint lag = shownPos_ - ScrollPos();
+    const PaintSpan span =
+        CellsToPaint(s, {area.left() + lag.x(), area.top() + lag.y(), area.right() + 1 + lag.x(),
+                         area.bottom() + 1 + lag.y()});
+    const int w = glyphCellSize_.width();
+    const int h = glyphCellSize_.height();
+    for (int row = span.firstRow; row <= span.lastRow; ++row) {
+        const int y = row * s.lineHeight - shownPos_.y();
+        for (int column = span.firstColumn; column <= span.lastColumn; ++column) {
+            const QPointF at(column * s.charWidth - shownPos_.x(), y);
+            ForEachStrike(s, row, column, [&](std::uint8_t b) {
+                if (inked_[b])
+                    p.drawImage(at, glyphCells_, QRectF((b % 16) * w, (b / 16) * h, w, h));
+            });
+        }
+    }
+}
+
+// Erases what is to be painted and draws it again from the buffer; the caret
+// inverts its cell.
+void TerminalView::paintEvent(QPaintEvent* event) {
+    paintPending_ = false;
+    QPainter p(viewport());
+    const bool cells = state_ != nullptr && state_->charWidth > 0 && state_->lineHeight > 0;
+    if (cells)
+        BuildGlyphCells();
+    for (const QRect& r : event->region()) {
+        p.setClipRect(r);
+        p.fillRect(r, Background());
+        if (cells)
+            PaintCells(p, r);
+    }
+    if (!shownCaret_.isEmpty()) {
+        p.setClipRegion(event->region());
+        p.setCompositionMode(QPainter::RasterOp_NotDestination);
+        p.fillRect(shownCaret_.translated(-shownPos_), Qt::black);
+    }
 }
 
 // Keys belong to the main window, not to scrolling.
@@ -343,11 +456,6 @@ bool TerminalView::event(QEvent* event) {
         }
     }
     return QAbstractScrollArea::event(event);
-}
-
-void TerminalView::UpdateNow() {
-    if (!dirty_.isEmpty())
-        viewport()->repaint(dirty_);
 }
 
 void TerminalView::focusInEvent(QFocusEvent* event) {

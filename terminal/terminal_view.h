@@ -1,18 +1,18 @@
 // The widget that shows the terminal screen.
 //
-// Pixels live in a canvas of our own rather than being redrawn from the buffer
-// on every expose: a character written over another is drawn on top of it
-// without erasing, so overstruck teleprinter art shows both glyphs until that
-// area is next repainted with erase (a bottom shift, a resize, a font change,
-// a scrolled-in strip).
+// Every paint draws its cells straight from the buffer: the area is erased and
+// each cell gets every character struck on it, each clipped to the cell, so
+// overstruck art looks the same however and whenever it is repainted. Writing
+// only notes what changed (a box of cells, the scroll position the pixels lag
+// behind, the caret); once a frame that turns into one scroll of the pixels
+// and one update.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QElapsedTimer>
 #include <QFont>
-#include <QPixmap>
-#include <QRawFont>
-#include <QRegion>
+#include <QImage>
 #include <array>
 
 #include "terminal/screen.h"
@@ -25,22 +25,23 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
     explicit TerminalView(QWidget* parent = nullptr);
 
     // The record is owned by the main window; null detaches it.
-    void SetState(TtyState* state) { state_ = state; }
+    void SetState(TtyState* state);
     TtyState* State() override { return state_; }
 
     const QFont& TerminalFont() const { return font_; }
     void SetTerminalFont(const QFont& font);
 
-    // The size that shows all 80 columns and 25 rows with the vertical bar.
+    // All 80 columns and 27 rows, with room for both bars: a view that
+    // follows the cursor keeps it on its 26th row, so it stays in sight.
     QSize sizeHint() const override;
 
     // Runs SizeTerminal with the client area's current size.
     void SizeToClient();
-    // Paints what is marked, now rather than when the event loop gets to it.
+    // Paints what is marked, now rather than at the next frame.
     void UpdateNow();
 
     bool CaretExists() const { return caretExists_; }
-    QRect CaretRect() const { return QRect(caretPos_, caretSize_); }
+    QRect CaretRect() const;
 
     void Beep() override;
     void Invalidate(const PixelRect* rect, bool erase) override;
@@ -66,18 +67,35 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
   private:
     void OnScrollAction(Axis axis, int action);
-    void PaintTerminal();
+    void ScheduleFrame();
+    void Flush(bool now);
+    void PaintCells(QPainter& painter, const QRect& area);
+    void BuildGlyphCells();
     void UpdateCaretBlink();
+    QPoint ScrollPos() const;
     QColor Background() const;
 
     TtyState* state_ = nullptr;
     QFont font_;
-    QRawFont rawFont_;
-    std::array<quint32, 256> glyphOf_{};  // 0: the font lacks it, drawn as text
     int ascent_ = 0;
-    QPixmap canvas_;
-    QRegion dirty_;  // cells to draw into the canvas
-    QRegion erase_;  // the part of dirty_ to clear first
+
+    // Each byte's ink as a cell-sized image, 16 x 16 cells; a paint composes
+    // a cell from these.
+    QImage glyphCells_;
+    std::array<bool, 256> inked_{};
+    QSize glyphCellSize_;  // device pixels
+    std::uint32_t glyphColour_ = 0;
+    bool glyphsStale_ = true;
+
+    // What the next frame has to show, in pixels of the whole buffer.
+    QRect dirty_;
+    bool dirtyAll_ = false;
+    QPoint shownPos_;   // the scroll position the pixels on screen belong to
+    QRect shownCaret_;  // where the pixels on screen are inverted; null when nowhere
+    bool paintPending_ = false;
+    QBasicTimer frame_;
+    QElapsedTimer sinceFrame_;
+
     bool sizing_ = false;
     bool sizeAgain_ = false;
 
@@ -85,7 +103,7 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
     bool caretVisible_ = false;
     bool blinkOn_ = true;
     QSize caretSize_;
-    QPoint caretPos_;
+    QPoint caretAt_;  // in pixels of the whole buffer
     QBasicTimer blink_;
 };
 

@@ -40,6 +40,13 @@ struct Win : ScreenWindow {
         return row.substr(0, row.find_last_not_of(' ') + 1);
     }
 
+    // What a cell shows, oldest strike first.
+    std::string Strikes(int r, int c) const {
+        std::string out;
+        ForEachStrike(*state, r, c, [&](std::uint8_t b) { out += char(b); });
+        return out;
+    }
+
     TtyState* state;
     int beeps = 0, erases = 0, wholeErases = 0, caretsMade = 0;
     std::vector<PixelRect> cells;
@@ -77,6 +84,25 @@ TEST(ScreenCursorTest, ControlBytesAndWrapMoveIt) {
     }
 }
 
+// Overstrikes stay in the buffer: a space strikes nothing, a repeated
+// character adds no shape, and a full cell keeps its first strikes.
+TEST(ScreenStrikesTest, CellsKeepWhatWasStruckOnThem) {
+    // input, cell 0, cell 1 of row 0
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"AB\rCD", "AC", "BD"},  {"AB\r \r", "A ", "B"},
+        {"X\rX\r", "X", " "},    {"X\rY\rX", "YX", " "},
+        {"ABC\b\bZ", "A", "BZ"}, {"0\r1\r2\r3\r4\r5\r6\r7\r8\r9", "01234569", " "},
+    };
+    for (const auto& [input, cell0, cell1] : cases) {
+        TtyState state;
+        Win win(&state);
+        win.Write(input);
+        SCOPED_TRACE(testing::PrintToString(input));
+        EXPECT_EQ(win.Strikes(0, 0), cell0);
+        EXPECT_EQ(win.Strikes(0, 1), cell1);
+    }
+}
+
 struct ScreenTest : testing::Test {
     TtyState state;
     Win win{&state};
@@ -111,17 +137,24 @@ TEST_F(ScreenTest, LineFeedsMoveTheViewThenTheBuffer) {
     EXPECT_EQ(state.vScrollPos, 0);
     win.Write("\n");
     EXPECT_EQ(state.vScrollPos, 16);
+    win.Write("\rE\rs");  // strikes on row 26 and row 1
+    state.row = 1;
+    win.Write("\rS");
     state.row = 299;
     state.column = 0;
     win.wholeErases = 0;
-    win.Write("bottom\n");
-    EXPECT_EQ(std::pair(state.row, state.column), std::pair(299, 6));
-    EXPECT_EQ(win.Row(0), "second");
-    EXPECT_EQ(win.Row(298), "bottom");
+    win.Write("bottom\rB\n");
+    EXPECT_EQ(std::pair(state.row, state.column), std::pair(299, 1));
+    EXPECT_EQ(win.Row(0), "Second");
+    EXPECT_EQ(win.Row(298), "Bottom");
     EXPECT_EQ(win.Row(299), "");
     EXPECT_EQ(win.wholeErases, 1);
+    // Strikes travel with their rows; the new last row is clear.
+    EXPECT_EQ(win.Strikes(0, 0) + win.Strikes(25, 0) + win.Strikes(298, 0), "sSEsbB");
+    EXPECT_EQ(win.Strikes(299, 0), " ");
     win.Write(std::string(300, '\n'));
     EXPECT_EQ(state.vScrollPos, 4400);
+    EXPECT_EQ(win.Strikes(298, 0) + win.Strikes(0, 0), "  ");
 }
 
 TEST(ScreenScrollTest, StepsAreClampedToTheRange) {

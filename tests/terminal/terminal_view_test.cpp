@@ -2,78 +2,400 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QFontMetrics>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
-#include <cstring>
+#include <QTest>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "tests/support/eventually.h"
 
 namespace tavirel {
 namespace {
 
-class TerminalViewTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
+// The pixels below are those of one known font (from fonts-dejavu-core),
+// whatever fonts the machine has.
+constexpr char kFontFile[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+constexpr char kFontFamily[] = "DejaVu Sans Mono";
+
+std::string ReadTestFile(const char* name) {
+    QFile file(QStringLiteral(TAVIREL_TESTDATA "/") + QLatin1String(name));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+    return file.readAll().toStdString();
+}
+
+// What a sheet of paper shows after the bytes: the characters struck on
+// each spot. CR returns, LF feeds, BS steps back, a space strikes nothing.
+struct Paper {
+    std::map<std::pair<int, int>, std::set<char>> struck;
+    int row = 0, column = 0;
+
+    void Print(const std::string& bytes) {
+        for (const char c : bytes) {
+            if (c == '\r') {
+                column = 0;
+            } else if (c == '\n') {
+                ++row;
+            } else if (c == '\b') {
+                column = std::max(0, column - 1);
+            } else {
+                if (c != ' ')
+                    struck[{row, column}].insert(c);
+                ++column;
+            }
+        }
+    }
+};
+
+// A view in the known font, attached to its own record.
+struct Screen {
+    explicit Screen(int fontHeight = -12) {
+        state.logFont.faceName = kFontFamily;
+        state.logFont.height = fontHeight;
         view.SetState(&state);
         ApplyFont(&view, &state);
-        view.resize(400, 300);
-        view.show();
     }
-    void TearDown() override { view.SetState(nullptr); }
+    ~Screen() { view.SetState(nullptr); }
 
-    void WriteAt(int column, const char* text) {
-        state.row = 0;
-        state.column = column;
-        WriteToScreen(&view, text, static_cast<std::int32_t>(std::strlen(text)));
+    // Shown inside a window and exposed, so that its pixels can be read back.
+    void Show(QSize size) {
+        view.resize(size);
+        frame.resize(size);
+        frame.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&frame));
     }
-    // The pixels of a cell in row 0 as the user sees them.
-    QImage Cell(int column) {
-        const QRect r(column * state.charWidth, 0, state.charWidth, state.lineHeight);
-        return view.viewport()->grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+    void Show(int columns, int rows) {
+        Show(QSize(columns * state.charWidth, rows * state.lineHeight));
     }
-    // Dark pixels of a, or of a that are light in b.
-    static int Inked(const QImage& a, const QImage* b = nullptr) {
-        int n = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x)
-                n += qGray(a.pixel(x, y)) < 128 && (!b || qGray(b->pixel(x, y)) >= 128);
-        return n;
+    void Write(const std::string& bytes) {
+        WriteToScreen(&view, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    }
+    // The viewport's pixels as they are on screen (the window's backing
+    // store), not a fresh rendering.
+    QImage Shown() {
+        QWidget* window = view.window();
+        const QPoint at = view.viewport()->mapTo(window, QPoint());
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
+                         view.viewport()->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    }
+    QImage Cell(const QImage& shown, int row, int column) const {
+        return shown.copy(column * state.charWidth - state.hScrollPos,
+                          row * state.lineHeight - state.vScrollPos, state.charWidth,
+                          state.lineHeight);
     }
 
     TtyState state;
-    TerminalView view;
+    QWidget frame;
+    TerminalView view{&frame};
 };
 
-TEST_F(TerminalViewTest, GlyphsFillTheirCellsAndOverstrikeUntilErased) {
-    EXPECT_EQ(QFontMetrics(view.TerminalFont()).horizontalAdvance(QLatin1Char('i')),
-              state.charWidth);
-    WriteAt(2, "\xDB");  // code page 437's full block
-    const QImage block = Cell(2);
-    EXPECT_GT(Inked(block), block.width() * block.height() * 6 / 10);
+// How each byte looks alone in a cell, with blank cells all round it.
+struct Glyphs {
+    explicit Glyphs(int fontHeight = -12) : screen(fontHeight) {
+        screen.Show(70, 20);
+        for (int b = 0; b < 256; ++b) {
+            screen.state.row = 1 + b / 32 * 2;
+            screen.state.column = 1 + b % 32 * 2;
+            if (b != 7 && b != 8 && b != 10 && b != 13)
+                screen.Write(std::string(1, char(b)));
+        }
+        screen.view.UpdateNow();
+        const QImage shown = screen.Shown();
+        blank = screen.Cell(shown, 0, 0);
+        for (int b = 0; b < 256; ++b)
+            of[b] = screen.Cell(shown, 1 + b / 32 * 2, 1 + b % 32 * 2);
+        // Ink never leaves its cell.
+        for (int row = 0; row < 18; ++row) {
+            for (int column = 0; column < 66; ++column) {
+                if (row % 2 == 0 || column % 2 == 0) {
+                    EXPECT_EQ(screen.Cell(shown, row, column), blank) << row << "," << column;
+                }
+            }
+        }
+    }
 
-    WriteAt(0, "O");
-    const QImage o = Cell(0);
-    WriteAt(0, "/");
-    const QImage both = Cell(0);
-    WriteAt(1, "/");
-    const QImage slash = Cell(1);
-    EXPECT_GT(Inked(o, &slash), 0);
-    EXPECT_EQ(Inked(o, &both), 0) << "the O was erased";
-    EXPECT_EQ(Inked(slash, &both), 0) << "the slash was not drawn";
+    // Strikes layered like ink: each darkens what it covers by its own
+    // coverage, so the order does not matter. Inverted at the caret.
+    QImage Expected(const std::set<char>& strikes, bool caret) const {
+        QImage out = blank;
+        for (int y = 0; y < out.height(); ++y) {
+            for (int x = 0; x < out.width(); ++x) {
+                const QRgb bg = blank.pixel(x, y);
+                double r = qRed(bg), g = qGreen(bg), b = qBlue(bg);
+                for (const char c : strikes) {
+                    const QRgb p = of[static_cast<std::uint8_t>(c)].pixel(x, y);
+                    r *= qRed(p) / std::max(1.0, double(qRed(bg)));
+                    g *= qGreen(p) / std::max(1.0, double(qGreen(bg)));
+                    b *= qBlue(p) / std::max(1.0, double(qBlue(bg)));
+                }
+                QRgb v = qRgb(qRound(r), qRound(g), qRound(b));
+                out.setPixel(x, y, caret ? (~v | 0xFF000000u) : v);
+            }
+        }
+        return out;
+    }
 
-    // Taller than the buffer: a resize repaints with erase, and no scrolling
-    // moves the pixels when the bottom shift brings a blank row 0.
-    view.resize(420, 310 * state.lineHeight);
-    EXPECT_EQ(Cell(0), slash);
-    state.row = 299;
-    WriteToScreen(&view, "\n", 1);
-    EXPECT_EQ(Inked(Cell(0)), 0);
+    Screen screen;
+    QImage blank;
+    QImage of[256];
+};
+
+bool Near(const QImage& a, const QImage& b) {
+    if (a.size() != b.size())
+        return false;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(q)) > 3 || std::abs(qGreen(p) - qGreen(q)) > 3 ||
+                std::abs(qBlue(p) - qBlue(q)) > 3)
+                return false;
+        }
+    }
+    return true;
+}
+
+class TerminalViewTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ASSERT_GE(QFontDatabase::addApplicationFont(QLatin1String(kFontFile)), 0);
+        QApplication::setCursorFlashTime(0);  // a steady caret
+    }
+    void SetUp() override {
+        ASSERT_EQ(QFontInfo(s.view.TerminalFont()).family(), QLatin1String(kFontFamily));
+        s.Show(80, 27);
+    }
+
+    // Every cell wholly in the viewport shows what the paper shows there,
+    // paper row r being screen row r + rowShift; the cursor cell is inverted
+    // while the caret shows. Returns the cells that differ.
+    std::string Differences(const Glyphs& glyphs, const Paper& paper, int rowShift = 0,
+                            bool paintNow = true) {
+        if (paintNow)
+            s.view.UpdateNow();
+        QApplication::processEvents();
+        const QImage shown = s.Shown();
+        EXPECT_EQ(shown.size(), s.view.viewport()->size());
+        const TtyState& st = s.state;
+        std::string wrong;
+        for (int row = (st.vScrollPos + st.lineHeight - 1) / st.lineHeight;
+             (row + 1) * st.lineHeight - st.vScrollPos <= shown.height(); ++row) {
+            for (int column = (st.hScrollPos + st.charWidth - 1) / st.charWidth;
+                 column < 80 && (column + 1) * st.charWidth - st.hScrollPos <= shown.width();
+                 ++column) {
+                const auto it = paper.struck.find({row - rowShift, column});
+                const bool caret = s.view.CaretExists() && row == st.row && column == st.column;
+                const QImage want = glyphs.Expected(
+                    it == paper.struck.end() ? std::set<char>() : it->second, caret);
+                if (!Near(s.Cell(shown, row, column), want) && wrong.size() < 200)
+                    wrong += " " + std::to_string(row) + "," + std::to_string(column);
+            }
+        }
+        return wrong;
+    }
+
+    Screen s;
+};
+
+// Each cell's ink is its own: the same whether the cell was painted alone or
+// with its row, and never reaching into a neighbour. The block and shade
+// characters fill exact parts of the cell.
+TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
+    const Glyphs glyphs;
+    const int w = glyphs.blank.width(), h = glyphs.blank.height();
+    const QRgb ink = glyphs.of[0xDB].pixel(0, 0);
+    auto inked = [&](const QImage& cell, const QRect& part) {
+        int n = 0;
+        for (int y = part.top(); y <= part.bottom(); ++y)
+            for (int x = part.left(); x <= part.right(); ++x)
+                n += cell.pixel(x, y) == ink;
+        return n;
+    };
+    // byte, the part of the cell it covers
+    const std::pair<int, QRect> shapes[] = {
+        {0xDB, QRect(0, 0, w, h)},
+        {0xDF, QRect(0, 0, w, h / 2)},
+        {0xDC, QRect(0, h / 2, w, h - h / 2)},
+        {0xDD, QRect(0, 0, w / 2, h)},
+        {0xDE, QRect(w / 2, 0, w - w / 2, h)},
+    };
+    for (const auto& [b, part] : shapes) {
+        EXPECT_EQ(inked(glyphs.of[b], part), part.width() * part.height()) << b;
+        EXPECT_EQ(inked(glyphs.of[b], glyphs.blank.rect()), part.width() * part.height()) << b;
+    }
+    for (const auto& [b, quarters] : {std::pair(0xB0, 1), {0xB1, 2}, {0xB2, 3}})
+        EXPECT_NEAR(inked(glyphs.of[b], glyphs.blank.rect()), w * h * quarters / 4, w + h) << b;
+
+    // Every byte side by side, then half of them struck again, which
+    // repaints those cells alone.
+    Paper paper;
+    std::string rows;
+    for (int b = 0; b < 256; ++b) {
+        if (b != 7 && b != 8 && b != 10 && b != 13)
+            rows += char(b);
+        if (b % 64 == 63)
+            rows += "\r\n";
+    }
+    s.Write(rows);
+    paper.Print(rows);
+    s.view.UpdateNow();
+    for (int row = 0; row < 4; ++row) {
+        for (int column = row % 2; column < 64; column += 2) {
+            s.state.row = row;
+            s.state.column = column;
+            s.Write(std::string(1, char(s.state.screen[std::size_t(row * 80 + column)])));
+        }
+    }
+    EXPECT_EQ(Differences(glyphs, paper), "");
+}
+
+// Overstruck art received in one block is drawn whole, and looks the same
+// after the view scrolls away and back, a resize, a new font and the bottom
+// shift, because every strike is kept in the buffer.
+TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
+    const Glyphs glyphs;
+    const std::string fish = ReadTestFile("overstrike/emoji_fish_ita2.txt");
+    Paper paper;
+    paper.Print(fish);
+    s.Show(80, 40);
+    s.Write(fish);
+    EXPECT_EQ(Differences(glyphs, paper), "") << "in one write";
+
+    ScrollTerminalVert(&s.view, SbBottom, 0);
+    s.view.UpdateNow();
+    ScrollTerminalVert(&s.view, SbTop, 0);
+    for (int i = 0; i < 7; ++i) {
+        ScrollTerminalVert(&s.view, SbLineDown, 0);
+        s.view.UpdateNow();
+    }
+    ScrollTerminalVert(&s.view, SbTop, 0);
+    EXPECT_EQ(Differences(glyphs, paper), "") << "scrolled away and back";
+
+    s.Show(60, 30);
+    s.view.UpdateNow();
+    s.Show(80, 40);
+    EXPECT_EQ(Differences(glyphs, paper), "") << "resized";
+
+    // After 320 lines the buffer shifts on every line feed, the picture's
+    // overstrikes included.
+    s.Write(std::string(320, '\n'));
+    Paper later;
+    later.Print(fish);
+    s.Write(fish);
+    ScrollTerminalVert(&s.view, SbBottom, 0);
+    EXPECT_EQ(Differences(glyphs, later, s.state.row - later.row), "") << "shifted";
+
+    const Glyphs larger(-16);
+    s.state.logFont.height = -16;
+    ApplyFont(&s.view, &s.state);
+    ScrollTerminalVert(&s.view, SbBottom, 0);
+    EXPECT_EQ(Differences(larger, later, s.state.row - later.row), "") << "new font";
+}
+
+// The window's default size keeps the cursor row in sight after any number
+// of lines, with or without the horizontal bar.
+TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
+    const QSize hint = s.view.sizeHint();
+    for (const int width : {hint.width(), hint.width() / 2}) {
+        for (const int lines : {24, 25, 26, 27, 60, 274, 275, 299, 320}) {
+            Screen fresh;
+            fresh.Show(QSize(width, hint.height()));
+            fresh.Write("\r\n" + std::string(std::size_t(lines - 1), '\n'));
+            const PixelRect cell = CellRect(fresh.state, fresh.state.row, fresh.state.column);
+            SCOPED_TRACE(testing::Message() << width << " " << lines);
+            EXPECT_GE(fresh.view.viewport()->height(), 27 * fresh.state.lineHeight);
+            EXPECT_TRUE(fresh.view.viewport()->rect().contains(
+                QRect(cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top)));
+        }
+    }
+}
+
+// The caret inverts the cursor cell. Lines arriving faster than the view
+// paints scroll it between paints; the inverted block must not be carried
+// along and left behind.
+TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
+    const Glyphs glyphs;
+    s.Show(80, 32);  // rows to spare below the cursor
+    s.state.connected = 1;
+    ShowTerminalCaret(&s.view);
+    Paper paper;
+    const std::string lines(30, '\n');
+    s.Write(lines);
+    paper.Print(lines);
+    QApplication::processEvents();
+    for (int i = 0; i < 9; ++i) {
+        const std::string step = i % 3 == 0 ? "x\n" : "y\n";
+        s.Write(step);
+        paper.Print(step);
+        s.view.UpdateNow();
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(Differences(glyphs, paper), "");  // the cursor cell alone inverted
+    EXPECT_EQ(s.view.CaretRect().topLeft(),
+              QPoint(9 * s.state.charWidth, 39 * s.state.lineHeight - s.state.vScrollPos));
+    HideTerminalCaret(&s.view);
+    EXPECT_FALSE(s.view.CaretExists());
+    EXPECT_EQ(Differences(glyphs, paper), "");
+    s.state.connected = 0;
+}
+
+// A view at rest shows a character within an event-loop pass or two; a flood
+// is painted at most once a frame, and shown whole when it ends.
+TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    s.view.viewport()->installEventFilter(&counter);
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 40)  // longer than a frame
+        QApplication::processEvents();
+    counter.paints = 0;
+    s.Write("A");
+    for (int pass = 0; pass < 5 && counter.paints == 0; ++pass)
+        QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 1);
+
+    std::string flood;
+    for (int i = 0; flood.size() < 64 * 1024; ++i)
+        flood += "THE QUICK BROWN FOX " + std::to_string(i) + "\r\n";
+    counter.paints = 0;
+    QElapsedTimer took;
+    took.start();
+    for (std::size_t at = 0; at < flood.size(); at += 1024) {
+        s.Write(flood.substr(at, 1024));
+        QApplication::processEvents();
+    }
+    EXPECT_LE(counter.paints, took.elapsed() / 15 + 2);
+    const Glyphs glyphs;
+    Paper paper;
+    paper.Print(flood);
+    std::string wrong;
+    EXPECT_TRUE(test::Eventually([&] {
+        wrong = Differences(glyphs, paper, s.state.row - paper.row, false);
+        return wrong.empty();
+    })) << wrong;
 }
 
 TEST_F(TerminalViewTest, BarsFollowTheRanges) {
-    QScrollBar* v = view.verticalScrollBar();
+    QScrollBar* v = s.view.verticalScrollBar();
+    const TtyState& state = s.state;
     EXPECT_TRUE(v->isVisible());
-    EXPECT_EQ(v->maximum(), 300 * state.lineHeight - view.viewport()->height());
+    EXPECT_EQ(v->maximum(), 300 * state.lineHeight - s.view.viewport()->height());
     v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(state.vScrollPos, state.lineHeight);
     // Dragging the thumb moves the view only when it is released.
@@ -84,23 +406,11 @@ TEST_F(TerminalViewTest, BarsFollowTheRanges) {
     EXPECT_EQ(state.vScrollPos, 100);
     EXPECT_EQ(v->value(), 100);
 
-    view.resize(100 * state.charWidth, 320 * state.lineHeight);
+    s.view.resize(100 * state.charWidth, 320 * state.lineHeight);
     QCoreApplication::processEvents();
     EXPECT_EQ(state.vScrollMax + state.hScrollMax + state.vScrollPos, 0);
     EXPECT_FALSE(v->isVisible());
-    EXPECT_FALSE(view.horizontalScrollBar()->isVisible());
-}
-
-TEST_F(TerminalViewTest, CaretIsABlockAtTheCursor) {
-    state.connected = 1;
-    state.column = 2;
-    state.row = 1;
-    ShowTerminalCaret(&view);
-    ASSERT_TRUE(view.CaretExists());
-    EXPECT_EQ(view.CaretRect(),
-              QRect(2 * state.charWidth, state.lineHeight, state.charWidth, state.lineHeight));
-    HideTerminalCaret(&view);
-    EXPECT_FALSE(view.CaretExists());
+    EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
 }
 
 }  // namespace
