@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <new>
 
+#include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/dialog_builder.h"
 #include "link/connection.h"
@@ -232,18 +233,28 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
         Paste();
 }
 
-// The clipboard's text goes out as it is, in every code mode, in one write.
+// The desktop's clipboard ends lines with LF alone; the machine needs CR LF.
+// In BAUDOT mode the text is encoded as if typed (shifts added, no LF added
+// after CR, echoed as typed characters are); otherwise it is shown and goes
+// out unchanged in one write.
 void MainWindow::Paste() {
     if (!state_->connected.load())
         return;
-    QByteArray bytes = QGuiApplication::clipboard()->text().toLatin1();
-    if (const auto nul = bytes.indexOf('\0'); nul >= 0)
-        bytes.truncate(nul);
-    if (bytes.isEmpty())
+    QByteArray latin1 = QGuiApplication::clipboard()->text().toLatin1();
+    if (const auto nul = latin1.indexOf('\0'); nul >= 0)
+        latin1.truncate(nul);
+    const std::string text =
+        LoneLfToCrLf(std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())));
+    if (text.empty())
         return;
-    tavirel::WriteToScreen(view_, bytes.constData(), static_cast<std::int32_t>(bytes.size()));
-    WriteCommBlock(this, reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                   static_cast<std::int32_t>(bytes.size()));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    const auto length = static_cast<std::int32_t>(text.size());
+    if (CodeMode.load() == ModeBaudot) {
+        SendTextBlock(this, bytes, length);
+        return;
+    }
+    tavirel::WriteToScreen(view_, text.data(), length);
+    WriteCommBlock(this, bytes, length);
 }
 
 void MainWindow::LineControlKey(char ch) {

@@ -145,11 +145,28 @@ TEST_F(MainWindowTest, KeysReachTheLineOnlyWhileConnected) {
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(port->Received().empty());
 
-    Key(Qt::Key_Insert);  // unencoded even in BAUDOT
-    EXPECT_EQ(Row0(), QStringLiteral("RY 73"));
+    // A paste goes through the sender in BAUDOT mode (shifts added, echo as
+    // typed, so none without local echo), and its lone LFs become CR LF.
+    QGuiApplication::clipboard()->setText(QStringLiteral("RY\n73"));
+    Key(Qt::Key_Insert);
+    const Bytes baudot{10, 21, 8, 2, 27, 7, 1};
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        return port->Received() == Bytes{'R', 'Y', ' ', '7', '3'};
+        const Bytes got = port->Received();
+        return got.size() >= baudot.size() &&
+               std::equal(baudot.begin(), baudot.end(), got.end() - 7);
     }));
+    EXPECT_TRUE(Row0().isEmpty());
+    // ASCII mode: shown and sent as it is, but for the line ends.
+    const std::size_t before = port->Received().size();
+    CodeMode = ModeAscii;
+    QGuiApplication::clipboard()->setText(QStringLiteral("A\nB"));
+    Key(Qt::Key_Insert);
+    CodeMode = ModeBaudot;
+    EXPECT_EQ(Row0(), QStringLiteral("A"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port->Received().size() == before + 4; }));
+    const Bytes got = port->Received();
+    EXPECT_EQ(Bytes(got.begin() + static_cast<std::ptrdiff_t>(before), got.end()),
+              (Bytes{'A', '\r', '\n', 'B'}));
 }
 
 // A real pseudo-terminal as the line, found by its COM name: what is typed
