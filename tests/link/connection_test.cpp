@@ -38,10 +38,11 @@ class LinkTest : public ::testing::Test {
         SetPortOpener(nullptr);
         CodeMode = savedMode;
     }
-    void UseFakePort(bool refuseSettings = false) {
-        SetPortOpener([this, refuseSettings](const std::string&) -> std::unique_ptr<Port> {
+    void UseFakePort(bool refuseSettings = false, int failInputWaits = 0) {
+        SetPortOpener([=, this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = std::make_unique<test::FakePort>();
             owned->refuseSettings = refuseSettings;
+            owned->failInputWaits = failInputWaits;
             port = owned.get();
             return owned;
         });
@@ -80,6 +81,16 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrderAndSurviveAHangUp) {
         EXPECT_EQ(state.readerThreadId.load(), 0u);
         EXPECT_EQ(w.MenuRows(), (std::vector<bool>{true, false}));
     }
+
+    // A failed wait is not the end of reception.
+    UseFakePort(false, 2);
+    test::FakeWindow w(&state);
+    ASSERT_NE(OpenConnection(&w), 0);
+    port->Send({'K'});
+    EXPECT_TRUE(w.WaitReceived(1, 2s));
+    EXPECT_EQ(port->failInputWaits.load(), 0);
+    EXPECT_EQ(CloseConnection(&w), 1);
+    UseFakePort();
 
     // A hang-up is marked once, and the close still works.
     ASSERT_NE(OpenConnection(&window), 0);

@@ -214,6 +214,11 @@ WaitResult FakePort::Wait(int ownFd, int wakeFd, int timeoutMs) {
 }
 
 WaitResult FakePort::WaitInput(int wakeFd, int timeoutMs) {
+    if (failInputWaits.load() > 0) {
+        --failInputWaits;
+        errno = EINVAL;
+        return WaitResult::Failed;
+    }
     return Wait(inputReady_, wakeFd, timeoutMs);
 }
 

@@ -3,6 +3,7 @@
 // driver, output held in the driver and a hang-up are set by the test.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -85,6 +86,7 @@ class FakePort : public Port {
     void Close() override;
 
     bool refuseSettings = false;
+    std::atomic<int> failInputWaits{0};  // so many input waits fail (EINVAL)
 
   private:
     WaitResult Wait(int ownFd, int wakeFd, int timeoutMs);
