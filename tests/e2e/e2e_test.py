@@ -6,9 +6,11 @@ Only what a user can see is checked: the simulated machine's paper and the
 bytes on its line, the program's pixels, its window titles and its exit code.
 
 Needs Xvfb, openbox, xdotool and xwd. Binaries come from TAVIREL_BIN and
-TELEPRINTER_SIM_BIN, else from the build folder beside the sources. With
+TELEPRINTER_SIM_BIN, else from the build folder beside the sources; teleprinter
+art from TAVIREL_TESTDATA, else the test data beside the repository. With
 TAVIREL_E2E_KEEP=<folder>, a failing test leaves a dump of the window there
-(PPM) and the X server's logs are kept.
+(PNG), the overstrike test leaves fish-screen.png, and the X server's logs are
+kept.
 """
 
 import os
@@ -21,11 +23,14 @@ import tempfile
 import threading
 import time
 import unittest
+import zlib
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TAVIREL_BIN = os.environ.get("TAVIREL_BIN") or os.path.join(REPO, "build/terminal/tavirel")
 SIM_BIN = os.environ.get("TELEPRINTER_SIM_BIN") or os.path.join(
     REPO, "build/tools/teleprinter-sim/teleprinter-sim")
+TESTDATA = os.environ.get("TAVIREL_TESTDATA") or os.path.join(
+    os.path.dirname(REPO), "shared", "testdata")
 
 MAIN_CAPTION = "Tavirel by Quennick / Zeltor"
 CLOSE_CAPTION = "Tavirel"
@@ -185,11 +190,25 @@ class Image:
         return [x for x in range(max(0, x0), min(self.width, x1))
                 if any(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1)))]
 
-    def save_ppm(self, path):
+    def row(self, y, x0, x1):
+        at = y * self._stride
+        return self._pixels[at + self._bytes * x0:at + self._bytes * x1]
+
+    def ink(self, box):
+        """How much darker than white a box is, summed over its pixels."""
+        x0, y0, x1, y1 = box
+        return sum(765 - sum(self.rgb(x, y)) for y in range(y0, y1) for x in range(x0, x1))
+
+    def save_png(self, path):
+        def chunk(kind, data):
+            return struct.pack(">I", len(data)) + kind + data + struct.pack(
+                ">I", zlib.crc32(kind + data))
+        rows = b"".join(b"\0" + bytes(c for x in range(self.width) for c in self.rgb(x, y))
+                        for y in range(self.height))
         with open(path, "wb") as f:
-            f.write(b"P6 %d %d 255\n" % (self.width, self.height))
-            for y in range(self.height):
-                f.write(bytes(c for x in range(self.width) for c in self.rgb(x, y)))
+            f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(
+                ">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)) +
+                chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
 def clusters(columns, gap):
@@ -425,9 +444,9 @@ class Session(unittest.TestCase):
                 self.app.alive(), self.app.output()))
             keep = os.environ.get("TAVIREL_E2E_KEEP")
             if keep and self.app.alive():
-                path = os.path.join(keep, self.id() + ".ppm")
+                path = os.path.join(keep, self.id() + ".png")
                 try:
-                    self.app.shot().save_ppm(path)
+                    self.app.shot().save_png(path)
                     sys.stderr.write("  screen: %s\n" % path)
                 except Exception:
                     pass
@@ -443,11 +462,14 @@ class Session(unittest.TestCase):
         self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
                         "Shift+PgUp did not take the line")
 
+    def view_top(self, img):
+        """The view is white and the menu bar above it is not."""
+        return next((y for y in range(img.height)
+                     if all(c >= 250 for c in img.rgb(img.width // 2, y))), img.height)
+
     def first_row(self, img):
-        """Dark columns of the terminal's first text row, left of the scroll bar.
-        The view is white and the menu bar above it is not."""
-        top = next((y for y in range(img.height)
-                    if all(c >= 250 for c in img.rgb(img.width // 2, y))), img.height)
+        """Dark columns of the terminal's first text row, left of the scroll bar."""
+        top = self.view_top(img)
         return img.dark_columns(0, top, img.width - 24, top + 14)
 
     def quit_with_ok(self):
@@ -496,6 +518,103 @@ class TypingAndReceiving(Session):
         width = lambda word: word[1] - word[0] + 1
         self.assertGreater(width(hello), 2 * width(seventy_three),
                            "five letters not wider than two figures: %r" % ([hello, seventy_three],))
+
+
+class OverstruckArt(Session):
+    """A picture whose every line is struck twice (CR without LF between),
+    received in one write at the pseudo-terminal's full speed."""
+
+    def picture(self, img):
+        """The view's largest block of ink, several lines clear of the caret
+        and of other text: its box, and its size and pixels."""
+        top, right = self.view_top(img), img.width - 24
+        if top >= img.height:
+            return None
+        white = img.row(top, img.width // 2, img.width // 2 + 1)
+        inked = [y for y in range(top, img.height) if img.row(y, 0, right) != white * right]
+        if not inked:
+            return None
+        y0, y1 = max(clusters(inked, gap=40), key=lambda run: run[1] - run[0])
+        xs = [x for x in range(right)
+              if any(img.row(y, x, x + 1) != white for y in range(y0, y1 + 1))]
+        x0, x1 = xs[0], xs[-1] + 1
+        pixels = b"".join(img.row(y, x0, x1) for y in range(y0, y1 + 1))
+        return (x0, y0, x1, y1 + 1), (x1 - x0, y1 + 1 - y0, pixels)
+
+    def burst(self, art):
+        """Has the machine send art in one write."""
+        path = os.path.join(self.tmp, "art.txt")
+        with open(path, "wb") as f:
+            f.write(art)
+        self.assertEqual(self.sim.ask("burst " + path), "ok")
+
+    def receive(self, art, unlike=None):
+        """The window's dump and its picture once art has arrived and two
+        looks in a row agree."""
+        self.burst(art)
+        seen = [None]
+
+        def settled():
+            img = self.app.shot()
+            now = self.picture(img)
+            same = now is not None and now == seen[0] and now[1] != unlike
+            seen[0] = now
+            return (img, now) if same else None
+        shown = wait_for(settled, 10, 0.2)
+        self.assertTrue(shown, "no picture settled on the screen%s" % (
+            " other than the last strikes alone" if unlike else ""))
+        return shown
+
+    def wait_picture(self, expected, same_place, what):
+        look = lambda: (lambda p: p and (p if same_place else p[1]))(self.picture(self.app.shot()))
+        self.assertTrue(wait_for(lambda: look() == expected, 10, 0.2),
+                        "the picture changed %s" % what)
+
+    def test_every_strike_survives_scrolling_resizing_and_the_bottom_shift(self):
+        with open(os.path.join(TESTDATA, "overstrike", "emoji_fish_ita2.txt"), "rb") as f:
+            fish = f.read()
+
+        def last_strikes(line):
+            cells = bytearray()
+            for strike in line.split(b"\r"):
+                cells.extend(b" " * (len(strike) - len(cells)))
+                for i, c in enumerate(strike):
+                    if c != ord(" "):
+                        cells[i] = c
+            return bytes(cells).rstrip() + b"\r\n"
+        app = self.start()
+        self.connect()
+        # What a screen that keeps only the last strike of each cell shows.
+        lone_img, (lone_box, lone) = self.receive(
+            b"".join(last_strikes(line) for line in fish.split(b"\r\n")[:-1]))
+        img, first = self.receive(fish, unlike=lone)
+        keep = os.environ.get("TAVIREL_E2E_KEEP")
+        if keep:
+            img.save_png(os.path.join(keep, "fish-screen.png"))
+        self.assertGreater(img.ink(first[0]), 1.2 * lone_img.ink(lone_box),
+                           "the overstrikes did not add their ink")
+
+        # Ten turns of the wheel move thirty lines, past the picture and the caret.
+        width, height = app.geometry()
+        wheel = lambda button: DISPLAY.run(
+            ["xdotool", "mousemove", "--window", app.window, str(width // 2), str(height // 2),
+             "click", "--repeat", "10", "--delay", "40", button])
+        wheel("5")
+        self.assertTrue(wait_for(lambda: self.picture(app.shot()) is None, 10, 0.2),
+                        "the view did not scroll away")
+        wheel("4")
+        self.wait_picture(first, True, "when scrolled away and back")
+
+        for size in ((width * 2 // 3, height * 2 // 3), (width, height)):
+            DISPLAY.run(["xdotool", "windowsize", app.window, *map(str, size)])
+            self.assertTrue(wait_for(lambda: app.geometry() == size, 5, 0.1),
+                            "the window was not resized to %r" % (size,))
+        self.wait_picture(first, True, "after a resize and back")
+
+        # Past the buffer's last row, every line feed moves all the strikes up.
+        lines = b"".join(b"LINE %d\r\n" % n for n in range(1, 321))
+        self.burst(lines + fish)
+        self.wait_picture(first[1], False, "after 320 lines")
 
 
 class ConnectionLife(Session):

@@ -123,8 +123,8 @@ void Line::readLoop() {
     }
 }
 
-void Line::send(std::vector<std::uint8_t> bytes, std::function<void(int)> done) {
-    jobs_.push_back(Job{std::move(bytes), 0, 0, std::move(done)});
+void Line::send(std::vector<std::uint8_t> bytes, std::function<void(int)> done, bool paced) {
+    jobs_.push_back(Job{std::move(bytes), 0, 0, std::move(done), paced});
     if (!pumpTimer_.isActive()) {
         pump();
     }
@@ -148,6 +148,25 @@ void Line::pump() {
             continue;
         }
         const double now = nowMs();
+        if (!job.paced) {
+            // All that is left in one write; what a full pty refuses goes next.
+            const std::size_t left = job.bytes.size() - job.next;
+            const ssize_t n =
+                attached_.load() ? ::write(master_, job.bytes.data() + job.next, left) : 0;
+            if (n < 0 && errno == EAGAIN) {
+                pumpTimer_.start(2);
+                return;
+            }
+            if (n <= 0) {
+                job.lost += static_cast<int>(left);  // nobody on the line
+                job.next = job.bytes.size();
+            } else {
+                job.next += static_cast<std::size_t>(n);
+            }
+            lastSentMs_ = now;
+            sentAny_ = true;
+            continue;
+        }
         if (sentAny_ && now < lastSentMs_ + charTimeMs_) {
             pumpTimer_.start(static_cast<int>(std::ceil(lastSentMs_ + charTimeMs_ - now)));
             return;

@@ -36,9 +36,11 @@ class Line : public QObject {
     // Times a terminal that held the line let it go.
     int hangups() const { return hangups_.load(); }
 
-    // Queues bytes to go out one per character time; done(lost) is called once
-    // the last one was written, lost counting bytes nobody could receive.
-    void send(std::vector<std::uint8_t> bytes, std::function<void(int lost)> done);
+    // Queues bytes to go out one per character time, or unpaced all in one
+    // write as fast as the pty takes them; done(lost) is called once the last
+    // one was written, lost counting bytes nobody could receive.
+    void send(std::vector<std::uint8_t> bytes, std::function<void(int lost)> done,
+              bool paced = true);
     // Drops the line: closes the master (the pty goes away) and the link.
     void hangUp();
 
@@ -51,6 +53,7 @@ class Line : public QObject {
         std::size_t next = 0;
         int lost = 0;
         std::function<void(int)> done;
+        bool paced = true;
     };
 
     void readLoop();

@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include <QFile>
 #include <QStringList>
 
 namespace tpsim {
@@ -48,10 +49,21 @@ bool Session::openLine(const QString& folder, const QString& port, QString* erro
 }
 
 QString Session::type(const QString& text, std::function<void(int)> done) {
+    return send(unescape(text).toStdString(), true, std::move(done));
+}
+
+QString Session::burst(const QString& path, std::function<void(int)> done) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("error cannot read %1").arg(path);
+    }
+    return send(file.readAll().toStdString(), false, std::move(done));
+}
+
+QString Session::send(const std::string& bytes, bool paced, std::function<void(int)> done) {
     if (!line_.isOpen()) {
         return QStringLiteral("error the line was hung up");
     }
-    const std::string bytes = unescape(text).toStdString();
     std::vector<std::uint8_t> out;
     if (settings_.ascii) {
         out.assign(bytes.begin(), bytes.end());
@@ -64,7 +76,7 @@ QString Session::type(const QString& text, std::function<void(int)> done) {
         }
         out = *encoded;
     }
-    line_.send(std::move(out), std::move(done));
+    line_.send(std::move(out), std::move(done), paced);
     return {};
 }
 
@@ -118,8 +130,9 @@ void Session::execute(const QString& line) {
         runNext();
     };
 
-    if (word == QLatin1String("type")) {
-        const QString error = type(rest, later);
+    if (word == QLatin1String("type") || word == QLatin1String("burst")) {
+        const QString error =
+            word == QLatin1String("type") ? type(rest, later) : burst(rest, later);
         if (!error.isEmpty()) {
             done(error);
         }

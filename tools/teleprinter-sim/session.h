@@ -28,6 +28,9 @@ class Session : public QObject {
     // stand for CR, LF, BEL). Returns an error message instead if the text
     // cannot be sent; otherwise done(lost) runs after the last byte went out.
     QString type(const QString& text, std::function<void(int lost)> done);
+    // Sends a file's text as type does, but all in one write at the pty's own
+    // speed, as a fast machine or a modem would hand it over.
+    QString burst(const QString& path, std::function<void(int lost)> done);
     void sendControl(std::uint8_t byte, std::function<void(int lost)> done);
     void hangUp();
 
@@ -42,6 +45,7 @@ class Session : public QObject {
     void finished();
 
   private:
+    QString send(const std::string& text, bool paced, std::function<void(int lost)> done);
     void runNext();
     void execute(const QString& line);
     void done(const QString& reply);
