@@ -13,7 +13,9 @@
 namespace tavirel {
 namespace {
 
-TEST(AboutDialogTest, ShowsTheSystemVersionAndTheUsage) {
+// The first line shows the system's version; the text's CR LF line ends show
+// as line breaks. Escape and the close box are ignored, OK ends it.
+TEST(AboutDialogTest, ShowsTheSystemVersionAndTheTextUntilOk) {
     const std::unique_ptr<TemplateDialog> d(BuildAboutDialog(nullptr));
     utsname u{};
     int major = 0, minor = 0;
@@ -27,20 +29,9 @@ TEST(AboutDialogTest, ShowsTheSystemVersionAndTheUsage) {
     const auto* edit = d->ItemAs<QPlainTextEdit>(IDC_ABOUT_TEXT);
     ASSERT_NE(edit, nullptr);
     EXPECT_TRUE(edit->isReadOnly());
-    const QStringList usage = {
-        "Usage:",
-        "The baud rate, data bits, stop bits, parity, port, RTS/CTS handshaking, DTR/DSR "
-        "handshaking, and XON/XOFF handshaking can be changed under the Settings menu item.",
-        "",
-        "Once the communications settings are set, the Action menu item can be selected to "
-        "connect or disconnect the program",
-        ""};
-    const QStringList lines = edit->toPlainText().split(u'\n');
-    EXPECT_EQ(lines.mid(lines.indexOf(usage.front()), usage.size()), usage);
-}
+    EXPECT_TRUE(edit->toPlainText().contains(QStringLiteral("\n\nUsage:\nThe baud rate, ")));
+    EXPECT_FALSE(edit->toPlainText().contains(u'\r'));
 
-TEST(AboutDialogTest, EscapeAndTheCloseBoxAreIgnoredOkEnds) {
-    const std::unique_ptr<TemplateDialog> d(BuildAboutDialog(nullptr));
     d->show();
     QTest::keyClick(d.get(), Qt::Key_Escape);
     EXPECT_FALSE(d->close());

@@ -87,7 +87,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrderAndSurviveAHangUp) {
     test::FakeWindow w(&state);
     ASSERT_NE(OpenConnection(&w), 0);
     port->Send({'K'});
-    EXPECT_TRUE(w.WaitReceived(1, 2s));
+    EXPECT_TRUE(w.WaitReceived(1));
     EXPECT_EQ(port->failInputWaits.load(), 0);
     EXPECT_EQ(CloseConnection(&w), 1);
     UseFakePort();
@@ -95,7 +95,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrderAndSurviveAHangUp) {
     // A hang-up is marked once, and the close still works.
     ASSERT_NE(OpenConnection(&window), 0);
     port->HangUp();
-    ASSERT_TRUE(window.WaitScreenContains("<CE-5>", 2s));
+    ASSERT_TRUE(window.WaitScreenContains("<CE-5>"));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(window.Screen(), "<CE-5>");
     EXPECT_EQ(CloseConnection(&window), 1);
@@ -116,7 +116,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     Transfer().Start(file, nullptr);
     port->InjectErrors(CE_FRAME);  // cleared unseen
     port->Send({27, 1, 4, 1});     // FIGS, 3, space (back to letters), E
-    ASSERT_TRUE(window.WaitReceived(3, 2s));
+    ASSERT_TRUE(window.WaitReceived(3));
     EXPECT_EQ(port->TakeErrors(), 0u);
     port->Send({31, 27});  // shifts only: counted, nothing appended
     ASSERT_TRUE(Eventually([] { return Transfer().BytesRead() == 6; }));
@@ -127,7 +127,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     for (std::size_t i = 0; i < burst.size(); ++i)
         burst[i] = static_cast<char>(i == 0 ? 0xE9 : i);
     port->Send(Bytes(burst.begin(), burst.end()));
-    ASSERT_TRUE(window.WaitReceived(203, 2s));
+    ASSERT_TRUE(window.WaitReceived(203));
     EXPECT_EQ(window.Screen(), "3 E" + burst);
     const std::vector<int> sizes = port->ReadSizes();
     ASSERT_GE(sizes.size(), 3u);
@@ -143,7 +143,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
 
     // Once the reader has begun, the close waits until all is delivered.
     port->Send(Bytes(1000, 'R'));
-    ASSERT_TRUE(window.WaitReceived(204, 2s));
+    ASSERT_TRUE(window.WaitReceived(204));
     CloseConnection(&window);
     EXPECT_EQ(window.ReceivedText(), "3 E" + burst + std::string(1000, 'R'));
 }
@@ -167,7 +167,7 @@ TEST_F(LinkTest, AMissingHeldOrVanishingPortFailsCleanly) {
     WriteCommBlock(&window, paste.data(), static_cast<std::int32_t>(paste.size()));
     std::this_thread::sleep_for(50ms);
     line.CloseFarEnd();
-    EXPECT_TRUE(window.WaitScreenContains("<CE-5>", 2s));
+    EXPECT_TRUE(window.WaitScreenContains("<CE-5>"));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CloseConnection(&window), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
@@ -219,7 +219,7 @@ TEST_F(LinkTest, ASessionOnAPseudoTerminal) {
         SendKeyChar(&window, c);
     EXPECT_EQ(line.ReadFromFarEnd(2, 2s), (Bytes{'h', 'i'}));
     ASSERT_TRUE(line.WriteFromFarEnd({'O', 'K', 19}));  // and XOFF
-    ASSERT_TRUE(window.WaitReceived(2, 2s));
+    ASSERT_TRUE(window.WaitReceived(2));
     EXPECT_EQ(window.ReceivedText(), "OK");
 
     const std::string text = "0123456789ABCDEFGHIJ0123456789abcdefghij";

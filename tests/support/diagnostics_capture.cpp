@@ -1,6 +1,8 @@
 #include "tests/support/diagnostics_capture.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 namespace tavirel::test {
 
@@ -13,7 +15,10 @@ DiagnosticsCapture::DiagnosticsCapture() {
     std::lock_guard lock(mutex);
     lines.clear();
     QLoggingCategory::setFilterRules(QStringLiteral("tavirel.link.debug=true"));
-    previous_ = qInstallMessageHandler(&DiagnosticsCapture::Handler);
+    previous_ = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& t) {
+        std::lock_guard inner(mutex);
+        lines.push_back(t.toStdString());
+    });
 }
 
 DiagnosticsCapture::~DiagnosticsCapture() {
@@ -21,20 +26,11 @@ DiagnosticsCapture::~DiagnosticsCapture() {
     QLoggingCategory::setFilterRules(QString());
 }
 
-void DiagnosticsCapture::Handler(QtMsgType, const QMessageLogContext&, const QString& text) {
+int DiagnosticsCapture::Count(const std::string& text) {
     std::lock_guard lock(mutex);
-    lines.push_back(text.toStdString());
-}
-
-std::vector<std::string> DiagnosticsCapture::Lines() {
-    std::lock_guard lock(mutex);
-    return lines;
-}
-
-bool DiagnosticsCapture::Contains(const std::string& text) {
-    std::lock_guard lock(mutex);
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.find(text) != std::string::npos;
+    }));
 }
 
 }  // namespace tavirel::test

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <utility>
 
 namespace tavirel::test {
 
@@ -22,6 +21,13 @@ void SetReady(int fd, bool ready) {
     }
 }
 
+// Moves the first n bytes of from to the end of to.
+void Move(std::vector<std::uint8_t>& from, std::size_t n, std::vector<std::uint8_t>& to) {
+    const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
+    to.insert(to.end(), from.begin(), end);
+    from.erase(from.begin(), end);
+}
+
 }  // namespace
 
 FakePort::FakePort()
@@ -32,9 +38,8 @@ FakePort::FakePort()
 }
 
 FakePort::~FakePort() {
-    ::close(inputReady_);
-    ::close(outputReady_);
-    ::close(linesChanged_);
+    for (const int fd : {inputReady_, outputReady_, linesChanged_})
+        ::close(fd);
 }
 
 void FakePort::Update() {
@@ -48,21 +53,11 @@ void FakePort::Send(const std::vector<std::uint8_t>& bytes) {
     Update();
 }
 
-void FakePort::InjectErrors(std::uint32_t flags) {
-    std::lock_guard lock(mutex_);
-    errors_ |= flags;
-}
-
 void FakePort::SetInputLines(bool cts, bool dsr) {
     std::lock_guard lock(mutex_);
     cts_ = cts;
     dsr_ = dsr;
     SetReady(linesChanged_, true);
-}
-
-void FakePort::SetHasModemLines(bool has) {
-    std::lock_guard lock(mutex_);
-    hasLines_ = has;
 }
 
 void FakePort::StallWrites(bool stalled) {
@@ -74,22 +69,13 @@ void FakePort::StallWrites(bool stalled) {
 void FakePort::HoldOutput(bool held) {
     std::lock_guard lock(mutex_);
     holding_ = held;
-    if (!held) {
-        output_.insert(output_.end(), held_.begin(), held_.end());
-        held_.clear();
-    }
+    if (!held)
+        Move(held_, held_.size(), output_);
 }
 
 void FakePort::DrainOutput(std::size_t n) {
     std::lock_guard lock(mutex_);
-    n = std::min(n, held_.size());
-    output_.insert(output_.end(), held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
-    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-void FakePort::FailWrites(int error) {
-    std::lock_guard lock(mutex_);
-    failWith_ = error;
+    Move(held_, n, output_);
 }
 
 void FakePort::HangUp() {
@@ -108,11 +94,6 @@ int FakePort::Apply(const LinePlan& plan) {
     return 1;
 }
 
-LinePlan FakePort::Applied() const {
-    std::lock_guard lock(mutex_);
-    return applied_;
-}
-
 int FakePort::BytesWaiting() {
     std::lock_guard lock(mutex_);
     return static_cast<int>(input_.size());
@@ -125,26 +106,18 @@ int FakePort::Read(std::uint8_t* buffer, int maxLength) {
         errno = hungUp_ ? EIO : EAGAIN;
         return -1;
     }
-    const auto n = std::min(input_.size(), static_cast<std::size_t>(maxLength));
-    std::copy_n(input_.begin(), n, buffer);
-    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(n));
+    std::vector<std::uint8_t> taken;
+    Move(input_, static_cast<std::size_t>(maxLength), taken);
+    std::copy(taken.begin(), taken.end(), buffer);
     Update();
-    return static_cast<int>(n);
+    return static_cast<int>(taken.size());
 }
 
 int FakePort::Write(const std::uint8_t* bytes, int length) {
     std::lock_guard lock(mutex_);
     ++writeAttempts_;
-    if (hungUp_) {
-        errno = EIO;
-        return -1;
-    }
-    if (failWith_ != 0) {
-        errno = failWith_;
-        return -1;
-    }
-    if (stalled_) {
-        errno = EAGAIN;
+    if (hungUp_ || failWith_ != 0 || stalled_) {
+        errno = hungUp_ ? EIO : failWith_ != 0 ? failWith_.load() : EAGAIN;
         return -1;
     }
     auto& to = holding_ ? held_ : output_;
@@ -158,25 +131,7 @@ int FakePort::OutputQueued() {
     return static_cast<int>(held_.size());
 }
 
-std::uint32_t FakePort::TakeErrors() {
-    std::lock_guard lock(mutex_);
-    return std::exchange(errors_, 0u);
-}
-
-bool FakePort::SetDtr(bool raise) {
-    std::lock_guard lock(mutex_);
-    dtr_ = raise;
-    return true;
-}
-
-bool FakePort::SetRts(bool raise) {
-    std::lock_guard lock(mutex_);
-    rts_ = raise;
-    return true;
-}
-
 int FakePort::ModemLines() {
-    std::lock_guard lock(mutex_);
     ++modemLineReads_;
     if (!hasLines_)
         return -1;
@@ -203,10 +158,8 @@ WaitResult FakePort::Wait(int ownFd, int wakeFd, int timeoutMs) {
     int n;
     while ((n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs)) < 0 && errno == EINTR) {
     }
-    if (n < 0)
-        return WaitResult::Failed;
-    if (n == 0)
-        return WaitResult::Timeout;
+    if (n <= 0)
+        return n < 0 ? WaitResult::Failed : WaitResult::Timeout;
     if (wakeFd >= 0 && (fds[1].revents & POLLIN))
         return WaitResult::Woken;
     std::lock_guard lock(mutex_);
@@ -233,11 +186,6 @@ WaitResult FakePort::WaitModemChange(int wakeFd, int timeoutMs) {
         SetReady(linesChanged_, false);
     }
     return r;
-}
-
-void FakePort::Close() {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
 }
 
 }  // namespace tavirel::test

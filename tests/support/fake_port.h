@@ -13,103 +13,86 @@
 namespace tavirel::test {
 
 class FakePort : public Port {
-    // Reads state the link's threads also write.
-    template <typename F>
-    auto Locked(F read) const {
-        std::lock_guard lock(mutex_);
-        return read();
-    }
-
   public:
     FakePort();
     ~FakePort() override;
 
     // The far end.
     void Send(const std::vector<std::uint8_t>& bytes);
-    std::vector<std::uint8_t> Received() {
-        return Locked([&] { return output_; });
-    }  // all written
-    void InjectErrors(std::uint32_t flags);
+    std::vector<std::uint8_t> Received() { return Copy(output_); }  // all written
+    void InjectErrors(std::uint32_t flags) { errors_ |= flags; }
     void SetInputLines(bool cts, bool dsr);
-    void SetHasModemLines(bool has);
+    void SetHasModemLines(bool has) { hasLines_ = has; }
     void StallWrites(bool stalled);  // the driver takes nothing (EAGAIN)
     // The driver takes bytes but holds them (XOFF, a slow adapter): they count
     // in OutputQueued until drained onto the line. Releasing drains them all.
     void HoldOutput(bool held);
     void DrainOutput(std::size_t n);
-    void FailWrites(int error);  // every write fails with this errno
+    void FailWrites(int error) { failWith_ = error; }  // every write fails with this errno
     void HangUp();
-    bool Dtr() {
-        return Locked([&] { return dtr_; });
-    }
-    bool Rts() {
-        return Locked([&] { return rts_; });
-    }
-    int Purges() {
-        return Locked([&] { return purges_; });
-    }  // both directions
-    int OutputPurges() {
-        return Locked([&] { return outputPurges_; });
-    }
-    std::vector<int> ReadSizes() {
-        return Locked([&] { return readSizes_; });
-    }  // maxLength of each Read
-    int WriteAttempts() {
-        return Locked([&] { return writeAttempts_; });
-    }
-    bool IsClosed() {
-        return Locked([&] { return closed_; });
-    }
+
+    // What the link did.
+    bool Dtr() const { return dtr_; }
+    bool Rts() const { return rts_; }
+    bool IsClosed() const { return closed_; }
+    int Purges() const { return purges_; }  // both directions
+    int OutputPurges() const { return outputPurges_; }
+    int WriteAttempts() const { return writeAttempts_; }
+    std::vector<int> ReadSizes() { return Copy(readSizes_); }  // maxLength of each Read
     // How often the writer looked: a waiting writer looks seldom.
-    int OutputQueuedCalls() {
-        return Locked([&] { return outputQueuedCalls_; });
-    }
-    int ModemLineReads() {
-        return Locked([&] { return modemLineReads_; });
-    }
+    int OutputQueuedCalls() const { return outputQueuedCalls_; }
+    int ModemLineReads() const { return modemLineReads_; }
 
     int Apply(const LinePlan& plan) override;
-    LinePlan Applied() const override;
+    LinePlan Applied() const override { return Copy(applied_); }
     int BytesWaiting() override;
     int Read(std::uint8_t* buffer, int maxLength) override;
     int Write(const std::uint8_t* bytes, int length) override;
     int OutputQueued() override;
-    std::uint32_t TakeErrors() override;
-    bool SetDtr(bool raise) override;
-    bool SetRts(bool raise) override;
+    std::uint32_t TakeErrors() override { return errors_.exchange(0); }
+    bool SetDtr(bool raise) override {
+        dtr_ = raise;
+        return true;
+    }
+    bool SetRts(bool raise) override {
+        rts_ = raise;
+        return true;
+    }
     int ModemLines() override;
     void Purge() override;
     void PurgeOutput() override;
     WaitResult WaitInput(int wakeFd, int timeoutMs) override;
     WaitResult WaitOutput(int wakeFd, int timeoutMs) override;
     WaitResult WaitModemChange(int wakeFd, int timeoutMs) override;
-    void Close() override;
+    void Close() override { closed_ = true; }
 
-    bool refuseSettings = false;
+    std::atomic<bool> refuseSettings{false};
     std::atomic<int> failInputWaits{0};  // so many input waits fail (EINVAL)
 
   private:
+    // A member the link's threads also write, read under the lock.
+    template <typename T>
+    T Copy(const T& member) const {
+        std::lock_guard lock(mutex_);
+        return member;
+    }
     WaitResult Wait(int ownFd, int wakeFd, int timeoutMs);
     void Update();  // keeps the two readiness descriptors in step
 
-    mutable std::mutex mutex_;
-    int inputReady_;    // eventfd, readable while input waits or the line is gone
-    int outputReady_;   // eventfd, readable while the driver takes bytes
-    int linesChanged_;  // eventfd, signalled when CTS or DSR is set
-    std::vector<std::uint8_t> input_;
-    std::vector<std::uint8_t> output_;
+    mutable std::mutex mutex_;  // guards the byte queues and the plan
+    int inputReady_;            // eventfd, readable while input waits or the line is gone
+    int outputReady_;           // eventfd, readable while the driver takes bytes
+    int linesChanged_;          // eventfd, signalled when CTS or DSR is set
+    std::vector<std::uint8_t> input_, output_;
     std::vector<std::uint8_t> held_;  // in the driver, not yet on the line
     std::vector<int> readSizes_;
     LinePlan applied_;
-    std::uint32_t errors_ = 0;
-    bool cts_ = true, dsr_ = true, dtr_ = false, rts_ = false, hasLines_ = true;
-    bool stalled_ = false, holding_ = false, hungUp_ = false, closed_ = false;
-    int failWith_ = 0;
-    int purges_ = 0;
-    int outputPurges_ = 0;
-    int writeAttempts_ = 0;
-    int outputQueuedCalls_ = 0;
-    int modemLineReads_ = 0;
+    bool stalled_ = false, holding_ = false, hungUp_ = false;
+    std::atomic<std::uint32_t> errors_{0};
+    std::atomic<bool> cts_{true}, dsr_{true}, dtr_{false}, rts_{false}, hasLines_{true};
+    std::atomic<bool> closed_{false};
+    std::atomic<int> failWith_{0}, purges_{0}, outputPurges_{0}, writeAttempts_{0};
+    std::atomic<int> outputQueuedCalls_{0}, modemLineReads_{0};
 };
 
 }  // namespace tavirel::test

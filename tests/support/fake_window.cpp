@@ -4,23 +4,22 @@
 
 #include <algorithm>
 
+#include "tests/support/eventually.h"
+
 namespace tavirel::test {
 
 int FakeWindow::WriteToScreen(const char* text, std::int32_t length) {
-    std::lock_guard lock(mutex_);
     if (length > 0)
-        screen_.append(text, static_cast<std::size_t>(length));
-    changed_.notify_all();
+        Append(std::string(text, static_cast<std::size_t>(length)));
     return 1;
 }
 
-void FakeWindow::ShowTerminalCaret() {
+void FakeWindow::Append(const std::string& text) {
     std::lock_guard lock(mutex_);
-    ++caretShows_;
+    screen_ += text;
 }
 
 void FakeWindow::SetWaitCursor(bool waiting) {
-    std::lock_guard lock(mutex_);
     waiting_ = waiting;
     ++cursorChanges_;
 }
@@ -31,37 +30,27 @@ void FakeWindow::ConnectionChanged(bool connected) {
 }
 
 void FakeWindow::WakeReceived() {
-    std::string taken;
-    std::lock_guard lock(mutex_);
     ++wakes_;
     if (!taking_)
         return;
+    std::lock_guard lock(mutex_);
+    std::string taken;
     state_->received.TakeAll(taken);
     received_ += taken;
     screen_ += taken;
-    changed_.notify_all();
-}
-
-void FakeWindow::PostErrorMark(const std::string& text) {
-    std::lock_guard lock(mutex_);
-    screen_ += text;
-    changed_.notify_all();
 }
 
 void FakeWindow::PostMessageBox(const std::string& text, const std::string& caption) {
     std::lock_guard lock(mutex_);
     boxes_.push_back(caption + ": " + text);
-    changed_.notify_all();
 }
 
 bool FakeWindow::WaitReceived(std::size_t n, std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return received_.size() >= n; });
+    return Eventually([&] { return ReceivedText().size() >= n; }, limit);
 }
 
-bool FakeWindow::WaitScreenContains(const std::string& text, std::chrono::milliseconds limit) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return screen_.find(text) != std::string::npos; });
+bool FakeWindow::WaitScreenContains(const std::string& text) {
+    return Eventually([&] { return Screen().find(text) != std::string::npos; });
 }
 
 Clock::Time MockClock::Now() {

@@ -3,9 +3,8 @@
 // from the queue at once, on the thread that wakes it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,71 +15,51 @@
 namespace tavirel::test {
 
 class FakeWindow : public TerminalWindow {
-    // Reads state the link's threads also write.
-    template <typename F>
-    auto Locked(F read) {
-        std::lock_guard lock(mutex_);
-        return read();
-    }
-
   public:
     explicit FakeWindow(TtyState* state) : state_(state) {}
 
     // A window that has stopped taking received characters (busy, or a
     // modal loop that never returns to it).
-    void StopTaking() {
-        std::lock_guard lock(mutex_);
-        taking_ = false;
-    }
+    void StopTaking() { taking_ = false; }
 
     TtyState* State() override { return state_; }
     int WriteToScreen(const char* text, std::int32_t length) override;
-    void ShowTerminalCaret() override;
+    void ShowTerminalCaret() override { ++caretShows_; }
     void SetWaitCursor(bool waiting) override;
     void ConnectionChanged(bool connected) override;
     void WakeReceived() override;
-    void PostErrorMark(const std::string& text) override;
+    void PostErrorMark(const std::string& text) override { Append(text); }
     void PostMessageBox(const std::string& text, const std::string& caption) override;
 
     // Everything shown: echo, marks and received characters, in order.
-    std::string Screen() {
-        return Locked([&] { return screen_; });
-    }
-    std::string ReceivedText() {
-        return Locked([&] { return received_; });
-    }
-    std::vector<std::string> Boxes() {
-        return Locked([&] { return boxes_; });
-    }
-    std::vector<bool> MenuRows() {
-        return Locked([&] { return menuRows_; });
-    }
-    int Wakes() {
-        return Locked([&] { return wakes_; });
-    }
-    int CaretShows() {
-        return Locked([&] { return caretShows_; });
-    }
-    bool CursorEverLeftWaiting() {
-        return Locked([&] { return cursorChanges_ > 0 && !waiting_; });
-    }
-    // Waits until the received text has at least n characters.
-    bool WaitReceived(std::size_t n, std::chrono::milliseconds limit);
-    bool WaitScreenContains(const std::string& text, std::chrono::milliseconds limit);
+    std::string Screen() { return Copy(screen_); }
+    std::string ReceivedText() { return Copy(received_); }
+    std::vector<std::string> Boxes() { return Copy(boxes_); }
+    std::vector<bool> MenuRows() { return Copy(menuRows_); }
+    int Wakes() const { return wakes_; }
+    int CaretShows() const { return caretShows_; }
+    bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }
+    // Wait until the received text has at least n characters, or the screen
+    // shows text.
+    bool WaitReceived(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(2));
+    bool WaitScreenContains(const std::string& text);
 
   private:
+    void Append(const std::string& text);
+    // A member the link's threads also write, read under the lock.
+    template <typename T>
+    T Copy(const T& member) {
+        std::lock_guard lock(mutex_);
+        return member;
+    }
+
     TtyState* state_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string screen_;
-    std::string received_;
+    std::string screen_, received_;
     std::vector<std::string> boxes_;
     std::vector<bool> menuRows_;
-    int wakes_ = 0;
-    bool taking_ = true;
-    int caretShows_ = 0;
-    bool waiting_ = false;
-    int cursorChanges_ = 0;
+    std::atomic<bool> taking_{true}, waiting_{false};
+    std::atomic<int> wakes_{0}, caretShows_{0}, cursorChanges_{0};
 };
 
 // A clock moved by hand; moving it wakes whoever sleeps on it.

@@ -14,30 +14,18 @@
 
 namespace tavirel::test {
 
-namespace {
-
-std::filesystem::path TempBase() {
-    const char* dir = std::getenv("TMPDIR");
-    return dir != nullptr && *dir != '\0' ? dir : "/tmp";
-}
-
-}  // namespace
-
 PtyLine::PtyLine(int portNumber) {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"))
         savedConfigHome_ = config;
 
-    std::string pattern = (TempBase() / "tavirel-port-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
+    std::error_code ec;
+    std::string pattern = (std::filesystem::temp_directory_path(ec) / "tavirel-port-XXXXXX").string();
+    if (ec || mkdtemp(pattern.data()) == nullptr)
         return;
     root_ = pattern;
-    const std::filesystem::path ports = root_ / "tavirel" / "ports";
-    std::error_code ec;
-    std::filesystem::create_directories(ports, ec);
-    if (ec)
-        return;
-    std::filesystem::create_directory(lockFolder(), ec);
-    if (ec)
+    const std::filesystem::path ports = portFolder();
+    if (!std::filesystem::create_directories(ports, ec) ||
+        !std::filesystem::create_directory(lockFolder(), ec))
         return;
 
     int slave = -1;
