@@ -92,21 +92,19 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     std::int32_t savedRetries = ConnectRetryCount();
 };
 
-TEST_F(SettingsDialogTest, FreshRecordShowsTheDefaults) {
+// A fresh record shows the defaults; the choices are stored as the record
+// codes them.
+TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {
     Open();
     // useCnReceive is 1, yet its box is clear.
     EXPECT_EQ(Shown(),
               "COM3 45 5 None 1.5 | Autowrap, Display Errors, BAUDOT"
               " | off: Use CN_RECEIVE Notifications, Done & Exit");
-
     // 17 rates: the table's 256k is not offered.
     EXPECT_EQ(List(IDC_BAUD)->count(), 17);
     EXPECT_EQ(List(IDC_BAUD)->itemText(16), "128k");
     EXPECT_EQ(List(IDC_BAUD)->itemData(16).toUInt(), 128000u);
-}
 
-TEST_F(SettingsDialogTest, StoresTheChoicesAsTheRecordCodesThem) {
-    Open();
     Choose(IDC_PORT, "COM1");
     Choose(IDC_BAUD, "14.4k");
     Choose(IDC_DATA_BITS, "6");

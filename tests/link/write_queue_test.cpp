@@ -150,7 +150,8 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     EXPECT_EQ(port->Received(), (Bytes{3, 25}));
 
     // On the real clock at a fast rate the held bytes need a millisecond; a
-    // driver that sends none of them is looked at less and less often.
+    // driver that sends none of them is looked at less and less often. The
+    // queue makes its own wake-up when given none.
     state.baudRate = 115200;
     WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
     port->HoldOutput(true);
@@ -212,17 +213,6 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     ASSERT_TRUE(window.WaitScreenContains("<CE-6>"));
     EXPECT_TRUE(PostDeviceGone(&window, state));
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24><CE-6><CE-5>");
-}
-
-// Without a wake-up descriptor of its own making the queue makes one, so it
-// still sends and still stops.
-TEST_F(WriteQueueTest, WorksWithoutAGivenWakeUp) {
-    WriteQueue queue(&window, &state, port, -1, 0, CharacterTime(state), clock);
-    const std::uint8_t byte = 3;
-    EXPECT_TRUE(queue.Enqueue(&byte, 1));
-    EXPECT_TRUE(Sent(1));
-    queue.Stop();
-    EXPECT_FALSE(queue.Enqueue(&byte, 1));
 }
 
 // The driver's wait for a modem line runs on a helper thread that only a line

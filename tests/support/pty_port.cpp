@@ -19,7 +19,8 @@ PtyLine::PtyLine(int portNumber) {
         savedConfigHome_ = config;
 
     std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "tavirel-port-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path(ec) / "tavirel-port-XXXXXX").string();
     if (ec || mkdtemp(pattern.data()) == nullptr)
         return;
     root_ = pattern;
@@ -95,8 +96,11 @@ std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::mi
 }
 
 bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
+    // Once nobody reads the slave the master may report room and still take
+    // nothing: give up in time rather than try for ever.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::size_t done = 0;
-    while (done < bytes.size() && master_ >= 0) {
+    while (done < bytes.size() && master_ >= 0 && std::chrono::steady_clock::now() < deadline) {
         const ssize_t w = write(master_, bytes.data() + done, bytes.size() - done);
         if (w > 0) {
             done += static_cast<std::size_t>(w);

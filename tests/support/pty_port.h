@@ -34,6 +34,7 @@ class PtyLine {
     // Up to n bytes the port sent, waiting at most limit for them; fewer when
     // the time runs out or nobody holds the slave open.
     std::vector<std::uint8_t> ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit);
+    // False when the bytes did not all go within two seconds.
     bool WriteFromFarEnd(const std::vector<std::uint8_t>& bytes);
     // Hangs the line up.
     void CloseFarEnd();
