@@ -1,5 +1,6 @@
 #include "link/diagnostics.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -7,11 +8,14 @@ Q_LOGGING_CATEGORY(lcLink, "tavirel.link", QtInfoMsg)
 
 namespace tavirel {
 
-void LinkDiagnostic(const char* format, long count) {
+void LinkDiagnostic(const char* format, ...) {
     if (!lcLink().isDebugEnabled())
         return;
     char text[96];
-    std::snprintf(text, sizeof text, format, count);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
     qCDebug(lcLink).noquote() << text;
 }
 

@@ -12,8 +12,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
 namespace tavirel {
 
-// printf-style text with one count, such as "\n%ld bytes written".
-void LinkDiagnostic(const char* format, long count);
+// printf-style text, such as "\n%ld bytes written"; the compiler checks the
+// arguments against the format.
+void LinkDiagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A warning in the same category, such as why a port was refused.
 void LinkWarning(const std::string& text);

@@ -17,7 +17,7 @@ need_packages() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
 # The end-to-end tests drive the real program in a private X server.
-TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3)
+TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format)
 BENCH_PACKAGES=(libbenchmark-dev)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
