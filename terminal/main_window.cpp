@@ -200,6 +200,17 @@ void MainWindow::PostMessageBox(const std::string& text, const std::string& capt
         Qt::QueuedConnection);
 }
 
+// The writer posts a few per character time at most: one queued call each.
+void MainWindow::PostWriteDone(const tavirel::WriteDone& done) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, done] {
+            emit WriteDone(done.id, static_cast<qint64>(done.bytesSent),
+                           static_cast<int>(done.how));
+        },
+        Qt::QueuedConnection);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (ShowMessage(this, QString::fromLatin1(kCloseQuestion), QStringLiteral("Tavirel"),
                     MessageIcon::Question, MessageButtons::OkCancel) != IDOK) {
