@@ -3,15 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tavirel {
 
 class TerminalWindow;
 struct TtyState;
 
+// Why an open failed.
+struct OpenFailure {
+    int error = 0;       // the errno of the step that failed; 0 when not known
+    std::string device;  // the device the port's name led to
+};
+
 // Returns the line settings' result (non-zero) on success, 0 on failure, when
-// nothing is left open or running.
-int OpenConnection(TerminalWindow* window);
+// nothing is left open or running; then `failure`, when given, says why. Each
+// failed step is logged at warning level with its reason.
+int OpenConnection(TerminalWindow* window, OpenFailure* failure = nullptr);
+
+// The line to show under "Connection failed." when the operator can do
+// something about the reason; empty when not.
+std::string OpenFailureAdvice(const OpenFailure& failure);
 
 // Cancels queued writes, stops and joins the reader, then drops DTR, purges
 // and closes the port. Safe to call when nothing is open. Returns 1 (0 without

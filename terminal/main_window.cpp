@@ -107,12 +107,17 @@ QAction* MainWindow::Action(int command) const {
 
 void MainWindow::Command(int command) {
     switch (command) {
-        case CMD_CONNECT:
-            if (OpenConnection(this) == 0) {
-                ShowMessage(this, QStringLiteral("Connection failed."),
-                            QString::fromLatin1(kMainCaption), MessageIcon::Warning);
+        case CMD_CONNECT: {
+            OpenFailure failure;
+            if (OpenConnection(this, &failure) == 0) {
+                // What the operator can do about it goes on a line of its own.
+                QString text = QStringLiteral("Connection failed.");
+                if (const std::string advice = OpenFailureAdvice(failure); !advice.empty())
+                    text += QLatin1Char('\n') + QString::fromStdString(advice);
+                ShowMessage(this, text, QString::fromLatin1(kMainCaption), MessageIcon::Warning);
             }
             break;
+        }
         case CMD_DISCONNECT:
             HideTerminalCaret(view_);
             CloseConnection(this);

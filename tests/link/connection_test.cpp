@@ -100,8 +100,11 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrderAndSurviveAHangUp) {
     EXPECT_EQ(window.Screen(), "<CE-5>");
     EXPECT_EQ(CloseConnection(&window), 1);
 
+    // Refused settings: the reason is logged.
     UseFakePort(true);
+    test::DiagnosticsCapture diagnostics;
     EXPECT_EQ(OpenConnection(&window), 0);
+    EXPECT_TRUE(diagnostics.Contains("the line settings were refused"));
     EXPECT_EQ(state.connected.load(), 0);
     EXPECT_TRUE(port->IsClosed());
     EXPECT_FALSE(state.writer);
@@ -151,7 +154,10 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
 TEST_F(LinkTest, AMissingHeldOrVanishingPortFailsCleanly) {
     state.portNumber = 7;
     std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
-    ASSERT_EQ(OpenConnection(&window), 0);
+    OpenFailure failure;
+    ASSERT_EQ(OpenConnection(&window, &failure), 0);
+    EXPECT_EQ(failure.error, ENOENT);
+    EXPECT_EQ(failure.device, "/nonexistent/tty");
     EXPECT_EQ(state.connected.load(), 0);
     EXPECT_TRUE(window.MenuRows().empty());
     EXPECT_TRUE(window.CursorEverLeftWaiting());
