@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <system_error>
 
@@ -51,7 +53,40 @@ class WaitCursor {
     TerminalWindow* window_;
 };
 
+// The device a port name leads to: through its link in the port folder, the
+// link's target, which may not exist.
+std::string DeviceNamed(const std::string& name) {
+    const std::filesystem::path device = DeviceForPort(name);
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(device, ec)))
+        return device.string();
+    const std::filesystem::path target = std::filesystem::read_symlink(device, ec);
+    if (ec)
+        return device.string();
+    return (device.parent_path() / target).lexically_normal().string();
+}
+
 }  // namespace
+
+std::string OpenFailureAdvice(const OpenFailure& failure) {
+    switch (failure.error) {
+        case EACCES:
+        case EPERM:
+            return "Permission denied: your user must be in the dialout group (sudo adduser "
+                   "$USER dialout, then log in again).";
+        case EBUSY:
+            return "Port busy: another program holds " + failure.device + ".";
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "No such device: " + failure.device + ".";
+        case ENOTTY:
+        case EISDIR:
+            return "Not a serial device: " + failure.device + ".";
+        default:
+            return {};
+    }
+}
 
 std::uint32_t WriteMsPerByte(std::uint32_t baudRate) {
     return baudRate == 0 ? 0 : 19200 / baudRate;
@@ -116,7 +151,10 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
     return exitCode;
 }
 
-int OpenConnection(TerminalWindow* window) {
+int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
+    OpenFailure ignored;
+    OpenFailure& why = failure != nullptr ? *failure : ignored;
+    why = {};
     TtyState* s = window ? window->State() : nullptr;
     if (s == nullptr || s->connected.load())
         return 0;
@@ -127,15 +165,25 @@ int OpenConnection(TerminalWindow* window) {
     }
     WaitCursor cursor(window);
 
-    s->commHandle = OpenPortNamed(PortName(s->portNumber));
-    if (s->commHandle == nullptr)
+    const std::string name = PortName(s->portNumber);
+    why.device = DeviceNamed(name);
+    // An opener that fails without saying why leaves no stale reason.
+    errno = 0;
+    s->commHandle = OpenPortNamed(name);
+    if (s->commHandle == nullptr) {
+        why.error = errno;  // the port layer has logged the step
         return 0;
+    }
     // Nothing left over from before this program had the port.
     s->commHandle->Purge();
     const std::uint32_t msPerByte = WriteMsPerByte(s->baudRate);
 
+    errno = 0;
     const int result = SetupConnection(s);
     if (result == 0) {
+        why.error = errno;
+        LinkWarning("Cannot use " + why.device + ": the line settings were refused" +
+                    (why.error != 0 ? ": " + std::string(std::strerror(why.error)) : ""));
         s->connected = 0;
         s->commHandle->Close();
         return 0;
@@ -149,7 +197,9 @@ int OpenConnection(TerminalWindow* window) {
         s->writer = std::make_unique<WriteQueue>(window, s, s->commHandle.get(), s->writeEvent,
                                                  msPerByte, CharacterTime(*s));
         s->readerThread = std::thread(ReaderThread, window, s);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
+        why.error = e.code().value();
+        LinkWarning("Cannot use " + why.device + ": no thread for the line: " + e.what());
         s->connected = 0;
         s->writer.reset();
         s->commHandle->Close();

@@ -45,12 +45,20 @@ bool PostDeviceGone(TerminalWindow* window, TtyState& state) {
     return true;
 }
 
-int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length) {
+int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length,
+                   std::uint64_t* id) {
+    if (id != nullptr)
+        *id = 0;
     TtyState* state = window ? window->State() : nullptr;
     if (state == nullptr)
         return 0;
-    if (state->connected.load() && state->writer && state->writer->Enqueue(bytes, length))
-        return 1;
+    if (state->connected.load() && state->writer) {
+        if (const std::uint64_t queued = state->writer->Enqueue(bytes, length); queued != 0) {
+            if (id != nullptr)
+                *id = queued;
+            return 1;
+        }
+    }
     if (state->connected.load() && state->commHandle) {
         const std::uint32_t flags = state->commHandle->TakeErrors();
         if (flags != 0 && state->displayErrors.load()) {

@@ -15,8 +15,10 @@ std::uint32_t ReadCommBlock(TerminalWindow* window, std::uint8_t* buffer, std::u
 
 // User-interface thread only. Queues the bytes for the line and returns at
 // once: 1 when the write was started, 0 when it could not be (then the line
-// errors are shown, when the operator wants them).
-int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length);
+// errors are shown, when the operator wants them). When id is given it
+// receives the write's id, which its WriteDone carries (0 for none).
+int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length,
+                   std::uint64_t* id = nullptr);
 
 // Any thread. Shows that the device has gone (the error mark with EIO) once
 // per connection, whichever of the reader and the writer notices first.

@@ -2,12 +2,24 @@
 // implements it; tests implement it without a toolkit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "link/tty_state.h"
 
 namespace tavirel {
+
+// How a write ended. TimedOut is not an end: the write counts as finished at
+// its deadline, but its rest still goes out, and one of the others follows.
+enum class WriteEnd { Complete, TimedOut, CutShort, Failed };
+
+struct WriteDone {
+    std::uint64_t id = 0;       // as the write queue handed it out
+    std::size_t bytesSent = 0;  // of this write, that left the line
+    WriteEnd how = WriteEnd::Complete;
+    bool operator==(const WriteDone&) const = default;
+};
 
 class TerminalWindow {
   public:
@@ -30,6 +42,9 @@ class TerminalWindow {
     // characters.
     virtual void PostErrorMark(const std::string& text) = 0;
     virtual void PostMessageBox(const std::string& text, const std::string& caption) = 0;
+    // A write ended (or timed out). The writer posts them in the order of the
+    // writes' ids, each write's TimedOut before its end.
+    virtual void PostWriteDone(const WriteDone& done) = 0;
 };
 
 // "<CE-%u>"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <system_error>
 
@@ -28,6 +29,10 @@ constexpr std::chrono::milliseconds kMinHeldWait(1);
 // The longest, while the driver holds its output without sending any (XOFF):
 // how late the line may start again after the far end lets it.
 constexpr std::chrono::milliseconds kMaxHeldLook(20);
+
+// Ids run on across connections, so a late end from a closed one is never
+// taken for a new write's.
+std::atomic<std::uint64_t> lastId{0};
 
 int MakeWakeFd() {
     const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -79,17 +84,19 @@ WriteQueue::~WriteQueue() {
         ::close(ownWakeFd_);
 }
 
-bool WriteQueue::Enqueue(const std::uint8_t* bytes, int length) {
+std::uint64_t WriteQueue::Enqueue(const std::uint8_t* bytes, int length) {
+    std::uint64_t id;
     {
         std::lock_guard lock(mutex_);
         if (stop_ || failed_)
-            return false;
-        if (length <= 0)
-            return true;
-        writes_.push_back(Write{std::vector<std::uint8_t>(bytes, bytes + length)});
+            return 0;
+        id = ++lastId;
+        // An empty write still gets its end, in its turn.
+        writes_.push_back(Write{id, length > 0 ? std::vector<std::uint8_t>(bytes, bytes + length)
+                                               : std::vector<std::uint8_t>()});
     }
     Wake();
-    return true;
+    return id;
 }
 
 void WriteQueue::SetCharacterTime(std::chrono::nanoseconds characterTime) {
@@ -102,14 +109,17 @@ void WriteQueue::Purge() {
     {
         std::lock_guard lock(mutex_);
         bool dropped = port_->OutputQueued() > 0;
-        for (const Write& w : writes_) {
+        const std::vector<std::size_t> sent = SentEach();
+        for (std::size_t i = 0; i < writes_.size(); ++i) {
+            const Write& w = writes_[i];
             dropped = dropped || w.fed < w.bytes.size();
+            Post(w, sent[i], WriteEnd::CutShort);
             if (!w.started)
                 continue;
             // One that timed out was reported already; its mark says it was
             // cut short all the same.
             if (!w.reported)
-                ReportEnd(w, SentOf(w));
+                ReportEnd(w, sent[i]);
             ++cut;
         }
         writes_.clear();
@@ -171,9 +181,22 @@ void WriteQueue::DrainWake() {
     [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
 }
 
-std::size_t WriteQueue::SentOf(const Write& w) {
-    const int queued = std::max(0, port_->OutputQueued());
-    return w.fed - std::min(w.fed, static_cast<std::size_t>(queued));
+// How much of each queued write has left the line: what the driver still
+// holds is the last of what was fed.
+std::vector<std::size_t> WriteQueue::SentEach() {
+    auto queued = static_cast<std::size_t>(std::max(0, port_->OutputQueued()));
+    std::vector<std::size_t> sent(writes_.size());
+    for (std::size_t i = writes_.size(); i-- > 0;) {
+        const std::size_t held = std::min(queued, writes_[i].fed);
+        sent[i] = writes_[i].fed - held;
+        queued -= held;
+    }
+    return sent;
+}
+
+// Under the lock, so ends reach the window in the order of the writes.
+void WriteQueue::Post(const Write& w, std::size_t sent, WriteEnd how) {
+    window_->PostWriteDone(WriteDone{w.id, sent, how});
 }
 
 void WriteQueue::ReportEnd(const Write& w, std::size_t sent) {
@@ -200,9 +223,12 @@ bool WriteQueue::FlowHeld() {
 // The device failed under a write: the error's mark, always; the line errors
 // when wanted. Nothing more can go out, so every queued write ends here.
 void WriteQueue::FailAll(int error) {
-    for (const Write& w : writes_) {
+    const std::vector<std::size_t> sent = SentEach();
+    for (std::size_t i = 0; i < writes_.size(); ++i) {
+        const Write& w = writes_[i];
         if (w.started && !w.reported)
-            ReportEnd(w, SentOf(w));
+            ReportEnd(w, sent[i]);
+        Post(w, sent[i], WriteEnd::Failed);
     }
     writes_.clear();
     failed_ = true;
@@ -251,6 +277,7 @@ void WriteQueue::Run() {
             }
             if (!w.reported)
                 ReportEnd(w, w.bytes.size());
+            Post(w, w.bytes.size(), WriteEnd::Complete);
             writes_.pop_front();
         }
         if (writes_.empty())
@@ -259,13 +286,19 @@ void WriteQueue::Run() {
         // A write past its deadline is reported and counts as finished; its
         // rest still goes out when the line moves again.
         if (msPerByte_ != 0) {
-            for (Write& w : writes_) {
+            for (std::size_t i = 0; i < writes_.size(); ++i) {
+                Write& w = writes_[i];
+                // An empty write is never started, nor late.
+                if (w.bytes.empty())
+                    continue;
                 if (!w.started)
                     break;
                 if (w.reported)
                     continue;
                 if (now >= w.deadline) {
-                    ReportEnd(w, SentOf(w));
+                    const std::size_t sent = SentEach()[i];
+                    ReportEnd(w, sent);
+                    Post(w, sent, WriteEnd::TimedOut);
                     w.reported = true;
                 } else {
                     timeout = MinTimeout(timeout, clock_.WaitMs(w.deadline));

@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "link/clock.h"
+#include "link/terminal_window.h"
 
 namespace tavirel {
 
 class Port;
-class TerminalWindow;
 struct TtyState;
 
 class WriteQueue {
@@ -41,11 +41,15 @@ class WriteQueue {
     WriteQueue(const WriteQueue&) = delete;
     WriteQueue& operator=(const WriteQueue&) = delete;
 
-    // False when the queue takes nothing: stopped, or the port has failed.
-    bool Enqueue(const std::uint8_t* bytes, int length);
+    // The write's id (rising, never the same twice in the process), or 0 when the queue takes
+    // nothing: stopped, or the port has failed. Every write with an id ends with one PostWriteDone
+    // to the window: Complete, CutShort or Failed, with TimedOut before it when its deadline passed
+    // first. An empty write completes in its turn.
+    std::uint64_t Enqueue(const std::uint8_t* bytes, int length);
     // Drops every queued write and empties the driver's output queue; each
     // started write cut short shows the error mark with 995, also one already
-    // reported as timed out. When bytes that never reached the line are
+    // reported as timed out. Every dropped write reports CutShort, one that
+    // never started with 0 bytes. When bytes that never reached the line are
     // dropped, the BAUDOT sender forgets the shift it last sent.
     void Purge();
     // Purges and ends the writer thread.
@@ -59,6 +63,7 @@ class WriteQueue {
 
   private:
     struct Write {
+        std::uint64_t id = 0;
         std::vector<std::uint8_t> bytes;
         std::size_t fed = 0;  // handed to the driver
         bool started = false;
@@ -74,7 +79,8 @@ class WriteQueue {
     bool FlowHeld();
     std::chrono::nanoseconds HeldTime(int queued) const;
     void ReportEnd(const Write& w, std::size_t sent);
-    std::size_t SentOf(const Write& w);
+    void Post(const Write& w, std::size_t sent, WriteEnd how);
+    std::vector<std::size_t> SentEach();
 
     TerminalWindow* window_;
     TtyState* state_;

@@ -107,12 +107,17 @@ QAction* MainWindow::Action(int command) const {
 
 void MainWindow::Command(int command) {
     switch (command) {
-        case CMD_CONNECT:
-            if (OpenConnection(this) == 0) {
-                ShowMessage(this, QStringLiteral("Connection failed."),
-                            QString::fromLatin1(kMainCaption), MessageIcon::Warning);
+        case CMD_CONNECT: {
+            OpenFailure failure;
+            if (OpenConnection(this, &failure) == 0) {
+                // What the operator can do about it goes on a line of its own.
+                QString text = QStringLiteral("Connection failed.");
+                if (const std::string advice = OpenFailureAdvice(failure); !advice.empty())
+                    text += QLatin1Char('\n') + QString::fromStdString(advice);
+                ShowMessage(this, text, QString::fromLatin1(kMainCaption), MessageIcon::Warning);
             }
             break;
+        }
         case CMD_DISCONNECT:
             HideTerminalCaret(view_);
             CloseConnection(this);
@@ -196,6 +201,17 @@ void MainWindow::PostMessageBox(const std::string& text, const std::string& capt
         [text, caption] {
             ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
                         MessageIcon::Warning);
+        },
+        Qt::QueuedConnection);
+}
+
+// The writer posts a few per character time at most: one queued call each.
+void MainWindow::PostWriteDone(const tavirel::WriteDone& done) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, done] {
+            emit WriteDone(done.id, static_cast<qint64>(done.bytesSent),
+                           static_cast<int>(done.how));
         },
         Qt::QueuedConnection);
 }

@@ -41,6 +41,7 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     void WakeReceived() override;
     void PostErrorMark(const std::string& text) override;
     void PostMessageBox(const std::string& text, const std::string& caption) override;
+    void PostWriteDone(const tavirel::WriteDone& done) override;
 
     // SettingsHost
     QWidget* Owner() override { return this; }
@@ -51,6 +52,9 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
   signals:
     // Every typed character, sent or not.
     void CharacterTyped(quint8 ch);
+    // A write to the line ended, or timed out: its id from WriteCommBlock,
+    // the bytes that left the line and how (a WriteEnd). On this thread.
+    void WriteDone(quint64 id, qint64 bytesSent, int how);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

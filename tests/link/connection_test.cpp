@@ -91,9 +91,12 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
     EXPECT_EQ(port->failInputWaits.load(), 0);
     EXPECT_EQ(CloseConnection(&w), 1);
 
-    // A port that refuses the settings is closed again, and nothing follows.
+    // A port that refuses the settings is closed again, nothing follows, and
+    // the reason is logged.
     UseFakePort(true);
+    test::DiagnosticsCapture diagnostics;
     EXPECT_EQ(OpenConnection(&window), 0);
+    EXPECT_TRUE(diagnostics.Contains("the line settings were refused"));
     EXPECT_EQ(state.connected.load(), 0);
     EXPECT_TRUE(port->IsClosed());
     EXPECT_FALSE(state.writer);
@@ -140,6 +143,19 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     ASSERT_TRUE(window.WaitReceived(204));
     CloseConnection(&window);
     EXPECT_EQ(window.ReceivedText(), "3 E" + burst + std::string(1000, 'R'));
+}
+
+// A missing device: the failure keeps its reason and where the name led.
+TEST_F(LinkTest, AMissingPortKeepsItsReason) {
+    state.portNumber = 7;
+    std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
+    OpenFailure failure;
+    ASSERT_EQ(OpenConnection(&window, &failure), 0);
+    EXPECT_EQ(failure.error, ENOENT);
+    EXPECT_EQ(failure.device, "/nonexistent/tty");
+    EXPECT_EQ(state.connected.load(), 0);
+    EXPECT_TRUE(window.MenuRows().empty());
+    EXPECT_TRUE(window.CursorEverLeftWaiting());
 }
 
 // The far end vanishes while a paste goes out: the reader and the writer both

@@ -24,6 +24,11 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 using test::Eventually;
+constexpr WriteEnd kComplete = WriteEnd::Complete;
+constexpr WriteEnd kTimedOut = WriteEnd::TimedOut;
+constexpr WriteEnd kCutShort = WriteEnd::CutShort;
+constexpr WriteEnd kFailed = WriteEnd::Failed;
+using Dones = std::vector<WriteDone>;
 
 // A connected record on a fake port, with the queue on a hand-moved clock at
 // 45 baud, 5 data bits, 1.5 stop bits: 166.7 ms a character, 426 ms a byte
@@ -46,8 +51,8 @@ class WriteQueueTest : public ::testing::Test {
                                                     CharacterTime(state), clock);
     }
     void TearDown() override { state.writer.reset(); }
-    int Write(const Bytes& bytes) {
-        return WriteCommBlock(&window, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    int Write(const Bytes& bytes, std::uint64_t* id = nullptr) {
+        return WriteCommBlock(&window, bytes.data(), static_cast<std::int32_t>(bytes.size()), id);
     }
     bool Sent(std::size_t n) {
         return Eventually([&] { return port->Received().size() >= n; }) &&
@@ -78,8 +83,11 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
     state.flowControl = kFlowRtsCts;
     port->Apply(PlanLine(state, ModeBaudot));
     port->SetInputLines(false, true);
-    for (const Bytes& b : {Bytes{3}, Bytes{25}, Bytes{14}})
-        EXPECT_EQ(Write(b), 1);
+    // An empty write ends in its turn.
+    std::uint64_t ids[4] = {};
+    for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{}, Bytes{25}, Bytes{14}})
+        EXPECT_EQ(Write(b, &ids[i++]), 1);
+    EXPECT_TRUE(ids[0] < ids[1] && ids[1] < ids[2] && ids[2] < ids[3]);
     clock.Advance(1s);
     EXPECT_TRUE(Settled().empty());
     // Held by CTS, the writer waits for the line to change, not on a timer.
@@ -96,6 +104,10 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
     EXPECT_FALSE(state.writer->Idle());
     clock.Advance(200ms);
     EXPECT_TRUE(state.writer->WaitIdle(2s));
+    EXPECT_EQ(window.Dones(), (Dones{{ids[0], 1, kComplete},
+                                     {ids[1], 0, kComplete},
+                                     {ids[2], 1, kComplete},
+                                     {ids[3], 1, kComplete}}));
 
     // Without modem lines (a pseudo-terminal) there is nothing to wait for.
     port->SetHasModemLines(false);
@@ -107,8 +119,9 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
 TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     test::DiagnosticsCapture diagnostics;
     port->StallWrites(true);  // the far end has said XOFF
-    EXPECT_EQ(Write({1, 2}), 1);
-    EXPECT_EQ(Write({3}), 1);
+    std::uint64_t late = 0, next = 0;
+    EXPECT_EQ(Write({1, 2}, &late), 1);
+    EXPECT_EQ(Write({3}, &next), 1);
     ASSERT_TRUE(Eventually([&] { return port->WriteAttempts() > 0; }));  // its time runs
     clock.Advance(851ms);
     EXPECT_TRUE(Settled().empty());
@@ -117,6 +130,7 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     EXPECT_TRUE(Eventually(
         [&] { return diagnostics.Contains("Probable Write Timeout: Total of 0 bytes sent"); }));
     EXPECT_EQ(window.Screen(), "");
+    EXPECT_EQ(window.Dones(), (Dones{{late, 0, kTimedOut}}));
 
     port->StallWrites(false);
     for (int i = 0; i < 10 && port->Received().size() < 3; ++i) {
@@ -127,6 +141,9 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     clock.Advance(1s);
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     EXPECT_TRUE(diagnostics.Contains("\n1 bytes written"));
+    // Its end follows once all of it has left the line.
+    EXPECT_EQ(window.Dones(),
+              (Dones{{late, 0, kTimedOut}, {late, 2, kComplete}, {next, 1, kComplete}}));
 }
 
 // The driver takes bytes but does not send them (XOFF on a real UART, or an
@@ -168,11 +185,13 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
 // reader or the writer sees it first.
 TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     state.displayErrors = 0;
-    Write({3, 25, 14});
-    Write({9});
+    std::uint64_t cut = 0, unstarted = 0;
+    Write({3, 25, 14}, &cut);
+    Write({9}, &unstarted);
     ASSERT_TRUE(Sent(1));
     state.writer->Purge();
     EXPECT_EQ(window.Screen(), "<CE-995>");  // once: the second write never started
+    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, kCutShort}, {unstarted, 0, kCutShort}}));
     EXPECT_EQ(port->OutputPurges(), 1);
     EXPECT_TRUE(state.writer->Idle());
     clock.Advance(1s);
@@ -180,12 +199,17 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
 
     test::DiagnosticsCapture diagnostics;
     port->HoldOutput(true);  // XOFF: the write outlives its deadline
-    Write({25});
+    std::uint64_t held = 0;
+    Write({25}, &held);
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
     clock.Advance(427ms);
     ASSERT_TRUE(Eventually([&] { return diagnostics.Contains("Total of 0 bytes sent"); }));
     state.writer->Stop();  // the Disconnect
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995>");
+    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, kCutShort},
+                                     {unstarted, 0, kCutShort},
+                                     {held, 0, kTimedOut},
+                                     {held, 0, kCutShort}}));
     port->HoldOutput(false);
     EXPECT_EQ(port->Received(), (Bytes{3}));
 
@@ -195,8 +219,10 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     EXPECT_FALSE(PostDeviceGone(&window, state));
     port->FailWrites(EIO);
     port->InjectErrors(CE_FRAME | CE_BREAK);
-    EXPECT_EQ(Write({3}), 1);
+    std::uint64_t failed = 0;
+    EXPECT_EQ(Write({3}, &failed), 1);
     ASSERT_TRUE(state.writer->WaitIdle(2s));
+    EXPECT_EQ(window.Dones().back(), (WriteDone{failed, 0, kFailed}));
     // The device takes no more writes.
     for (const int display : {0, 1}) {
         state.displayErrors = display;

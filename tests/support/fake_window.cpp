@@ -6,6 +6,16 @@
 
 #include "tests/support/eventually.h"
 
+namespace tavirel {
+
+void PrintTo(const WriteDone& done, std::ostream* out) {
+    static const char* const kHow[] = {"Complete", "TimedOut", "CutShort", "Failed"};
+    *out << "{" << done.id << ", " << done.bytesSent << ", " << kHow[static_cast<int>(done.how)]
+         << "}";
+}
+
+}  // namespace tavirel
+
 namespace tavirel::test {
 
 int FakeWindow::WriteToScreen(const char* text, std::int32_t length) {
@@ -43,6 +53,15 @@ void FakeWindow::WakeReceived() {
 void FakeWindow::PostMessageBox(const std::string& text, const std::string& caption) {
     std::lock_guard lock(mutex_);
     boxes_.push_back(caption + ": " + text);
+}
+
+void FakeWindow::PostWriteDone(const WriteDone& done) {
+    std::lock_guard lock(mutex_);
+    dones_.push_back(done);
+}
+
+bool FakeWindow::WaitDones(std::size_t n) {
+    return Eventually([&] { return Dones().size() >= n; });
 }
 
 bool FakeWindow::WaitReceived(std::size_t n, std::chrono::milliseconds limit) {

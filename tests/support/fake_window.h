@@ -6,11 +6,19 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "link/clock.h"
 #include "link/terminal_window.h"
+
+namespace tavirel {
+
+// For readable test failures.
+void PrintTo(const WriteDone& done, std::ostream* out);
+
+}  // namespace tavirel
 
 namespace tavirel::test {
 
@@ -30,12 +38,17 @@ class FakeWindow : public TerminalWindow {
     void WakeReceived() override;
     void PostErrorMark(const std::string& text) override { Append(text); }
     void PostMessageBox(const std::string& text, const std::string& caption) override;
+    void PostWriteDone(const WriteDone& done) override;
 
     // Everything shown: echo, marks and received characters, in order.
     std::string Screen() { return Copy(screen_); }
     std::string ReceivedText() { return Copy(received_); }
     std::vector<std::string> Boxes() { return Copy(boxes_); }
     std::vector<bool> MenuRows() { return Copy(menuRows_); }
+    // Every write end posted, in order.
+    std::vector<WriteDone> Dones() { return Copy(dones_); }
+    // Waits until n write ends have been posted.
+    bool WaitDones(std::size_t n);
     int Wakes() const { return wakes_; }
     int CaretShows() const { return caretShows_; }
     bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }
@@ -58,6 +71,7 @@ class FakeWindow : public TerminalWindow {
     std::string screen_, received_;
     std::vector<std::string> boxes_;
     std::vector<bool> menuRows_;
+    std::vector<WriteDone> dones_;
     std::atomic<bool> taking_{true}, waiting_{false};
     std::atomic<int> wakes_{0}, caretShows_{0}, cursorChanges_{0};
 };

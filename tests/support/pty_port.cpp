@@ -105,8 +105,10 @@ bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
         if (w > 0) {
             done += static_cast<std::size_t>(w);
         } else if (w < 0 && errno == EAGAIN) {
+            // Once the port is closed the master reports a hang-up, not
+            // room: waiting again would spin for good.
             pollfd p{master_, POLLOUT, 0};
-            if (poll(&p, 1, 1000) <= 0)
+            if (poll(&p, 1, 1000) <= 0 || (p.revents & POLLOUT) == 0)
                 return false;
         } else if (w < 0 && errno != EINTR) {
             return false;

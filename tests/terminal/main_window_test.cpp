@@ -12,7 +12,9 @@
 #include "dialogs/dialog_builder.h"
 #include "link/port.h"
 #include "resources/menu.h"
+#include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
@@ -111,6 +113,33 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->State()->connected.load(), 0);
     EXPECT_TRUE(port->IsClosed());
+}
+
+// A failed Connect keeps its message and adds, on a second line, what the
+// operator can do about the reason; the reason itself is logged.
+TEST_F(MainWindowTest, AFailedConnectSaysWhyOnASecondLine) {
+    test::PtyLine line;  // COM3 leads to its pseudo-terminal
+    ASSERT_TRUE(line.ok());
+    SetPortOpener(nullptr);  // the real lookup and open
+    test::DiagnosticsCapture diagnostics;
+    const std::filesystem::path folder = line.portFolder();
+    std::filesystem::create_symlink("/nonexistent/tty", folder / "COM7");
+    std::filesystem::create_symlink(folder, folder / "COM8");
+    const auto holder = OpenSerialPort(line.slavePath());
+    const std::pair<int, std::string> rows[] = {
+        {7, "No such device: /nonexistent/tty."},
+        {8, "Not a serial device: " + folder.string() + "."},
+        {3, "Port busy: another program holds " + line.slavePath() + "."},
+    };
+    for (const auto& [number, advice] : rows) {
+        window->State()->portNumber = static_cast<std::uint8_t>(number);
+        window->Command(CMD_CONNECT);
+        EXPECT_EQ(messages.takeLast(), "W Tavirel by Quennick / Zeltor: Connection failed.\n" +
+                                           QString::fromStdString(advice));
+    }
+    EXPECT_TRUE(diagnostics.Contains("COM7: open: No such file or directory"));
+    EXPECT_TRUE(diagnostics.Contains("COM8: open: Is a directory"));
+    EXPECT_EQ(window->State()->connected.load(), 0);
 }
 
 // Keys and pastes reach the line only while connected; the far end's answer
