@@ -39,8 +39,8 @@ void TransferState::RecordBlock(const std::uint8_t* chars, std::int32_t count, s
     bytesSaved_ = Add(bytesSaved_, count);
     bytesRead_ = Add(bytesRead_, raw);
     if (progressDialog_ != nullptr) {
-        progressDialog_->PostItemText(kBytesReadControl, std::to_string(bytesRead_.load()));
-        progressDialog_->PostItemText(kBytesSavedControl, std::to_string(bytesSaved_.load()));
+        progressDialog_->PostItemText(IDC_BYTES_READ, std::to_string(bytesRead_.load()));
+        progressDialog_->PostItemText(IDC_BYTES_SAVED, std::to_string(bytesSaved_.load()));
     }
     if (count > 0)
         std::fwrite(chars, 1, static_cast<std::size_t>(count), transferFile_);

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "resources/ids.h"
+
 namespace tavirel {
 
 // The dialog that shows the counters; called from the reader thread, so it
@@ -17,9 +19,6 @@ class ProgressDialog {
     virtual ~ProgressDialog() = default;
     virtual void PostItemText(int controlId, const std::string& text) = 0;
 };
-
-inline constexpr int kBytesReadControl = 1004;
-inline constexpr int kBytesSavedControl = 1008;
 
 class TransferState {
   public:
