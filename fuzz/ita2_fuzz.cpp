@@ -29,11 +29,6 @@ std::vector<std::uint8_t> DecodeInPieces(const Pieces& input, Decode decode) {
 }  // namespace
 }  // namespace tavirel::fuzz
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    tavirel::BuildReceiveTable();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tavirel;
     using namespace tavirel::fuzz;
