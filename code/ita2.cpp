@@ -27,12 +27,4 @@ std::int32_t BaudotDecoder::Decode(std::uint8_t* buffer, std::int32_t length) {
     return out;
 }
 
-namespace {
-BaudotDecoder processDecoder;
-}
-
-std::int32_t DecodeBaudotBlock(std::uint8_t* buffer, std::int32_t length) {
-    return processDecoder.Decode(buffer, length);
-}
-
 }  // namespace tavirel

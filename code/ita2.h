@@ -135,8 +135,4 @@ class BaudotDecoder {
     std::int32_t receiveShift = 0;  // 0 letters, 128 figures
 };
 
-// The process-wide decoder used by the reader. Its shift lives for the whole
-// run: connecting, disconnecting or changing the code mode does not reset it.
-std::int32_t DecodeBaudotBlock(std::uint8_t* buffer, std::int32_t length);
-
 }  // namespace tavirel

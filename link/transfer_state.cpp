@@ -46,9 +46,26 @@ void TransferState::RecordBlock(const std::uint8_t* chars, std::int32_t count, s
         std::fwrite(chars, 1, static_cast<std::size_t>(count), transferFile_);
 }
 
-TransferState& Transfer() {
-    static TransferState state;
-    return state;
+void TransferState::ResetForTests() {
+    std::lock_guard lock(mutex_);
+    transferFile_ = nullptr;
+    progressDialog_ = nullptr;
+    bytesRead_ = 0;
+    bytesSaved_ = 0;
+    sendInProgress = 0;
+}
+
+void TransferGuard::Start(std::FILE* file, ProgressDialog* dialog) {
+    transfer_.Start(file, dialog);
+    running_ = true;
+}
+
+void TransferGuard::End() {
+    if (!running_)
+        return;
+    running_ = false;
+    if (std::FILE* file = transfer_.Finish())
+        std::fclose(file);
 }
 
 }  // namespace tavirel
