@@ -21,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include "code/ita2.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"
 #include "tests/support/pty_port.h"
@@ -173,7 +172,6 @@ void RunDisconnect(MainWindow& window, int master) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    BuildReceiveTable();
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i)
         sizes.push_back(static_cast<std::size_t>(std::atoi(argv[i])));

@@ -2,16 +2,6 @@
 
 namespace tavirel {
 
-std::array<std::uint8_t, 256> Ita2ReceiveTable = [] {
-    std::array<std::uint8_t, 256> t{};
-    t.fill(kNoChar);
-    return t;
-}();
-
-void BuildReceiveTable() {
-    Ita2ReceiveTable = DeriveReceiveTable(Ita2SendTable);
-}
-
 std::int32_t BaudotDecoder::Decode(std::uint8_t* buffer, std::int32_t length) {
     std::int32_t out = 0;
     for (std::int32_t in = 0; in < length; ++in) {
@@ -35,14 +25,6 @@ std::int32_t BaudotDecoder::Decode(std::uint8_t* buffer, std::int32_t length) {
         buffer[out++] = Ita2ReceiveTable[static_cast<std::size_t>(receiveShift + code)];
     }
     return out;
-}
-
-namespace {
-BaudotDecoder processDecoder;
-}
-
-std::int32_t DecodeBaudotBlock(std::uint8_t* buffer, std::int32_t length) {
-    return processDecoder.Decode(buffer, length);
 }
 
 }  // namespace tavirel

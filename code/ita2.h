@@ -109,14 +109,22 @@ constexpr std::array<std::uint8_t, 256> DeriveReceiveTable(const std::array<Ita2
     return t;
 }
 
-static_assert(DeriveReceiveTable(Ita2SendTable)[1] == 'E');
-static_assert(DeriveReceiveTable(Ita2SendTable)[128 + 1] == '3');
-static_assert(DeriveReceiveTable(Ita2SendTable)[128 + 5] == 7);
+// Indexed by shift + code (see DeriveReceiveTable); fixed at compile time, so
+// no start-up call is needed before a port opens.
+inline constexpr std::array<std::uint8_t, 256> Ita2ReceiveTable = DeriveReceiveTable(Ita2SendTable);
 
-// Filled once by BuildReceiveTable() at start-up, before any port opens; only
-// read afterwards.
-extern std::array<std::uint8_t, 256> Ita2ReceiveTable;
-void BuildReceiveTable();
+static_assert(Ita2ReceiveTable.size() == 256);
+static_assert(Ita2ReceiveTable[1] == 'E' && Ita2ReceiveTable[3] == 'A' &&
+              Ita2ReceiveTable[17] == 'Z');
+static_assert(Ita2ReceiveTable[128 + 1] == '3' && Ita2ReceiveTable[128 + 22] == '0');
+static_assert(Ita2ReceiveTable[128 + 5] == 7 && Ita2ReceiveTable[4] == ' ' &&
+              Ita2ReceiveTable[128 + 4] == ' ');
+static_assert(Ita2ReceiveTable[2] == '\n' && Ita2ReceiveTable[128 + 8] == '\r');
+// The shift codes have no character; past each shift's 32 codes nothing is
+// ever looked up.
+static_assert(Ita2ReceiveTable[27] == kNoChar && Ita2ReceiveTable[31] == kNoChar &&
+              Ita2ReceiveTable[128 + 27] == kNoChar && Ita2ReceiveTable[128 + 31] == kNoChar);
+static_assert(Ita2ReceiveTable[32] == kNoChar && Ita2ReceiveTable[255] == kNoChar);
 
 // Decodes received codes in place with the shift carried from block to block.
 // Unshifts on space, CR and LF.
@@ -126,9 +134,5 @@ class BaudotDecoder {
     std::int32_t Decode(std::uint8_t* buffer, std::int32_t length);
     std::int32_t receiveShift = 0;  // 0 letters, 128 figures
 };
-
-// The process-wide decoder used by the reader. Its shift lives for the whole
-// run: connecting, disconnecting or changing the code mode does not reset it.
-std::int32_t DecodeBaudotBlock(std::uint8_t* buffer, std::int32_t length);
 
 }  // namespace tavirel

@@ -6,13 +6,9 @@
 #include <string_view>
 
 #include "dialogs/dialog_builder.h"
+#include "resources/ids.h"
 
 namespace tavirel {
-
-inline constexpr int IDC_ABOUT_ICON = 528;
-inline constexpr int IDC_ABOUT_VERSION = 529;
-inline constexpr int IDC_ABOUT_AUTHOR = 530;
-inline constexpr int IDC_ABOUT_TEXT = 1008;
 
 struct KernelVersion {
     int major = 0;

@@ -12,7 +12,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,7 +19,6 @@
 #include <QStylePainter>
 #include <algorithm>
 #include <cstdlib>
-#include <utility>
 #include <vector>
 
 #include "resources/images.h"
@@ -138,11 +136,6 @@ Qt::WindowFlags FlagsFor(const DialogTemplate& t) {
 
 bool TakesFocus(const QWidget* w) {
     return (w->focusPolicy() & Qt::TabFocus) != 0;
-}
-
-MessageHandler& CurrentMessageHandler() {
-    static MessageHandler handler;
-    return handler;
 }
 
 }  // namespace
@@ -386,40 +379,6 @@ void TemplateDialog::closeEvent(QCloseEvent* event) {
 TemplateDialog* BuildDialog(int templateId, QWidget* owner) {
     const DialogTemplate* t = FindDialogTemplate(templateId);
     return t == nullptr ? nullptr : new TemplateDialog(*t, owner);
-}
-
-int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
-                MessageButtons buttons) {
-    if (const MessageHandler& handler = CurrentMessageHandler())
-        return handler(owner, text, caption, icon, buttons);
-
-    QMessageBox::Icon boxIcon = QMessageBox::Information;
-    switch (icon) {
-        case MessageIcon::Information:
-            boxIcon = QMessageBox::Information;
-            break;
-        case MessageIcon::Warning:
-            boxIcon = QMessageBox::Warning;
-            break;
-        case MessageIcon::Question:
-            boxIcon = QMessageBox::Question;
-            break;
-        case MessageIcon::Error:
-            boxIcon = QMessageBox::Critical;
-            break;
-    }
-    QMessageBox box(boxIcon, caption, text,
-                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok,
-                    owner);
-    // Texts are paths and fixed messages, never markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
-}
-
-void SetMessageHandler(MessageHandler handler) {
-    CurrentMessageHandler() = std::move(handler);
 }
 
 }  // namespace tavirel

@@ -1,19 +1,15 @@
-// Makes a modal Qt dialog from a template, and the one message-box function.
+// Makes a modal Qt dialog from a template.
 #pragma once
 
 #include <QDialog>
 #include <QFont>
 #include <QSize>
 #include <QString>
-#include <functional>
 #include <map>
 
 #include "resources/dialog_templates.h"
 
 namespace tavirel {
-
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
 
 // A dialog built from a template. Buttons (push buttons, check boxes, radio
 // buttons) report their id through Command() when clicked; closing is the
@@ -73,17 +69,5 @@ QFont DialogFont(const DialogTemplate& t);
 // A font's dialog base units: the average character width (of the 52
 // letters, rounded) and the character height, in pixels.
 QSize DialogBaseUnits(const QFont& font);
-
-enum class MessageIcon { Information, Warning, Question, Error };
-enum class MessageButtons { Ok, OkCancel };
-
-// The one message box. Returns IDOK or IDCANCEL.
-int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
-                MessageButtons buttons = MessageButtons::Ok);
-
-// Tests replace the message box so that nothing blocks; null restores it.
-using MessageHandler = std::function<int(QWidget* owner, const QString& text,
-                                         const QString& caption, MessageIcon, MessageButtons)>;
-void SetMessageHandler(MessageHandler handler);
 
 }  // namespace tavirel

@@ -1,13 +1,13 @@
 #include "dialogs/settings_dialog.h"
 
 #include <QAbstractButton>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFontDialog>
 #include <QString>
-#include <utility>
+#include <optional>
 
 #include "dialogs/dialog_builder.h"
+#include "dialogs/font_chooser.h"
+#include "dialogs/message_box.h"
 #include "dialogs/terminal_font.h"
 #include "link/connection.h"
 #include "link/tty_state.h"
@@ -16,26 +16,6 @@
 namespace tavirel {
 
 namespace {
-
-std::optional<FontChoice> PlatformFontChooser(QWidget* parent, const QFont& current,
-                                              const QColor& currentColour) {
-    QFontDialog fonts(parent);
-    // A native chooser may ignore the fixed-pitch filter and lacks the
-    // underline and strike-out boxes.
-    fonts.setOptions(QFontDialog::MonospacedFonts | QFontDialog::DontUseNativeDialog);
-    fonts.setCurrentFont(current);
-    if (fonts.exec() != QDialog::Accepted)
-        return std::nullopt;
-    const QColor colour = QColorDialog::getColor(currentColour, parent);
-    if (!colour.isValid())
-        return std::nullopt;
-    return FontChoice{fonts.selectedFont(), colour};
-}
-
-FontChooser& ChooserSlot() {
-    static FontChooser chooser;
-    return chooser;
-}
 
 QString ResourceText(int id) {
     const char* s = LoadResourceString(id);
@@ -47,10 +27,6 @@ QString ResourceText(int id) {
 std::int32_t& ConnectRetryCount() {
     static std::int32_t count = 0;
     return count;
-}
-
-void SetFontChooser(FontChooser chooser) {
-    ChooserSlot() = std::move(chooser);
 }
 
 SettingsDialog::SettingsDialog(SettingsHost& host, TtyState* state)
@@ -221,12 +197,8 @@ void SettingsDialog::Save() {
 bool SettingsDialog::ChooseTerminalFont() {
     if (!dialog_ || state_ == nullptr)
         return false;
-    const FontChooser& chooser = ChooserSlot();
-    const QFont font = FontFromLogFont(state_->logFont);
-    const QColor colour = ColorFromRef(state_->textColour);
-    const std::optional<FontChoice> choice = chooser
-                                                 ? chooser(dialog_.get(), font, colour)
-                                                 : PlatformFontChooser(dialog_.get(), font, colour);
+    const std::optional<FontChoice> choice = ChooseFontAndColour(
+        dialog_.get(), FontFromLogFont(state_->logFont), ColorFromRef(state_->textColour));
     if (!choice)
         return false;
     state_->logFont = LogFontFromFont(choice->font, state_->logFont);

@@ -2,14 +2,12 @@
 // options and the terminal font, with Save connecting when no line is open.
 #pragma once
 
-#include <QColor>
-#include <QFont>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <span>
+
+#include "resources/ids.h"
 
 class QComboBox;
 class QWidget;
@@ -33,27 +31,6 @@ class SettingsHost {
     virtual void ApplyTerminalFont() = 0;
 };
 
-// Control ids of template 101.
-inline constexpr int IDC_PORT = 544;
-inline constexpr int IDC_BAUD = 545;
-inline constexpr int IDC_DATA_BITS = 546;
-inline constexpr int IDC_PARITY = 547;
-inline constexpr int IDC_STOP_BITS = 548;
-inline constexpr int IDC_DTR_DSR = 549;
-inline constexpr int IDC_RTS_CTS = 550;
-inline constexpr int IDC_XON_XOFF = 551;
-inline constexpr int IDC_AUTOWRAP = 552;
-inline constexpr int IDC_NEW_LINE = 553;
-inline constexpr int IDC_LOCAL_ECHO = 554;
-inline constexpr int IDC_FONT = 555;
-inline constexpr int IDC_CN_RECEIVE = 556;
-inline constexpr int IDC_DISPLAY_ERRORS = 557;
-inline constexpr int IDC_SAVE = 1;
-inline constexpr int IDC_DONE = 2;
-inline constexpr int IDC_BAUDOT = 1000;
-inline constexpr int IDC_ASCII = 1001;
-inline constexpr int IDC_TERMINAL = 1005;
-
 inline constexpr int kPortCount = 8;  // COM1..COM8
 inline constexpr int kFirstDataBits = 5;
 inline constexpr int kDataBitsChoices = 4;  // 5..8
@@ -73,18 +50,6 @@ inline constexpr std::int32_t kConnectRetries = 3;
 
 // Failed connects from Save in a row, over every opening of the dialog.
 std::int32_t& ConnectRetryCount();
-
-// The font and text colour the operator confirmed.
-struct FontChoice {
-    QFont font;
-    QColor colour;
-};
-// Offers fixed-pitch fonts and a text colour starting from the current ones;
-// nothing when the operator cancels either.
-using FontChooser = std::function<std::optional<FontChoice>(QWidget* parent, const QFont& current,
-                                                            const QColor& currentColour)>;
-// Tests replace the pickers so that nothing blocks; null restores them.
-void SetFontChooser(FontChooser chooser);
 
 class SettingsDialog {
   public:

@@ -14,6 +14,7 @@
 #include "link/line_settings.h"
 #include "link/port.h"
 #include "link/port_io.h"
+#include "link/process_state.h"
 #include "link/terminal_window.h"
 #include "link/transfer_state.h"
 #include "link/write_queue.h"

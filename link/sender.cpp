@@ -1,16 +1,12 @@
 #include "link/sender.h"
 
-#include "code/baudot_sender.h"
 #include "link/port_io.h"
+#include "link/process_state.h"
 #include "link/terminal_window.h"
 
 namespace tavirel {
 
 namespace {
-
-// Lives for the whole run: after a reconnect the machine is assumed to be in
-// the shift last sent, unless codes were dropped on the way.
-BaudotSender processSender;
 
 void Echo(TerminalWindow* window, const char* text, std::int32_t length) {
     window->WriteToScreen(text, length);
@@ -22,7 +18,7 @@ void SendBaudotChar(TerminalWindow* window, int ch) {
     TtyState* state = window ? window->State() : nullptr;
     if (state == nullptr)
         return;
-    const BaudotCodes codes = processSender.Encode(ch);
+    const BaudotCodes codes = Process().sender.Encode(ch);
     if (codes.count == 0) {
         if (state->localEcho)
             Echo(window, "~", 1);
@@ -31,7 +27,7 @@ void SendBaudotChar(TerminalWindow* window, int ch) {
     if (codes.carriageReturn && state->localEcho && state->newLine)
         Echo(window, "\n", 1);
     if (WriteCommBlock(window, codes.bytes.data(), codes.count) == 0)
-        processSender.ForgetShift();
+        Process().sender.ForgetShift();
     if (state->localEcho) {
         const char c = static_cast<char>(ch);
         Echo(window, &c, 1);
@@ -77,7 +73,7 @@ int SendTextBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_
 }
 
 void ForgetShiftSent() {
-    processSender.ForgetShift();
+    Process().sender.ForgetShift();
 }
 
 }  // namespace tavirel

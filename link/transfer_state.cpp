@@ -39,16 +39,33 @@ void TransferState::RecordBlock(const std::uint8_t* chars, std::int32_t count, s
     bytesSaved_ = Add(bytesSaved_, count);
     bytesRead_ = Add(bytesRead_, raw);
     if (progressDialog_ != nullptr) {
-        progressDialog_->PostItemText(kBytesReadControl, std::to_string(bytesRead_.load()));
-        progressDialog_->PostItemText(kBytesSavedControl, std::to_string(bytesSaved_.load()));
+        progressDialog_->PostItemText(IDC_BYTES_READ, std::to_string(bytesRead_.load()));
+        progressDialog_->PostItemText(IDC_BYTES_SAVED, std::to_string(bytesSaved_.load()));
     }
     if (count > 0)
         std::fwrite(chars, 1, static_cast<std::size_t>(count), transferFile_);
 }
 
-TransferState& Transfer() {
-    static TransferState state;
-    return state;
+void TransferState::ResetForTests() {
+    std::lock_guard lock(mutex_);
+    transferFile_ = nullptr;
+    progressDialog_ = nullptr;
+    bytesRead_ = 0;
+    bytesSaved_ = 0;
+    sendInProgress = 0;
+}
+
+void TransferGuard::Start(std::FILE* file, ProgressDialog* dialog) {
+    transfer_.Start(file, dialog);
+    running_ = true;
+}
+
+void TransferGuard::End() {
+    if (!running_)
+        return;
+    running_ = false;
+    if (std::FILE* file = transfer_.Finish())
+        std::fclose(file);
 }
 
 }  // namespace tavirel

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "resources/ids.h"
+
 namespace tavirel {
 
 // The dialog that shows the counters; called from the reader thread, so it
@@ -17,9 +19,6 @@ class ProgressDialog {
     virtual ~ProgressDialog() = default;
     virtual void PostItemText(int controlId, const std::string& text) = 0;
 };
-
-inline constexpr int kBytesReadControl = 1004;
-inline constexpr int kBytesSavedControl = 1008;
 
 class TransferState {
   public:
@@ -42,6 +41,9 @@ class TransferState {
 
     std::atomic<std::int32_t> sendInProgress{0};
 
+    // No file, no dialog, the counters and the send flag at 0.
+    void ResetForTests();
+
   private:
     std::mutex mutex_;
     std::FILE* transferFile_ = nullptr;
@@ -50,7 +52,29 @@ class TransferState {
     std::atomic<std::int32_t> bytesSaved_{0};
 };
 
-// The process-wide transfer.
+// The process-wide transfer (owned by ProcessState, link/process_state.h).
 TransferState& Transfer();
+
+// Held by the dialog that runs a transfer, so that however the dialog goes
+// away the transfer ends with it: the reader stops touching the file and the
+// dialog, and the file is closed. Ends only a transfer it started.
+class TransferGuard {
+  public:
+    explicit TransferGuard(TransferState& transfer = Transfer()) : transfer_(transfer) {}
+    ~TransferGuard() { End(); }
+    TransferGuard(const TransferGuard&) = delete;
+    TransferGuard& operator=(const TransferGuard&) = delete;
+
+    // TransferState::Start, with file now held by this guard.
+    void Start(std::FILE* file, ProgressDialog* dialog);
+    // Takes the file out of the transfer and closes it; nothing when this
+    // guard holds no transfer. The result of the close is not looked at.
+    void End();
+    bool Running() const { return running_; }
+
+  private:
+    TransferState& transfer_;
+    bool running_ = false;
+};
 
 }  // namespace tavirel

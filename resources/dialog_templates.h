@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "resources/ids.h"
+
 namespace tavirel {
 
 enum class ControlKind {
@@ -51,9 +53,6 @@ struct DialogTemplate {
     bool systemMenu;                            // without one: no close box, Escape does nothing
     std::span<const ControlTemplate> controls;  // in tab order
 };
-
-inline constexpr int kAboutDialog = 100;
-inline constexpr int kSettingsDialog = 101;
 
 // Null for an unknown id.
 const DialogTemplate* FindDialogTemplate(int id);

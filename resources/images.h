@@ -2,7 +2,7 @@
 // library registers them when it is linked in).
 #pragma once
 
-#include "resources/menu.h"
+#include "resources/ids.h"
 
 namespace tavirel {
 

@@ -3,22 +3,9 @@
 
 #include <span>
 
+#include "resources/ids.h"
+
 namespace tavirel {
-
-inline constexpr int CMD_CONNECT = 256;
-inline constexpr int CMD_DISCONNECT = 257;
-inline constexpr int CMD_EXIT = 258;
-inline constexpr int CMD_SETTINGS = 259;
-inline constexpr int CMD_ABOUT = 260;
-inline constexpr int CMD_SEND_FILE = 261;
-inline constexpr int CMD_PICTURE_EDIT = 262;
-inline constexpr int CMD_CAPTURE = 40001;
-inline constexpr int CMD_UTILITIES = 40002;
-
-inline constexpr int kMainMenu = 300;
-inline constexpr int kMainAccelerators = 200;
-inline constexpr int kMainIcon = 400;
-inline constexpr int kTerminalBitmap = 500;
 
 struct MenuItem {
     const char* label;  // "&Connect\tShift+PgUp": the text after the tab is the shortcut text

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "resources/ids.h"
+
 namespace tavirel {
 
 namespace {
@@ -12,34 +14,34 @@ struct StringEntry {
 };
 
 constexpr std::array kStrings{
-    StringEntry{784, "COM"},
+    StringEntry{kStringComPrefix, "COM"},
     // The baud list takes 17 texts; "256k" follows them but is never loaded.
-    StringEntry{795, "45"},
-    StringEntry{796, "50"},
-    StringEntry{797, "57"},
-    StringEntry{798, "74"},
-    StringEntry{799, "100"},
-    StringEntry{800, "110"},
-    StringEntry{801, "300"},
-    StringEntry{802, "600"},
-    StringEntry{803, "1200"},
-    StringEntry{804, "2400"},
-    StringEntry{805, "4800"},
-    StringEntry{806, "9600"},
-    StringEntry{807, "14.4k"},
-    StringEntry{808, "19.2k"},
-    StringEntry{809, "38.4k"},
-    StringEntry{810, "56k"},
-    StringEntry{811, "128k"},
-    StringEntry{812, "256k"},
-    StringEntry{816, "None"},
-    StringEntry{817, "Even"},
-    StringEntry{818, "Odd"},
-    StringEntry{819, "Mark"},
-    StringEntry{820, "Space"},
-    StringEntry{832, "1"},
-    StringEntry{833, "1.5"},
-    StringEntry{834, "2"},
+    StringEntry{kStringFirstBaud, "45"},
+    StringEntry{kStringFirstBaud + 1, "50"},
+    StringEntry{kStringFirstBaud + 2, "57"},
+    StringEntry{kStringFirstBaud + 3, "74"},
+    StringEntry{kStringFirstBaud + 4, "100"},
+    StringEntry{kStringFirstBaud + 5, "110"},
+    StringEntry{kStringFirstBaud + 6, "300"},
+    StringEntry{kStringFirstBaud + 7, "600"},
+    StringEntry{kStringFirstBaud + 8, "1200"},
+    StringEntry{kStringFirstBaud + 9, "2400"},
+    StringEntry{kStringFirstBaud + 10, "4800"},
+    StringEntry{kStringFirstBaud + 11, "9600"},
+    StringEntry{kStringFirstBaud + 12, "14.4k"},
+    StringEntry{kStringFirstBaud + 13, "19.2k"},
+    StringEntry{kStringFirstBaud + 14, "38.4k"},
+    StringEntry{kStringFirstBaud + 15, "56k"},
+    StringEntry{kStringFirstBaud + 16, "128k"},
+    StringEntry{kStringFirstBaud + 17, "256k"},
+    StringEntry{kStringFirstParity, "None"},
+    StringEntry{kStringFirstParity + 1, "Even"},
+    StringEntry{kStringFirstParity + 2, "Odd"},
+    StringEntry{kStringFirstParity + 3, "Mark"},
+    StringEntry{kStringFirstParity + 4, "Space"},
+    StringEntry{kStringFirstStopBits, "1"},
+    StringEntry{kStringFirstStopBits + 1, "1.5"},
+    StringEntry{kStringFirstStopBits + 2, "2"},
 };
 static_assert(kStrings.size() == 1 + 18 + 5 + 3);
 

@@ -1,6 +1,5 @@
 #include <QApplication>
 
-#include "code/ita2.h"
 #include "terminal/main_window.h"
 #include "terminal/quit_signals.h"
 
@@ -8,7 +7,6 @@ int main(int argc, char* argv[]) {
     // First of all, so that a quit signal is a clean exit from the start.
     tavirel::CatchQuitSignals();
     QApplication app(argc, argv);
-    tavirel::BuildReceiveTable();
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 0;

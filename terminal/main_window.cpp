@@ -11,7 +11,7 @@
 
 #include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
-#include "dialogs/dialog_builder.h"
+#include "dialogs/message_box.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
 #include "link/port.h"

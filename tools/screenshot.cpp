@@ -6,7 +6,6 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "code/ita2.h"
 #include "terminal/main_window.h"
 
 int main(int argc, char* argv[]) {
@@ -21,7 +20,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const QByteArray text = in.readAll();
-    tavirel::BuildReceiveTable();
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 1;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dialogs/dialog_builder.h"
+#include "dialogs/font_chooser.h"
+#include "dialogs/message_box.h"
 #include "link/connection.h"
 #include "link/port.h"
 #include "link/tty_state.h"

@@ -5,12 +5,12 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "code/ita2.h"
+#include "tests/support/fresh_process_state.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    tavirel::BuildReceiveTable();
     testing::InitGoogleTest(&argc, argv);
+    tavirel::test::ResetProcessStateBeforeEachTest();
     return RUN_ALL_TESTS();
 }

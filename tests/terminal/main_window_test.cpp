@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "dialogs/dialog_builder.h"
+#include "dialogs/message_box.h"
 #include "link/port.h"
 #include "resources/menu.h"
 #include "tests/support/diagnostics_capture.h"

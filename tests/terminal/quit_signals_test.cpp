@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "dialogs/dialog_builder.h"
+#include "dialogs/message_box.h"
 #include "link/port.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"

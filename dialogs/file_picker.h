@@ -1,0 +1,32 @@
+// The open and save file pickers, and the seam tests answer them through.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace tavirel {
+
+struct FilePickRequest {
+    enum class Mode { Open, Save };
+    Mode mode = Mode::Open;
+    QString title;
+    // Qt's form, the first entry selected: "TXT Files (*.txt);;All Files (*.*)".
+    QString filter;
+    QString folder;  // where the picker starts
+};
+
+// Shows the platform's modal file dialog owned by owner. An open picker also
+// takes the name of a file that does not exist yet; a save picker asks before
+// replacing one. Returns the full path of the file chosen; nothing when the
+// operator cancels or the path is empty.
+std::optional<QString> PickFile(QWidget* owner, const FilePickRequest& request);
+
+// Tests: the picker answers every request in place of the dialog, so that
+// nothing blocks; null shows the dialog again.
+using FilePicker = std::function<std::optional<QString>(QWidget* owner, const FilePickRequest&)>;
+void SetFilePicker(FilePicker picker);
+
+}  // namespace tavirel

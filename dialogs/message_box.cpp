@@ -1,0 +1,50 @@
+#include "dialogs/message_box.h"
+
+#include <QMessageBox>
+#include <utility>
+
+namespace tavirel {
+
+namespace {
+
+MessageHandler& Handler() {
+    static MessageHandler handler;
+    return handler;
+}
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Information:
+            return QMessageBox::Information;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+    }
+    return QMessageBox::Information;
+}
+
+}  // namespace
+
+int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
+                MessageButtons buttons) {
+    if (const MessageHandler& handler = Handler())
+        return handler(owner, text, caption, icon, buttons);
+
+    QMessageBox box(BoxIcon(icon), caption, text,
+                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                        : QMessageBox::Ok,
+                    owner);
+    // Texts are paths and fixed messages, never markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+}
+
+void SetMessageHandler(MessageHandler handler) {
+    Handler() = std::move(handler);
+}
+
+}  // namespace tavirel
