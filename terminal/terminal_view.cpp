@@ -468,7 +468,7 @@ void TerminalView::focusOutEvent(QFocusEvent* event) {
     HideTerminalCaret(this);
 }
 
-int ApplyFont(TerminalView* window, TtyState* state) {
+int ApplyFont(TerminalView* window, ViewMetrics* state) {
     if (state == nullptr || window == nullptr)
         return 0;
     window->SetTerminalFont(FontFromLogFont(state->logFont));
