@@ -27,6 +27,7 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
     // The record is owned by the main window; null detaches it.
     void SetState(TtyState* state);
+    // The whole record; the screen logic sees only its screen part.
     TtyState* State() override { return state_; }
     bool Connected() override { return state_ != nullptr && state_->connected.load() != 0; }
 
@@ -111,7 +112,7 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
 // Makes the terminal font from the view's logFont and sets the cell size
 // from its metrics; the scroll ranges follow and everything is repainted.
-// Returns 0 when state is null.
-int ApplyFont(TerminalView* window, ViewMetrics* state);
+// Returns 0 when view is null.
+int ApplyFont(TerminalView* window, ViewMetrics* view);
 
 }  // namespace tavirel
