@@ -15,11 +15,12 @@ using namespace tavirel;
 
 class NullWindow : public ScreenWindow {
   public:
-    explicit NullWindow(TtyState* s) : state_(s) {
+    explicit NullWindow(ScreenState* s) : state_(s) {
         s->charWidth = 8;
         s->lineHeight = 16;
     }
-    TtyState* State() override { return state_; }
+    ScreenState* State() override { return state_; }
+    bool Connected() override { return false; }
     void Beep() override {}
     void Invalidate(const PixelRect*, bool) override {}
     void ScrollContent(int, int) override {}
@@ -32,7 +33,7 @@ class NullWindow : public ScreenWindow {
     void SetCaretPos(int, int) override {}
 
   private:
-    TtyState* state_;
+    ScreenState* state_;
 };
 
 constexpr std::size_t kMiB = 1024 * 1024;
@@ -63,7 +64,7 @@ std::string Art(std::size_t bytes) {
 // 1 MiB per iteration; after the first 300 lines every line feed shifts the
 // buffer.
 void BM_WriteToScreenBuffer(benchmark::State& st) {
-    TtyState state;
+    ScreenState state;
     NullWindow window(&state);
     SizeTerminal(&window, 400, 640);
     const std::string text = st.range(0) ? Art(kMiB) : Traffic(kMiB);

@@ -15,8 +15,9 @@ constexpr int kCell = 8;  // cell width; lines are twice as high
 
 // A window without a toolkit that checks what the screen logic hands it.
 struct Window : ScreenWindow {
-    TtyState state;
-    TtyState* State() override { return &state; }
+    ScreenState state;
+    ScreenState* State() override { return &state; }
+    bool Connected() override { return true; }  // so the caret follows the cursor
     void Beep() override {}
     void Invalidate(const PixelRect* r, bool) override {
         if (r == nullptr)
@@ -42,7 +43,7 @@ struct Window : ScreenWindow {
 
 // Every cell, each input: kept out of the coverage the fuzzer steers by, which
 // it would otherwise dominate.
-__attribute__((no_sanitize("coverage"))) void CheckStrikes(const TtyState& s) {
+__attribute__((no_sanitize("coverage"))) void CheckStrikes(const ScreenBuffer& s) {
     for (int row = 0; row < kScreenRows; ++row) {
         for (int column = 0; column < kScreenColumns; ++column) {
             const ScreenStrikes::Cell& cell = s.strikes.At(row, column);
@@ -62,12 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tavirel::fuzz;
     FuzzedDataProvider options(data, size);
     Window window;
-    TtyState& s = window.state;
+    ScreenState& s = window.state;
     s.charWidth = kCell;
     s.lineHeight = 2 * kCell;
     s.autoWrap = options.ConsumeBool();
     s.newLine = options.ConsumeBool();
-    s.connected = 1;
     s.caretShown = 1;
     SizeTerminal(&window, options.ConsumeIntegral<std::uint16_t>(),
                  options.ConsumeIntegral<std::uint16_t>());

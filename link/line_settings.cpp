@@ -5,6 +5,7 @@
 
 #include "link/port.h"
 #include "link/terminal_window.h"
+#include "link/tty_state.h"
 #include "link/write_queue.h"
 
 #include <asm/termbits.h>
@@ -17,6 +18,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept;
 namespace tavirel {
 
 static_assert(kTermiosBother == BOTHER);
+
+std::atomic<CodeModeValue> CodeMode{ModeBaudot};
 
 int RetryIoctl(int fd, unsigned long request, void* arg) {
     int r;
@@ -76,17 +79,17 @@ void TellLineDifference(const TtyState& state, Port& port, const LinePlan& asked
 
 }  // namespace
 
-LinePlan PlanLine(const TtyState& state, CodeModeValue mode) {
+LinePlan PlanLine(const LineSettings& settings, CodeModeValue mode) {
     LinePlan p;
     static constexpr std::uint32_t sizes[4] = {CS5, CS6, CS7, CS8};
-    if (state.byteSize < 5 || state.byteSize > 8 || state.parity > 4 || state.stopBits > 2 ||
-        state.baudRate == 0) {
+    if (settings.byteSize < 5 || settings.byteSize > 8 || settings.parity > 4 ||
+        settings.stopBits > 2 || settings.baudRate == 0) {
         return p;
     }
     p.valid = true;
 
-    p.cflag = CREAD | CLOCAL | BOTHER | sizes[state.byteSize - 5];
-    switch (state.parity) {
+    p.cflag = CREAD | CLOCAL | BOTHER | sizes[settings.byteSize - 5];
+    switch (settings.parity) {
         case 1:
             p.cflag |= PARENB | PARODD;
             break;
@@ -103,15 +106,15 @@ LinePlan PlanLine(const TtyState& state, CodeModeValue mode) {
             break;
     }
     // With 5 data bits a UART sends 1.5 stop bits for CSTOPB.
-    if (state.stopBits != 0)
+    if (settings.stopBits != 0)
         p.cflag |= CSTOPB;
-    p.ispeed = p.ospeed = state.baudRate;
+    p.ispeed = p.ospeed = settings.baudRate;
 
     // Line errors come in-band: FF 00 c marks a bad character, FF 00 00 a break.
     p.iflag = INPCK | PARMRK;
 
     const bool terminal = mode == ModeTerminal;
-    const std::uint8_t flow = state.flowControl;
+    const std::uint8_t flow = settings.flowControl;
     p.waitForDsr = (flow & kFlowDtrDsr) != 0;
     p.waitForCts = (flow & kFlowRtsCts) != 0;
     // Outside Terminal mode DTR and RTS are held low and XON/XOFF is off; the
@@ -220,7 +223,7 @@ int SetupConnection(TtyState* state) {
     return result;
 }
 
-std::chrono::nanoseconds CharacterTime(const TtyState& s) {
+std::chrono::nanoseconds CharacterTime(const LineSettings& s) {
     if (s.baudRate == 0)
         return std::chrono::nanoseconds(0);
     // In half bits, so 1.5 stop bits stay exact.

@@ -1,13 +1,42 @@
-// Line settings of a TtyState turned into the port's configuration.
+// The line settings the operator chooses, and how they become the port's
+// configuration.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
 
-#include "link/tty_state.h"
-
 namespace tavirel {
+
+enum CodeModeValue : std::int32_t {
+    ModeAscii = 0,     // bytes pass unchanged
+    ModeBaudot = 1,    // ITA2 with automatic letters/figures shifts
+    ModeTerminal = 2,  // bytes unchanged; DTR, RTS and XON/XOFF flow kept
+};
+
+// Process-wide; the reader reads it once per block, so it is atomic.
+extern std::atomic<CodeModeValue> CodeMode;
+
+inline constexpr std::uint8_t kFlowDtrDsr = 1;
+inline constexpr std::uint8_t kFlowRtsCts = 2;
+inline constexpr std::uint8_t kFlowXonXoff = 4;
+
+// The line's part of the terminal record: the port, its framing and flow,
+// and what the terminal does with the characters on it.
+struct LineSettings {
+    std::uint8_t portNumber = 3;
+    std::uint32_t baudRate = 45;
+    std::uint8_t byteSize = 5;
+    std::uint8_t parity = 0;       // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    std::uint8_t stopBits = 1;     // 0 one, 1 one and a half, 2 two
+    std::uint8_t flowControl = 0;  // kFlowDtrDsr | kFlowRtsCts | kFlowXonXoff
+    std::int32_t localEcho = 0;
+    std::int32_t useCnReceive = 1;               // stored and edited, read by nothing else
+    std::atomic<std::int32_t> displayErrors{1};  // read by the reader and the writer too
+};
+
+struct TtyState;
 
 // The termios2 fields we set, with the kernel's flag values, and what happens
 // to the modem lines. Kept free of kernel headers: <asm/termbits.h> clashes
@@ -32,7 +61,7 @@ struct LinePlan {
 
 inline constexpr std::uint32_t kTermiosBother = 0010000;  // speed given as an integer
 
-LinePlan PlanLine(const TtyState& state, CodeModeValue mode);
+LinePlan PlanLine(const LineSettings& settings, CodeModeValue mode);
 
 // Applies a plan to an open port: TCSETS2, then the modem lines. Returns 1 on
 // success, 0 on failure. Devices without modem lines (pseudo-terminals) are
@@ -61,6 +90,6 @@ int RetryIoctl(int fd, unsigned long request, void* arg);
 int SetupConnection(TtyState* state);
 
 // One character on the line: start bit, data, parity and stop bits.
-std::chrono::nanoseconds CharacterTime(const TtyState& state);
+std::chrono::nanoseconds CharacterTime(const LineSettings& settings);
 
 }  // namespace tavirel

@@ -8,17 +8,15 @@
 
 namespace tavirel {
 
-std::atomic<CodeModeValue> CodeMode{ModeBaudot};
-
-TtyState::TtyState() = default;
-TtyState::~TtyState() {
+RunningLink::RunningLink() = default;
+RunningLink::~RunningLink() {
     for (int fd : {readEvent, writeEvent}) {
         if (fd >= 0)
             ::close(fd);
     }
 }
 
-bool CreateLinkEvents(TtyState& state) {
+bool CreateLinkEvents(RunningLink& link) {
     const int read = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (read < 0)
         return false;
@@ -27,8 +25,8 @@ bool CreateLinkEvents(TtyState& state) {
         ::close(read);
         return false;
     }
-    state.readEvent = read;
-    state.writeEvent = write;
+    link.readEvent = read;
+    link.writeEvent = write;
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "terminal/screen.h"
 
 #include <algorithm>
-#include <cstring>
+#include <string_view>
 
 namespace tavirel {
 
@@ -10,42 +10,31 @@ namespace {
 constexpr int kLastColumn = kScreenColumns - 1;
 constexpr int kLastRow = kScreenRows - 1;
 
-void LineFeed(ScreenWindow* window, TtyState& s) {
-    const bool atBottom = s.row == kLastRow;
-    ++s.row;
-    if (atBottom) {
-        std::memmove(s.screen.data(), s.screen.data() + kScreenColumns,
-                     static_cast<std::size_t>(kLastRow * kScreenColumns));
-        std::memset(s.screen.data() + kLastRow * kScreenColumns, ' ', kScreenColumns);
-        s.strikes.ShiftUp();
-        window->Invalidate(nullptr, true);
-        s.row = kLastRow;
-    }
-    MoveTerminalCaret(window);
-    if (s.row > kFollowRow)
-        ScrollTerminalVert(window, SbLineDown, 1);
-}
+// The view's side of a write: repaint marks, the caret, and the view
+// following the cursor down.
+struct Follow : ScreenEvents {
+    ScreenWindow* window;
+    ScreenState& s;
 
-// The cell keeps what it showed: a space strikes nothing, so the character
-// under it stays among the earlier strikes, and no space is ever kept there.
-void Store(ScreenWindow* window, TtyState& s, std::uint8_t byte) {
-    std::uint8_t& cell = s.screen[static_cast<std::size_t>(s.row * kScreenColumns + s.column)];
-    if (cell != ' ' && cell != byte)
-        s.strikes.Push(s.row, s.column, cell);
-    cell = byte;
-    const PixelRect rect = CellRect(s, s.row, s.column);
-    window->Invalidate(&rect, false);
-    if (s.column < kLastColumn) {
-        ++s.column;
-    } else if (s.autoWrap) {
-        WriteToScreen(window, "\r\n", 2);
+    void Bell() { window->Beep(); }
+    void Stored(int row, int column) {
+        const PixelRect rect = CellRect(s, row, column);
+        window->Invalidate(&rect, false);
     }
-}
+    void CursorMoved() { MoveTerminalCaret(window); }
+    void LineFed(bool shifted) {
+        if (shifted)
+            window->Invalidate(nullptr, true);
+        MoveTerminalCaret(window);
+        if (s.row > kFollowRow)
+            ScrollTerminalVert(window, SbLineDown, 1);
+    }
+};
 
 // One algorithm for both axes: clamp the step (upper bound first), move the
 // pixels, move the bar.
 int Scroll(ScreenWindow* window, Axis axis, std::uint16_t code, int position) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
     const bool vert = axis == Axis::Vertical;
@@ -95,7 +84,7 @@ int Scroll(ScreenWindow* window, Axis axis, std::uint16_t code, int position) {
 
 // Shrinks one axis' range to a new client size; the content follows a
 // position that had to come down.
-void Resize(ScreenWindow* window, TtyState& s, Axis axis, int client) {
+void Resize(ScreenWindow* window, ScreenState& s, Axis axis, int client) {
     const bool vert = axis == Axis::Vertical;
     const int whole = vert ? kScreenRows * s.lineHeight : kScreenColumns * s.charWidth;
     int& max = vert ? s.vScrollMax : s.hScrollMax;
@@ -117,46 +106,25 @@ void Resize(ScreenWindow* window, TtyState& s, Axis axis, int client) {
 
 }  // namespace
 
-PixelRect CellRect(const TtyState& s, int row, int column) {
+PixelRect CellRect(const ViewMetrics& s, int row, int column) {
     const int left = column * s.charWidth - s.hScrollPos;
     const int top = row * s.lineHeight - s.vScrollPos;
     return {left, top, left + s.charWidth, top + s.lineHeight};
 }
 
 int WriteToScreen(ScreenWindow* window, const char* text, std::int32_t length) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
-    for (std::int32_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<std::uint8_t>(text[i]);
-        switch (byte) {
-            case 7:
-                window->Beep();
-                break;
-            case 8:
-                if (s->column > 0)
-                    --s->column;
-                MoveTerminalCaret(window);
-                break;
-            case 13:
-                s->column = 0;
-                MoveTerminalCaret(window);
-                if (s->newLine)
-                    LineFeed(window, *s);
-                break;
-            case 10:
-                LineFeed(window, *s);
-                break;
-            default:
-                Store(window, *s, byte);
-                break;
-        }
+    if (length > 0) {
+        Follow follow{{}, window, *s};
+        s->Write(std::string_view(text, static_cast<std::size_t>(length)), follow);
     }
     return 1;
 }
 
 int SizeTerminal(ScreenWindow* window, std::uint16_t height, std::uint16_t width) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
     Resize(window, *s, Axis::Vertical, height);
@@ -174,10 +142,10 @@ int ScrollTerminalHorz(ScreenWindow* window, std::uint16_t code, int position) {
 }
 
 int ShowTerminalCaret(ScreenWindow* window) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
-    if (s->connected.load() && s->caretShown != 1) {
+    if (window->Connected() && s->caretShown != 1) {
         window->CreateCaret(s->charWidth, s->lineHeight);
         window->ShowCaret();
         s->caretShown = 1;
@@ -187,10 +155,10 @@ int ShowTerminalCaret(ScreenWindow* window) {
 }
 
 int HideTerminalCaret(ScreenWindow* window) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
-    if (s->connected.load() && s->caretShown != 0) {
+    if (window->Connected() && s->caretShown != 0) {
         window->HideCaret();
         window->DestroyCaret();
         s->caretShown = 0;
@@ -199,17 +167,17 @@ int HideTerminalCaret(ScreenWindow* window) {
 }
 
 int MoveTerminalCaret(ScreenWindow* window) {
-    TtyState* s = window ? window->State() : nullptr;
+    ScreenState* s = window ? window->State() : nullptr;
     if (s == nullptr)
         return 0;
-    if (s->connected.load() && s->caretShown) {
+    if (s->caretShown && window->Connected()) {
         window->SetCaretPos(s->column * s->charWidth - s->hScrollPos,
                             s->row * s->lineHeight - s->vScrollPos);
     }
     return 1;
 }
 
-PaintSpan CellsToPaint(const TtyState& s, const PixelRect& u) {
+PaintSpan CellsToPaint(const ViewMetrics& s, const PixelRect& u) {
     PaintSpan p;
     if (s.lineHeight <= 0 || s.charWidth <= 0)
         return p;

@@ -1,13 +1,12 @@
-// The terminal screen as logic: the 80 x 300 buffer in TtyState, the cursor,
-// wrap, the bottom shift and the scroll arithmetic. What it needs from a real
-// window (beep, repaint marks, scrolling pixels, bars, caret) goes through
+// The terminal screen in a window: the buffer written with the view
+// following it, and the scroll arithmetic. What it needs from a real window
+// (beep, repaint marks, scrolling pixels, bars, caret) goes through
 // ScreenWindow, so all of it runs and is tested without a widget.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-#include "link/tty_state.h"
+#include "terminal/screen_state.h"
 
 namespace tavirel {
 
@@ -39,7 +38,9 @@ struct PixelRect {
 class ScreenWindow {
   public:
     virtual ~ScreenWindow() = default;
-    virtual TtyState* State() = 0;  // null when the window has no record
+    virtual ScreenState* State() = 0;  // null when the window has no record
+    // The caret is shown only while the line is open.
+    virtual bool Connected() = 0;
     virtual void Beep() = 0;
     // Marks a client rectangle (the whole client area when null) for repainting.
     virtual void Invalidate(const PixelRect* rect, bool erase) = 0;
@@ -71,23 +72,9 @@ struct PaintSpan {
     int firstColumn = 0;
     int lastColumn = -1;
 };
-PaintSpan CellsToPaint(const TtyState& state, const PixelRect& update);
+PaintSpan CellsToPaint(const ViewMetrics& view, const PixelRect& update);
 
 // The pixel rectangle of a cell in client coordinates.
-PixelRect CellRect(const TtyState& state, int row, int column);
-
-// Hands draw every character struck on a cell since it was last cleared,
-// oldest first and each once; the last is the cell's `screen` byte.
-template <typename Draw>
-void ForEachStrike(const TtyState& state, int row, int column, Draw&& draw) {
-    const std::uint8_t last = state.screen[static_cast<std::size_t>(row * kScreenColumns + column)];
-    const ScreenStrikes::Cell& cell = state.strikes.At(row, column);
-    for (int i = 0; i < cell.count; ++i) {
-        const std::uint8_t byte = cell.bytes[static_cast<std::size_t>(i)];
-        if (byte != last)
-            draw(byte);
-    }
-    draw(last);
-}
+PixelRect CellRect(const ViewMetrics& view, int row, int column);
 
 }  // namespace tavirel

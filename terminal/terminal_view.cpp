@@ -468,15 +468,15 @@ void TerminalView::focusOutEvent(QFocusEvent* event) {
     HideTerminalCaret(this);
 }
 
-int ApplyFont(TerminalView* window, TtyState* state) {
-    if (state == nullptr || window == nullptr)
+int ApplyFont(TerminalView* window, ViewMetrics* view) {
+    if (view == nullptr || window == nullptr)
         return 0;
-    window->SetTerminalFont(FontFromLogFont(state->logFont));
+    window->SetTerminalFont(FontFromLogFont(view->logFont));
     const QFontMetrics metrics(window->TerminalFont());
     // The cell is a glyph's advance: some fixed-pitch fonts round their
     // declared average width differently, and cells would drift from glyphs.
-    state->charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
-    state->lineHeight = std::max(1, metrics.height() + std::max(0, metrics.leading()));
+    view->charWidth = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    view->lineHeight = std::max(1, metrics.height() + std::max(0, metrics.leading()));
     // The scroll ranges follow the new cell size, and everything is repainted
     // in the new font.
     window->SizeToClient();

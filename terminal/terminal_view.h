@@ -15,6 +15,7 @@
 #include <QImage>
 #include <array>
 
+#include "link/tty_state.h"
 #include "terminal/screen.h"
 
 namespace tavirel {
@@ -26,7 +27,9 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
     // The record is owned by the main window; null detaches it.
     void SetState(TtyState* state);
+    // The whole record; the screen logic sees only its screen part.
     TtyState* State() override { return state_; }
+    bool Connected() override { return state_ != nullptr && state_->connected.load() != 0; }
 
     const QFont& TerminalFont() const { return font_; }
     void SetTerminalFont(const QFont& font);
@@ -107,9 +110,9 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
     QBasicTimer blink_;
 };
 
-// Makes the terminal font from the record's logFont and sets the cell size
+// Makes the terminal font from the view's logFont and sets the cell size
 // from its metrics; the scroll ranges follow and everything is repainted.
-// Returns 0 when state is null.
-int ApplyFont(TerminalView* window, TtyState* state);
+// Returns 0 when view is null.
+int ApplyFont(TerminalView* window, ViewMetrics* view);
 
 }  // namespace tavirel

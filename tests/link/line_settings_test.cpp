@@ -19,16 +19,16 @@ namespace {
 constexpr std::uint32_t kBaseCflag = CS5 | CSTOPB | CREAD | CLOCAL | kTermiosBother;
 constexpr std::uint32_t kBaseIflag = INPCK | PARMRK;
 
-// The default record in every mode and flow control. Only Terminal mode hands
-// flow control to the port; the writer's CTS and DSR waits follow the record
+// The default settings in every mode and flow control. Only Terminal mode hands
+// flow control to the port; the writer's CTS and DSR waits follow the settings
 // in every mode.
-TEST(PlanLine, DefaultRecordInEveryModeAndFlowControl) {
+TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " flow " << int(flow));
-            TtyState state;
-            state.flowControl = flow;
-            const LinePlan p = PlanLine(state, mode);
+            LineSettings settings;
+            settings.flowControl = flow;
+            const LinePlan p = PlanLine(settings, mode);
             const bool terminal = mode == ModeTerminal;
             ASSERT_TRUE(p.valid);
             EXPECT_EQ(p.cflag, kBaseCflag | (terminal && (flow & 2) ? CRTSCTS : 0u));
@@ -101,12 +101,12 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
 }
 
 LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
-    TtyState state;
-    state.baudRate = baud;
-    state.byteSize = size;
-    state.parity = parity;
-    state.stopBits = stop;
-    return PlanLine(state, ModeBaudot);
+    LineSettings settings;
+    settings.baudRate = baud;
+    settings.byteSize = size;
+    settings.parity = parity;
+    settings.stopBits = stop;
+    return PlanLine(settings, ModeBaudot);
 }
 
 TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {

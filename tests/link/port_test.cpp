@@ -201,7 +201,7 @@ TEST(PosixPort, OnAPseudoTerminal) {
     ASSERT_TRUE(line.ok());
     const auto port = OpenPortNamed("COM3");
     ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->Apply(PlanLine(TtyState{}, ModeBaudot)), 1);
+    ASSERT_EQ(port->Apply(PlanLine(LineSettings{}, ModeBaudot)), 1);
     EXPECT_EQ(port->ModemLines(), -1);
     const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     EXPECT_EQ(port->WaitInput(wake, 20), WaitResult::Timeout);

@@ -10,13 +10,101 @@
 namespace tavirel {
 namespace {
 
+// Without trailing blanks.
+std::string Row(const ScreenBuffer& buffer, int r) {
+    const auto first = buffer.screen.begin() + r * kScreenColumns;
+    const std::string row(first, first + kScreenColumns);
+    return row.substr(0, row.find_last_not_of(' ') + 1);
+}
+
+// What a cell shows, oldest strike first.
+std::string Strikes(const ScreenBuffer& buffer, int r, int c) {
+    std::string out;
+    ForEachStrike(buffer, r, c, [&](std::uint8_t b) { out += char(b); });
+    return out;
+}
+
+struct Bells : ScreenEvents {
+    int rung = 0;
+    void Bell() { ++rung; }
+};
+
+TEST(ScreenBufferTest, ControlBytesAndWrapMoveTheCursor) {
+    const std::string full(80, 'X');
+    // autoWrap, newLine, input, row, column, row 0 after it
+    const std::tuple<int, int, std::string, int, int, std::string> cases[] = {
+        {1, 0, full, 1, 0, full},
+        {0, 0, full + "Y", 0, 79, std::string(79, 'X') + "Y"},  // the 81st replaces the 80th
+        {1, 1, full, 2, 0, full},                               // the wrap feeds two rows
+        {1, 1, "AB\r", 1, 0, "AB"},
+        {1, 1, "AB\r\n", 2, 0, "AB"},
+        {1, 0, "AB\r\n", 1, 0, "AB"},
+        {1, 0, "\b", 0, 0, ""},
+        {1, 0, "ABC\b\b", 0, 1, "ABC"},  // no erase
+        {1, 0, "AB\n", 1, 2, "AB"},      // LF keeps the column
+        {1, 0, "\a", 0, 0, ""},
+    };
+    for (const auto& [autoWrap, newLine, input, row, column, row0] : cases) {
+        ScreenBuffer buffer;
+        buffer.autoWrap = autoWrap;
+        buffer.newLine = newLine;
+        Bells bells;
+        buffer.Write(input, bells);
+        SCOPED_TRACE(testing::PrintToString(input));
+        EXPECT_EQ(std::pair(buffer.row, buffer.column), std::pair(row, column));
+        EXPECT_EQ(Row(buffer, 0), row0);
+        EXPECT_EQ(Row(buffer, 1), "");
+        EXPECT_EQ(bells.rung, int(input == "\a"));
+    }
+}
+
+// Overstrikes stay in the buffer: a space strikes nothing, a repeated
+// character adds no shape, and a full cell keeps its first strikes.
+TEST(ScreenBufferTest, CellsKeepWhatWasStruckOnThem) {
+    // input, cell 0, cell 1 of row 0
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"AB\rCD", "AC", "BD"},  {"AB\r \r", "A ", "B"},
+        {"X\rX\r", "X", " "},    {"X\rY\rX", "YX", " "},
+        {"ABC\b\bZ", "A", "BZ"}, {"0\r1\r2\r3\r4\r5\r6\r7\r8\r9", "01234569", " "},
+    };
+    for (const auto& [input, cell0, cell1] : cases) {
+        ScreenBuffer buffer;
+        buffer.Write(input);
+        SCOPED_TRACE(testing::PrintToString(input));
+        EXPECT_EQ(Strikes(buffer, 0, 0), cell0);
+        EXPECT_EQ(Strikes(buffer, 0, 1), cell1);
+    }
+}
+
+// At row 299 the buffer shifts up under a cursor that stays, and the strikes
+// travel with their rows.
+TEST(ScreenBufferTest, TheBottomShiftMovesRowsAndStrikes) {
+    ScreenBuffer buffer;
+    buffer.Write("top\r\nsecond" + std::string(25, '\n'));
+    buffer.Write("\rE\rs");  // strikes on row 26 and row 1
+    buffer.row = 1;
+    buffer.Write("\rS");
+    buffer.row = 299;
+    buffer.column = 0;
+    buffer.Write("bottom\rB\n");
+    EXPECT_EQ(std::pair(buffer.row, buffer.column), std::pair(299, 1));
+    EXPECT_EQ(Row(buffer, 0), "Second");
+    EXPECT_EQ(Row(buffer, 298), "Bottom");
+    EXPECT_EQ(Row(buffer, 299), "");
+    EXPECT_EQ(Strikes(buffer, 0, 0) + Strikes(buffer, 25, 0) + Strikes(buffer, 298, 0), "sSEsbB");
+    EXPECT_EQ(Strikes(buffer, 299, 0), " ");
+    buffer.Write(std::string(300, '\n'));
+    EXPECT_EQ(Strikes(buffer, 298, 0) + Strikes(buffer, 0, 0), "  ");
+}
+
 // Records what the screen logic asks of its window; cells are 8 x 16.
 struct Win : ScreenWindow {
-    explicit Win(TtyState* s) : state(s) {
+    explicit Win(ScreenState* s) : state(s) {
         s->charWidth = 8;
         s->lineHeight = 16;
     }
-    TtyState* State() override { return state; }
+    ScreenState* State() override { return state; }
+    bool Connected() override { return connected; }
     void Beep() override { ++beeps; }
     void Invalidate(const PixelRect* rect, bool erase) override {
         if (rect != nullptr)
@@ -34,20 +122,9 @@ struct Win : ScreenWindow {
     void SetCaretPos(int x, int y) override { caretAt = {x, y}; }
 
     void Write(const std::string& t) { WriteToScreen(this, t.data(), std::int32_t(t.size())); }
-    // Without trailing blanks.
-    std::string Row(int r) const {
-        const std::string row(state->screen.begin() + r * 80, state->screen.begin() + r * 80 + 80);
-        return row.substr(0, row.find_last_not_of(' ') + 1);
-    }
 
-    // What a cell shows, oldest strike first.
-    std::string Strikes(int r, int c) const {
-        std::string out;
-        ForEachStrike(*state, r, c, [&](std::uint8_t b) { out += char(b); });
-        return out;
-    }
-
-    TtyState* state;
+    ScreenState* state;
+    bool connected = false;
     int beeps = 0, erases = 0, wholeErases = 0, caretsMade = 0;
     std::vector<PixelRect> cells;
     std::vector<std::pair<int, int>> scrolls;
@@ -55,67 +132,19 @@ struct Win : ScreenWindow {
     std::pair<int, int> caretAt{-1, -1};
 };
 
-TEST(ScreenCursorTest, ControlBytesAndWrapMoveIt) {
-    const std::string full(80, 'X');
-    // autoWrap, newLine, input, row, column, row 0 after it
-    const std::tuple<int, int, std::string, int, int, std::string> cases[] = {
-        {1, 0, full, 1, 0, full},
-        {0, 0, full + "Y", 0, 79, std::string(79, 'X') + "Y"},  // the 81st replaces the 80th
-        {1, 1, full, 2, 0, full},                               // the wrap feeds two rows
-        {1, 1, "AB\r", 1, 0, "AB"},
-        {1, 1, "AB\r\n", 2, 0, "AB"},
-        {1, 0, "AB\r\n", 1, 0, "AB"},
-        {1, 0, "\b", 0, 0, ""},
-        {1, 0, "ABC\b\b", 0, 1, "ABC"},  // no erase
-        {1, 0, "AB\n", 1, 2, "AB"},      // LF keeps the column
-        {1, 0, "\a", 0, 0, ""},
-    };
-    for (const auto& [autoWrap, newLine, input, row, column, row0] : cases) {
-        TtyState state;
-        state.autoWrap = autoWrap;
-        state.newLine = newLine;
-        Win win(&state);
-        win.Write(input);
-        SCOPED_TRACE(testing::PrintToString(input));
-        EXPECT_EQ(std::pair(state.row, state.column), std::pair(row, column));
-        EXPECT_EQ(win.Row(0), row0);
-        EXPECT_EQ(win.Row(1), "");
-        EXPECT_EQ(win.beeps, int(input == "\a"));
-    }
-}
-
-// Overstrikes stay in the buffer: a space strikes nothing, a repeated
-// character adds no shape, and a full cell keeps its first strikes.
-TEST(ScreenStrikesTest, CellsKeepWhatWasStruckOnThem) {
-    // input, cell 0, cell 1 of row 0
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"AB\rCD", "AC", "BD"},  {"AB\r \r", "A ", "B"},
-        {"X\rX\r", "X", " "},    {"X\rY\rX", "YX", " "},
-        {"ABC\b\bZ", "A", "BZ"}, {"0\r1\r2\r3\r4\r5\r6\r7\r8\r9", "01234569", " "},
-    };
-    for (const auto& [input, cell0, cell1] : cases) {
-        TtyState state;
-        Win win(&state);
-        win.Write(input);
-        SCOPED_TRACE(testing::PrintToString(input));
-        EXPECT_EQ(win.Strikes(0, 0), cell0);
-        EXPECT_EQ(win.Strikes(0, 1), cell1);
-    }
-}
-
 struct ScreenTest : testing::Test {
-    TtyState state;
+    ScreenState state;
     Win win{&state};
 };
 
-TEST_F(ScreenTest, StoresEveryOtherByteMarkingOnlyItsCell) {
+TEST_F(ScreenTest, StoresEveryOtherByteMarkingOnlyItsCellAndRingsForBel) {
     std::string bytes(1, '\0');
     for (int b = 128; b < 256; ++b)
         bytes += char(b);
     win.Write(bytes);
     EXPECT_EQ(std::string(state.screen.begin(), state.screen.begin() + 129), bytes);
     EXPECT_EQ(WriteToScreen(&win, "abc", 0) + WriteToScreen(&win, "abc", -5), 2);
-    EXPECT_EQ(win.Row(1).size(), 49u);
+    EXPECT_EQ(Row(state, 1).size(), 49u);
 
     state.vScrollPos = 32;
     state.hScrollPos = 8;
@@ -127,34 +156,27 @@ TEST_F(ScreenTest, StoresEveryOtherByteMarkingOnlyItsCell) {
     const PixelRect r = win.cells[0];
     EXPECT_EQ(std::vector({r.left, r.top, r.right, r.bottom}), std::vector({32, 16, 40, 32}));
     EXPECT_EQ(win.erases, 0);
+    EXPECT_EQ(win.beeps, 0);
+    win.Write("\a");
+    EXPECT_EQ(std::pair(win.beeps, win.cells.size()), std::pair(1, std::size_t{1}));
 }
 
-// The view follows from the 26th line feed until its range ends; at row 299
-// the buffer shifts up under a cursor that stays.
+// The view follows from the 26th line feed until its range ends; the bottom
+// shift repaints it all.
 TEST_F(ScreenTest, LineFeedsMoveTheViewThenTheBuffer) {
     SizeTerminal(&win, 400, 640);
     win.Write("top\r\nsecond" + std::string(24, '\n'));
     EXPECT_EQ(state.vScrollPos, 0);
     win.Write("\n");
     EXPECT_EQ(state.vScrollPos, 16);
-    win.Write("\rE\rs");  // strikes on row 26 and row 1
-    state.row = 1;
-    win.Write("\rS");
     state.row = 299;
     state.column = 0;
     win.wholeErases = 0;
     win.Write("bottom\rB\n");
     EXPECT_EQ(std::pair(state.row, state.column), std::pair(299, 1));
-    EXPECT_EQ(win.Row(0), "Second");
-    EXPECT_EQ(win.Row(298), "Bottom");
-    EXPECT_EQ(win.Row(299), "");
     EXPECT_EQ(win.wholeErases, 1);
-    // Strikes travel with their rows; the new last row is clear.
-    EXPECT_EQ(win.Strikes(0, 0) + win.Strikes(25, 0) + win.Strikes(298, 0), "sSEsbB");
-    EXPECT_EQ(win.Strikes(299, 0), " ");
     win.Write(std::string(300, '\n'));
     EXPECT_EQ(state.vScrollPos, 4400);
-    EXPECT_EQ(win.Strikes(298, 0) + win.Strikes(0, 0), "  ");
 }
 
 TEST(ScreenScrollTest, StepsAreClampedToTheRange) {
@@ -167,7 +189,7 @@ TEST(ScreenScrollTest, StepsAreClampedToTheRange) {
         {V, 0, SbBottom, 0, 1, 4400},           {H, 0, SbLineDown, 0, 1, 8},
         {H, 308, SbPageDown, 0, 1, 340}};
     for (const auto& [axis, start, code, position, result, end] : cases) {
-        TtyState state;
+        ScreenState state;
         Win win(&state);
         SizeTerminal(&win, 400, 300);
         const bool vert = axis == V;
@@ -203,7 +225,7 @@ TEST_F(ScreenTest, ResizingClampsThePositionAndDropsTheBars) {
 TEST_F(ScreenTest, TheCaretLivesOnlyWhileConnectedAndNothingWithoutARecord) {
     ShowTerminalCaret(&win);
     EXPECT_EQ(win.caretsMade, 0);
-    state.connected = 1;
+    win.connected = true;
     state.row = 2;
     state.column = 3;
     ShowTerminalCaret(&win);
