@@ -267,8 +267,21 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
                     auto* edit = new QLineEdit(this);
                     edit->setReadOnly(readOnly);
                     edit->setFrame(border);
+                    if ((c.style & kAlignRight) != 0)
+                        edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
                     w = edit;
                 }
+                break;
+            }
+            case ControlKind::ComboBox: {
+                auto* combo = new QComboBox(this);
+                combo->setEditable(true);
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                const int boxHeight = combo->sizeHint().height();
+                combo->setMaxVisibleItems(
+                    std::max(1, (geometry.height() - boxHeight) / std::max(1, itemHeight)));
+                geometry.setHeight(boxHeight);
+                w = combo;
                 break;
             }
         }
@@ -357,6 +370,8 @@ void TemplateDialog::SetItemText(int id, const QString& text) {
         line->setText(text);
     else if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
         edit->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable())
+        combo->setEditText(text);
 }
 
 void TemplateDialog::reject() {

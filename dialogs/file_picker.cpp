@@ -1,8 +1,11 @@
 #include "dialogs/file_picker.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QStringList>
 #include <utility>
+
+#include "dialogs/message_box.h"
 
 namespace tavirel {
 
@@ -29,6 +32,23 @@ std::optional<QString> PickFile(QWidget* owner, const FilePickRequest& request) 
     if (chosen.isEmpty() || chosen.front().isEmpty())
         return std::nullopt;
     return chosen.front();
+}
+
+std::optional<QString> PickFileName(QWidget* owner, int maxLength) {
+    const FilePickRequest request{
+        FilePickRequest::Mode::Open, QStringLiteral("Open - Load file into editor"),
+        QStringLiteral("TXT Files (*.txt);;All Files (*.*)"), QStringLiteral(".")};
+    std::optional<QString> path = PickFile(owner, request);
+    if (path && QFile::encodeName(*path).size() > maxLength) {
+        ShowMessage(owner, FileNameTooLong(*path, maxLength), QStringLiteral("Get File"),
+                    MessageIcon::Error);
+        return std::nullopt;
+    }
+    return path;
+}
+
+QString FileNameTooLong(const QString& name, int maxLength) {
+    return QStringLiteral("The name is longer than %1 characters:\n%2").arg(maxLength).arg(name);
 }
 
 void SetFilePicker(FilePicker picker) {

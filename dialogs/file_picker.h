@@ -24,6 +24,15 @@ struct FilePickRequest {
 // operator cancels or the path is empty.
 std::optional<QString> PickFile(QWidget* owner, const FilePickRequest& request);
 
+// The open-file picker the program's dialogs share: "Open - Load file into
+// editor", text files first, starting in the current folder. A path longer
+// than maxLength bytes of the file system's encoding is refused with a
+// message, never cut; then nothing is returned.
+std::optional<QString> PickFileName(QWidget* owner, int maxLength);
+
+// The message for a name that does not fit.
+QString FileNameTooLong(const QString& name, int maxLength);
+
 // Tests: the picker answers every request in place of the dialog, so that
 // nothing blocks; null shows the dialog again.
 using FilePicker = std::function<std::optional<QString>(QWidget* owner, const FilePickRequest&)>;

@@ -69,4 +69,10 @@ int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32
     return 0;
 }
 
+void PurgeWrites(TerminalWindow* window) {
+    TtyState* state = window ? window->State() : nullptr;
+    if (state != nullptr && state->writer)
+        state->writer->Purge();
+}
+
 }  // namespace tavirel

@@ -20,6 +20,11 @@ std::uint32_t ReadCommBlock(TerminalWindow* window, std::uint8_t* buffer, std::u
 int WriteCommBlock(TerminalWindow* window, const std::uint8_t* bytes, std::int32_t length,
                    std::uint64_t* id = nullptr);
 
+// User-interface thread only. Drops every queued write and what sits in the
+// driver's output, so the line stops within one character; received bytes are
+// kept for the reader. Each dropped write ends CutShort.
+void PurgeWrites(TerminalWindow* window);
+
 // Any thread. Shows that the device has gone (the error mark with EIO) once
 // per connection, whichever of the reader and the writer notices first.
 // Returns true when this call showed it.

@@ -82,6 +82,44 @@ constexpr DialogTemplate kSettings{
     kSettingsDialog, "TTY Settings...", 25, 20, 200, 169, 8, "Helv", false, kSettingsControls,
 };
 
+constexpr std::array kCaptureControls{
+    ControlTemplate{kNoId, K::Label, "Enter Capture Filename", 7, 9, 154, 10, kStaticText},
+    ControlTemplate{IDC_CAPTURE_NAME, K::Edit, "", 7, 21, 172, 14, kBorder | kTabStop},
+    ControlTemplate{IDC_CAPTURE_EXIT, K::PushButton, "Exit", 7, 38, 37, 14, kTabStop},
+    ControlTemplate{IDC_START_CAPTURE, K::PushButton, "Start Capture", 59, 38, 53, 15, kTabStop},
+    ControlTemplate{IDC_STOP_CAPTURE, K::DefaultPushButton, "Stop Capture", 128, 38, 51, 15,
+                    kTabStop | kDisabled},
+    ControlTemplate{kNoId, K::Label, "Bytes Read", 12, 56, 21, 18, kStaticText},
+    ControlTemplate{IDC_BYTES_READ, K::Edit, "0", 37, 58, 52, 13,
+                    kReadOnly | kAlignRight | kBorder},
+    ControlTemplate{kNoId, K::Label, "Bytes Saved", 99, 56, 24, 18, kStaticText},
+    ControlTemplate{IDC_BYTES_SAVED, K::Edit, "0", 127, 58, 52, 12,
+                    kReadOnly | kAlignRight | kBorder},
+};
+static_assert(kCaptureControls.size() == 9 && IdsUnique(kCaptureControls));
+
+constexpr std::array kSendFileControls{
+    ControlTemplate{kNoId, K::Label, "Enter Filename to Send", 12, 9, 87, 11, kStaticText},
+    ControlTemplate{kNoId, K::Label, "Bytes Sent", 174, 5, 22, 18, kStaticText},
+    ControlTemplate{IDC_BYTES_SENT, K::Edit, "0", 204, 7, 57, 15,
+                    kReadOnly | kAlignRight | kBorder},
+    ControlTemplate{IDC_SEND_NAME, K::ComboBox, "", 7, 28, 254, 100, kVScroll | kTabStop},
+    ControlTemplate{IDC_GET_FILE, K::PushButton, "Get File", 7, 50, 50, 14, kTabStop},
+    ControlTemplate{IDC_SEND, K::DefaultPushButton, "Send", 91, 48, 50, 14, kTabStop},
+    ControlTemplate{IDC_SEND_EXIT, K::PushButton, "Exit", 161, 48, 50, 14, kTabStop},
+};
+static_assert(kSendFileControls.size() == 7 && IdsUnique(kSendFileControls));
+
+// Without a system menu: no close box, and Escape does nothing.
+constexpr DialogTemplate kCapture{
+    kCaptureDialog, "Capture Data to Disk", 0, 0, 187, 82, 8, "MS Sans Serif",
+    false,          kCaptureControls,
+};
+
+constexpr DialogTemplate kSendFile{
+    kSendFileDialog, "Send File (RAW)", 0, 0, 268, 71, 8, "MS Sans Serif", false, kSendFileControls,
+};
+
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id) {
@@ -90,6 +128,10 @@ const DialogTemplate* FindDialogTemplate(int id) {
             return &kAbout;
         case kSettingsDialog:
             return &kSettings;
+        case kCaptureDialog:
+            return &kCapture;
+        case kSendFileDialog:
+            return &kSendFile;
         default:
             return nullptr;
     }

@@ -20,6 +20,8 @@ enum class ControlKind {
     DefaultPushButton,
     Icon,  // static icon; text is the icon's resource number
     Edit,  // edit box
+    // Edit field over a drop-down list; height is the dropped list's.
+    ComboBox,
 };
 
 // Style bits.

@@ -11,7 +11,9 @@
 
 #include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
+#include "dialogs/capture_dialog.h"
 #include "dialogs/message_box.h"
+#include "dialogs/send_file_dialog.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
 #include "link/port.h"
@@ -135,8 +137,30 @@ void MainWindow::Command(int command) {
         case CMD_ABOUT:
             RunAboutDialog(this);
             break;
+        case CMD_SEND_FILE: {
+            if (!state_->connected.load())
+                break;
+            SendFileDialog dialog(this, this);
+            if (dialog.Dialog() == nullptr)
+                break;
+            connect(this, &MainWindow::WriteDone, dialog.Dialog(),
+                    [&dialog](quint64 id, qint64 bytesSent, int how) {
+                        dialog.OnWriteDone(
+                            {id, static_cast<std::size_t>(bytesSent), static_cast<WriteEnd>(how)});
+                    });
+            dialog.Dialog()->exec();
+            break;
+        }
+        case CMD_CAPTURE: {
+            if (!state_->connected.load())
+                break;
+            CaptureDialog dialog(this);
+            if (dialog.Dialog() != nullptr)
+                dialog.Dialog()->exec();
+            break;
+        }
         default:
-            // Send File, Capture, the utilities and the picture editor come later.
+            // The utilities and the picture editor come later.
             break;
     }
 }

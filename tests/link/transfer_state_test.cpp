@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "link/process_state.h"
@@ -18,10 +18,10 @@ namespace {
 
 class RecordingDialog : public ProgressDialog {
   public:
-    void PostItemText(int controlId, const std::string& text) override {
-        posts.emplace_back(controlId, text);
-    }
-    std::vector<std::pair<int, std::string>> posts;
+    void CountersChanged() override { ++changes; }
+    void CaptureFailed(int error) override { failures.push_back(error); }
+    int changes = 0;
+    std::vector<int> failures;
 };
 
 std::string Contents(const std::filesystem::path& path) {
@@ -29,10 +29,11 @@ std::string Contents(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// However its dialog goes away, the transfer ends with it: the reader no
-// longer counts, posts to the gone dialog or appends, and the file is closed
-// (so what was appended is on disk).
-TEST(TransferGuardTest, EndsItsTransferWhenTheDialogGoesAway) {
+// However its dialog goes away, the capture ends with it: the reader no
+// longer counts, tells the gone dialog or appends, and the file is closed.
+// What was appended is on disk before the close, and a flood of blocks costs
+// the dialog one announcement until it takes the counters.
+TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     const auto path = std::filesystem::temp_directory_path() /
                       ("tavirel-guard-" + std::to_string(::getpid()) + ".cap");
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -43,31 +44,53 @@ TEST(TransferGuardTest, EndsItsTransferWhenTheDialogGoesAway) {
         TransferGuard guard;
         guard.Start(file, &dialog);
         EXPECT_TRUE(guard.Running());
-        Transfer().RecordBlock(chars, 2, 3);
-        EXPECT_EQ(dialog.posts, (std::vector<std::pair<int, std::string>>{{IDC_BYTES_READ, "3"},
-                                                                          {IDC_BYTES_SAVED, "2"}}));
+        for (int i = 0; i < 3; ++i)
+            Transfer().RecordBlock(chars, 2, 3);
+        EXPECT_EQ(Contents(path), "HIHIHI");  // reached the system already
+        EXPECT_EQ(dialog.changes, 1);
+        const TransferCounters counters = Transfer().TakeCounters();
+        EXPECT_EQ(counters.bytesRead, 9);
+        EXPECT_EQ(counters.bytesSaved, 6);
+        Transfer().RecordBlock(chars, 0, 1);  // shifts only: counted, nothing appended
+        EXPECT_EQ(dialog.changes, 2);
     }
     Transfer().RecordBlock(chars, 2, 3);
-    EXPECT_EQ(dialog.posts.size(), 2u);
-    EXPECT_EQ(Transfer().BytesRead(), 3);
+    EXPECT_EQ(dialog.changes, 2);
+    EXPECT_EQ(Transfer().BytesRead(), 10);
     EXPECT_EQ(Transfer().Finish(), nullptr);
-    EXPECT_EQ(Contents(path), "HI");
+    EXPECT_EQ(Contents(path), "HIHIHI");
     std::filesystem::remove(path);
 
     // Ending early (Stop, Exit) and then going away closes once; a guard
-    // that started nothing leaves another's transfer alone.
+    // that started nothing leaves another's capture alone.
     std::FILE* other = std::tmpfile();
     ASSERT_NE(other, nullptr);
     {
         TransferGuard stopped;
         stopped.Start(std::tmpfile(), nullptr);
-        stopped.End();
+        EXPECT_TRUE(stopped.End());
         EXPECT_FALSE(stopped.Running());
         Transfer().Start(other, nullptr);
     }
     { TransferGuard idle; }
     EXPECT_EQ(Transfer().Finish(), other);
     std::fclose(other);
+}
+
+// A full disk: the dialog hears of it once, "Bytes Saved" counts what the
+// file took, and the capture takes nothing more.
+TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
+    std::FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    RecordingDialog dialog;
+    TransferGuard guard;
+    guard.Start(full, &dialog);
+    const std::uint8_t chars[] = {'H', 'I'};
+    Transfer().RecordBlock(chars, 2, 3);
+    Transfer().RecordBlock(chars, 2, 3);
+    EXPECT_EQ(dialog.failures, std::vector<int>{ENOSPC});
+    EXPECT_EQ(Transfer().BytesRead(), 3);
+    EXPECT_EQ(Transfer().BytesSaved(), 0);
 }
 
 // The whole process state back as at start, whatever a test left behind.

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "link/connection.h"
+#include "link/file_send.h"
+#include "link/transfer_state.h"
+#include "link/write_queue.h"
+#include "tests/support/eventually.h"
+#include "tests/support/fake_window.h"
+#include "tests/support/pty_port.h"
+
+namespace tavirel {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+// A file in the temporary folder, removed with the object.
+struct TempFile {
+    explicit TempFile(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    ~TempFile() { std::filesystem::remove(path); }
+    std::FILE* Open() const { return std::fopen(path.c_str(), "rb"); }
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("tavirel-send-" + std::to_string(::getpid()));
+};
+
+// Files to and from a real pseudo-terminal line.
+class FileTransferTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(line.ok());
+        ASSERT_TRUE(CreateLinkEvents(state));
+    }
+    void TearDown() override {
+        CloseConnection(&window);
+        CodeMode = savedMode;
+    }
+    void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
+        CodeMode = mode;
+        state.baudRate = baud;
+        state.byteSize = bits;
+        state.stopBits = bits == 5 ? 1 : 0;
+        ASSERT_NE(OpenConnection(&window), 0);
+    }
+    // A send as its dialog runs it: started, then fed the window's write
+    // ends until it ends.
+    std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000) {
+        auto send = std::make_unique<FileSend>(
+            &window, file,
+            FileSend::Events{[this](std::int64_t i) { sent.push_back(i); },
+                             [this](FileSend::End end, int error) {
+                                 ends.push_back(end);
+                                 lastError = error;
+                             }},
+            block);
+        send->Start();
+        return send;
+    }
+    void Feed(FileSend& send) {
+        const std::vector<WriteDone> dones = window.Dones();
+        for (; taken < dones.size(); ++taken)
+            send.OnWriteDone(dones[taken]);
+    }
+    bool RunToEnd(FileSend& send) {
+        return test::Eventually(
+            [&] {
+                Feed(send);
+                return !send.Running();
+            },
+            10s);
+    }
+
+    test::PtyLine line;
+    const CodeModeValue savedMode = CodeMode.load();
+    TtyState state;
+    test::FakeWindow window{&state};
+    std::vector<std::int64_t> sent;
+    std::vector<FileSend::End> ends;
+    int lastError = 0;
+    std::size_t taken = 0;
+};
+
+// BAUDOT: shifts added, no LF after CR, a byte without a code takes its turn
+// and sends nothing, the first 0 byte ends the file. Each character is
+// counted and shown once it has left the line, echoed as typed ones are.
+TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
+    Open(ModeBaudot, 1200, 5);
+    const TempFile file(std::string("A1\r\n\xC9"
+                                    "B",
+                                    6) +
+                        '\0' + "ZZ");
+    auto send = Begin(file.Open(), 4);
+    ASSERT_TRUE(RunToEnd(*send));
+    EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
+    EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(ends, std::vector{FileSend::End::Done});
+    EXPECT_EQ(window.Screen(),
+              "A1\r\n\xC9"
+              "B");
+
+    state.localEcho = 1;
+    state.newLine = 1;
+    auto echoed = Begin(file.Open(), 4);
+    ASSERT_TRUE(RunToEnd(*echoed));
+    EXPECT_EQ(window.Screen(),
+              "A1\r\n\xC9"
+              "B"
+              "A1\n\r\n~B");
+}
+
+// A file far longer than the read block is sent whole, up to its first 0
+// byte however far in; "Bytes Sent" steps through every index.
+TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
+    Open(ModeAscii, 115200, 8);
+    std::string text;
+    for (int i = 0; i < 1000; ++i)
+        text += static_cast<char>('a' + i % 26);
+    const TempFile file(text + '\0' + "tail");
+    auto send = Begin(file.Open(), 64);
+    ASSERT_TRUE(RunToEnd(*send));
+    const Bytes got = line.ReadFromFarEnd(text.size(), 2s);
+    EXPECT_EQ(std::string(got.begin(), got.end()), text);
+    ASSERT_EQ(sent.size(), text.size());
+    EXPECT_EQ(sent.back(), 999);
+    EXPECT_TRUE(std::is_sorted(sent.begin(), sent.end()));
+    EXPECT_EQ(window.Screen(), text);
+}
+
+// Stop: nothing further starts, the queue and the driver are emptied, the
+// send ends at once, and the line carries at most the character in hand.
+TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
+    Open(ModeAscii, 1200, 8);
+    const TempFile file(std::string(2000, 'x'));
+    auto send = Begin(file.Open());
+    ASSERT_TRUE(test::Eventually([&] {
+        Feed(*send);
+        return sent.size() >= 5;
+    }));
+    send->Stop();
+    EXPECT_EQ(ends, std::vector{FileSend::End::Stopped});
+    const std::size_t counted = sent.size();
+    EXPECT_TRUE(state.writer->WaitIdle(2s));
+    Feed(*send);
+    EXPECT_EQ(sent.size(), counted);
+    EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
+}
+
+// Nothing to send ends at once as done; a file that cannot be read on says
+// so, and a closed line ends the send rather than hanging it.
+TEST_F(FileTransferTest, EmptyUnreadableAndLineLost) {
+    Open(ModeAscii, 115200, 8);
+    const TempFile empty("");
+    Begin(empty.Open());
+    const TempFile zero(std::string(1, '\0') + "abc");
+    Begin(zero.Open());
+    EXPECT_EQ(ends, (std::vector{FileSend::End::Done, FileSend::End::Done}));
+    Begin(std::fopen(std::filesystem::temp_directory_path().c_str(), "rb"));
+    EXPECT_EQ(ends.back(), FileSend::End::ReadError);
+    EXPECT_EQ(lastError, EISDIR);
+    EXPECT_TRUE(sent.empty());
+
+    CloseConnection(&window);
+    const TempFile text("abc");
+    Begin(text.Open());
+    EXPECT_EQ(ends.back(), FileSend::End::LineLost);
+}
+
+// A capture at the fastest rate a pseudo-terminal gives: every byte lands
+// in the file in order, and the counters end exact.
+TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
+    class Dialog : public ProgressDialog {
+      public:
+        void CountersChanged() override {}
+        void CaptureFailed(int) override { ADD_FAILURE(); }
+    } dialog;
+    Open(ModeAscii, 115200, 8);
+    const TempFile capture("");
+    TransferGuard guard;
+    guard.Start(std::fopen(capture.path.c_str(), "wb"), &dialog);
+    constexpr std::size_t kTotal = 1 << 20;
+    Bytes data(kTotal);
+    for (std::size_t i = 0; i < kTotal; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    std::thread far([&] {
+        for (std::size_t at = 0; at < kTotal; at += 4096)
+            ASSERT_TRUE(line.WriteFromFarEnd(Bytes(data.begin() + at, data.begin() + at + 4096)));
+    });
+    far.join();
+    ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
+    EXPECT_TRUE(guard.End());
+    EXPECT_EQ(Transfer().BytesSaved(), kTotal);
+    std::ifstream in(capture.path, std::ios::binary);
+    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == data);
+}
+
+}  // namespace
+}  // namespace tavirel
