@@ -295,6 +295,9 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
                 connect(button, &QAbstractButton::clicked, this,
                         [this, id = c.id] { emit Command(id); });
         }
+        // A read-only box that is no tab stop only shows a value: Tab passes it.
+        if (c.kind == ControlKind::Edit && (c.style & (kReadOnly | kTabStop)) == kReadOnly)
+            w->setFocusPolicy(Qt::ClickFocus);
         if ((c.style & kDisabled) != 0)
             w->setEnabled(false);
         if ((c.style & kHidden) != 0)

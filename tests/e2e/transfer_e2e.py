@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Send File and Capture in the real program, in a private X server, with the
+simulated teleprinter on the line. Shares the harness of e2e_test.py."""
+
+import os
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_test as h  # noqa: E402
+
+setUpModule = h.setUpModule
+tearDownModule = h.tearDownModule
+
+SEND_CAPTION = "Send File (RAW)"
+CAPTURE_CAPTION = "Capture Data to Disk"
+SEND_SIZE, CAPTURE_SIZE = (268, 71), (187, 82)
+SEND_NAME, SEND_BUTTON, SEND_EXIT = (7, 28, 254, 12), (91, 48, 50, 14), (161, 48, 50, 14)
+CAPTURE_NAME = (7, 21, 172, 14)
+START, STOP, CAPTURE_EXIT = (59, 38, 53, 15), (128, 38, 51, 15), (7, 38, 37, 14)
+FISH = os.path.join(h.TESTDATA, "overstrike", "emoji_fish_ita2.txt")
+BAUD = 1200  # both ends, to keep the picture short
+
+
+class Transfers(h.Session):
+
+    def start_fast(self):
+        """The machine and the program at BAUD, connected by the settings'
+        Save (the speed list is the second stop; 1200 is eight below 45)."""
+        app = self.start(True, "--baud", str(BAUD))
+        app.menu("Settings...")
+        dialog = app.windows(h.SETTINGS_CAPTION, sync=True, timeout=10)
+        self.assertTrue(dialog, "Settings did not open")
+        app.focus(dialog[0])
+        app.key("Tab", *["Down"] * 8)
+        app.press(dialog[0], (200, 169), (125, 103, 37, 14))  # Save
+        self.assertTrue(h.wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
+                        "Save did not connect")
+        app.press(dialog[0], (200, 169), (133, 119, 56, 14))  # Done & Exit
+        self.assertTrue(app.wait_windows(h.SETTINGS_CAPTION, 0))
+        app.focus()
+        return app
+
+    def dialog(self, caption):
+        found = self.app.windows(caption, sync=True, timeout=10)
+        self.assertTrue(found, caption + " did not open")
+        self.app.focus(found[0])
+        return found[0]
+
+    def answer_box(self, caption, timeout=10):
+        """Presses OK on the message box with that caption."""
+        box = self.app.windows(caption, sync=True, timeout=timeout)
+        self.assertTrue(box, "no message box " + caption)
+        self.app.focus(box[0])
+        self.app.key("Return")
+        self.assertTrue(self.app.wait_windows(caption, 0), caption + " stayed")
+
+    def fill(self, dialog, size, box, text):
+        self.app.focus(dialog)
+        self.app.press(dialog, size, box)
+        self.app.key("ctrl+a")
+        self.app.type(text, delay=5)
+
+    def send(self, path):
+        self.app.key("shift+F1")
+        dialog = self.dialog(SEND_CAPTION)
+        self.fill(dialog, SEND_SIZE, SEND_NAME, path)
+        self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
+        return dialog
+
+    def own_print(self, path):
+        """The simulator's own print of a file, without a line."""
+        out = os.path.join(self.tmp, "own.txt")
+        subprocess.run([h.SIM_BIN, "--print", path, "--paper-text", out], check=True,
+                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        with open(out, encoding="latin-1") as f:
+            return f.read().rstrip("\n").split("\n")
+
+    def test_a_picture_prints_whole_and_exit_stops_the_machine(self):
+        self.start_fast()
+        expected = self.own_print(FISH)
+        dialog = self.send(FISH)
+        self.assertTrue(h.wait_for(lambda: self.app.windows("Send File"), 60, 0.5),
+                        "no Task complete")
+        self.assertEqual(self.sim.paper(), expected)
+        with open(FISH, "rb") as f:
+            text = f.read().split(b"\0")[0]
+        # Every character's code went out, plus its shifts, and nothing else.
+        self.assertGreaterEqual(len(self.sim.raw()), len(text))
+        self.answer_box("Send File")
+        self.assertTrue(self.app.windows(SEND_CAPTION), "the dialog closed after the send")
+
+        # Again, stopped halfway: the paper stops within one character.
+        before = self.sim.number("count")
+        self.fill(dialog, SEND_SIZE, SEND_NAME, FISH)
+        self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
+        self.assertTrue(h.wait_for(lambda: self.sim.number("count") > before + 300, 20, 0.05))
+        self.app.press(dialog, SEND_SIZE, SEND_EXIT)
+        box = self.app.windows("Send File", sync=True, timeout=10)
+        self.assertTrue(box, "no Task complete after Exit")
+        stopped = self.sim.number("count")
+        h.wait_for(lambda: False, 0.5)  # the line stays quiet
+        self.assertLessEqual(self.sim.number("count") - stopped, 1)
+        self.answer_box("Send File")
+        self.assertTrue(self.app.wait_windows(SEND_CAPTION, 0), "Exit left the dialog open")
+
+    def capture(self):
+        self.app.menu("Transfer")
+        self.app.key("Down", "Down", "Return")
+        return self.dialog(CAPTURE_CAPTION)
+
+    def test_captures_land_byte_for_byte_and_failures_are_told(self):
+        self.start_fast()
+        dialog = self.capture()
+        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, os.path.join(self.tmp, "no", "such", "x.cap"))
+        self.app.press(dialog, CAPTURE_SIZE, START)
+        self.answer_box("Can't create file!")
+        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, "/dev/full")
+        self.app.press(dialog, CAPTURE_SIZE, START)
+        self.assertEqual(self.sim.ask("type RYRY\\r\\n", timeout=30), "ok")
+        self.answer_box("ERROR: Write to file failed! (disk full?)")
+        self.app.press(dialog, CAPTURE_SIZE, CAPTURE_EXIT)
+        self.assertTrue(self.app.wait_windows(CAPTURE_CAPTION, 0), "Exit left the dialog open")
+
+        path = os.path.join(self.tmp, "traffic.cap")
+        dialog = self.capture()
+        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, path)
+        self.app.press(dialog, CAPTURE_SIZE, START)
+        self.assertEqual(self.sim.ask("type THE QUICK BROWN FOX 1234\\r\\n", timeout=30), "ok")
+        want = b"THE QUICK BROWN FOX 1234\r\n"
+        self.assertTrue(h.wait_for(lambda: os.path.getsize(path) >= len(want), 10, 0.1))
+        self.app.press(dialog, CAPTURE_SIZE, STOP)
+        self.app.press(dialog, CAPTURE_SIZE, CAPTURE_EXIT)
+        self.assertTrue(self.app.wait_windows(CAPTURE_CAPTION, 0), "Exit left the dialog open")
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(), want)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
