@@ -33,8 +33,7 @@ class FileSend {
 
     // Takes file (open for reading) and closes it when the send ends. The
     // file streams through a buffer of blockSize bytes, however long it is.
-    FileSend(TerminalWindow* window, std::FILE* file, Events events,
-             std::size_t blockSize = 64000);
+    FileSend(TerminalWindow* window, std::FILE* file, Events events, std::size_t blockSize = 64000);
     ~FileSend();
     FileSend(const FileSend&) = delete;
     FileSend& operator=(const FileSend&) = delete;
