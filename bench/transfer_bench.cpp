@@ -185,11 +185,11 @@ void SendPaced(Bench& b, const char* name, CodeModeValue mode, std::uint32_t bau
     std::sort(gaps.begin(), gaps.end());
     const double total = Ms(end - start);
     std::printf(
-        "%s: %zu bytes in %.1f ms against the line's %zu x %.3f = %.1f ms: line use %.2f %%; "
-        "gap median %.3f ms, max %.3f ms\n",
-        name, at.size(), total, n, charMs, static_cast<double>(n) * charMs,
-        100.0 * static_cast<double>(n) * charMs / total, gaps.empty() ? 0 : gaps[gaps.size() / 2],
-        gaps.empty() ? 0 : gaps.back());
+        "%s: %zu characters, %zu codes in %.1f ms against the line's %zu x %.3f = %.1f ms: "
+        "line use %.2f %%; gap median %.3f ms, max %.3f ms\n",
+        name, n, at.size(), total, at.size(), charMs, static_cast<double>(at.size()) * charMs,
+        100.0 * static_cast<double>(at.size()) * charMs / total,
+        gaps.empty() ? 0 : gaps[gaps.size() / 2], gaps.empty() ? 0 : gaps.back());
 }
 
 void StopHalfway(Bench& b) {
