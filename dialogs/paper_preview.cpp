@@ -286,7 +286,9 @@ void PaperPreview::ShowBeside(const QWidget* editorWindow) {
     if (x + width > screen.right())
         x = frame.left() - 8 - width >= screen.left() ? frame.left() - 8 - width
                                                       : screen.right() - width;
-    move(x, std::max(screen.top(), frame.top()));
+    // Keep the whole window, title bar included, on the screen.
+    const int titleBar = frame.height() - editorWindow->height();
+    move(x, std::max(screen.top(), std::min(frame.top(), screen.bottom() - height - titleBar)));
     show();
     raise();
 }

@@ -149,13 +149,15 @@ TemplateDialog* BuildPictureEditor(QWidget* owner, const LineSettings* line) {
     // Long display lines wrap at the box's edge; there is no sideways scrolling.
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-    // The ruler's first column stands over the edit box's first column.
+    // The ruler's first column stands over the edit box's first column. The
+    // ruler and the legend are single lines in a fixed-pitch font: they
+    // must never wrap.
     const int textLeft = edit->viewport()->mapTo(edit, QPoint(0, 0)).x() +
                          static_cast<int>(edit->document()->documentMargin());
     for (QLabel* label : dialog->findChildren<QLabel*>()) {
+        label->setWordWrap(false);
         if (label->text().startsWith(QStringLiteral("0        1")) ||
             label->text().startsWith(QStringLiteral("1234567890"))) {
-            label->setWordWrap(false);
             label->setIndent(textLeft);
             label->setObjectName(QStringLiteral("ruler"));
         }
