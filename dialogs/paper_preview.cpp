@@ -204,8 +204,7 @@ void PaperPreview::SetColumns(int columns) {
 
 void PaperPreview::Refresh() {
     pending_.stop();
-    static const LineSettings kDefaults;
-    const LineSettings& line = line_ != nullptr ? *line_ : kDefaults;
+    const LineSettings& line = Line();
     PrintOptions options;
     options.columns = platen_->currentData().toInt();
     options.baudot = CodeMode.load() == ModeBaudot;
@@ -216,9 +215,13 @@ void PaperPreview::Refresh() {
     ShowSummary();
 }
 
-void PaperPreview::ShowSummary() {
+const LineSettings& PaperPreview::Line() const {
     static const LineSettings kDefaults;
-    const LineSettings& line = line_ != nullptr ? *line_ : kDefaults;
+    return line_ != nullptr ? *line_ : kDefaults;
+}
+
+void PaperPreview::ShowSummary() {
+    const LineSettings& line = Line();
     QString summary = Count(paper_.rows.size(), "line", "lines") + QStringLiteral(", ") +
                       Count(paper_.lineCodes, "character", "characters") +
                       QStringLiteral(" on the line");
@@ -275,6 +278,10 @@ void PaperPreview::PutCarriageReturns() {
 
 void PaperPreview::ShowBeside(const QWidget* editorWindow) {
     Refresh();
+    if (isVisible()) {  // where the operator has put it
+        raise();
+        return;
+    }
     const QRect frame = editorWindow->frameGeometry();
     const QRect screen = editorWindow->screen()->availableGeometry();
     const int chrome = 2 * scroll_->frameWidth() + 24;

@@ -58,7 +58,8 @@ class PaperPreview : public QWidget {
     PaperPreview(QPlainTextEdit* editor, const LineSettings* line, QWidget* owner);
 
     // Shows the window beside the editor (to its right when the screen has
-    // room, else to its left) and brings it up to date.
+    // room, else to its left) and brings it up to date; raises it where it
+    // is when it is already shown.
     void ShowBeside(const QWidget* editorWindow);
     // Lays the editor's text out again now; otherwise that happens once the
     // typing leaves the event loop a moment.
@@ -71,6 +72,7 @@ class PaperPreview : public QWidget {
     void PutCarriageReturns();
 
   private:
+    const LineSettings& Line() const;
     void ShowSummary();
 
     QPlainTextEdit* editor_;

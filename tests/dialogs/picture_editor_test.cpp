@@ -96,14 +96,11 @@ TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
 
     const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
     ASSERT_EQ(rulers.size(), 2);
-    const QString tens = rulers[0]->text(), units = rulers[1]->text();
-    ASSERT_EQ(tens.size(), 90);
-    ASSERT_EQ(units.size(), 90);
-    for (int column = 1; column <= 90; ++column) {
-        EXPECT_EQ(units[column - 1], QChar(u'0' + column % 10));
-        const QChar ten = column == 1 ? u'0' : column % 10 == 0 ? QChar(u'0' + column / 10) : u' ';
-        EXPECT_EQ(tens[column - 1], ten) << "column " << column;
-    }
+    const QString units = rulers[1]->text();
+    EXPECT_EQ(rulers[0]->text(),
+              "0        1         2         3         4         5         6   "
+              "      7         8         9");
+    EXPECT_EQ(units, QString("1234567890").repeated(9));
     // Column 50 of the ruler stands over column 50 of the text.
     EXPECT_EQ(rulers[0]->font(), Edit()->font());
     Edit()->setPlainText(QString(60, u'X'));

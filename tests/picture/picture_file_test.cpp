@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace tavirel {
 namespace {
@@ -72,26 +71,16 @@ TEST(PictureFileTest, SaveWritesOneBytePerCharacterAndAFinalZero) {
         EXPECT_EQ(FileFromDisplay(c.display), c.file);
 }
 
-std::u16string Wide(const std::string& s) {
-    return {s.begin(), s.end()};
-}
-
+// A lone CR is doubled by loading; the saved picture then loads and saves
+// to the same bytes.
 TEST(PictureFileTest, LoadAndSaveDoubleALoneCarriageReturnOnceOnly) {
-    const std::string once = FileFromDisplay(Wide(DisplayFromFile(Bytes({65, 66, 13, 10}))));
+    auto roundTrip = [](const std::string& file) {
+        const std::string display = DisplayFromFile(file);
+        return FileFromDisplay(std::u16string(display.begin(), display.end()));
+    };
+    const std::string once = roundTrip(Bytes({65, 66, 13, 10}));
     EXPECT_EQ(once, Bytes({65, 66, 13, 13, 10, 0}));
-    EXPECT_EQ(FileFromDisplay(Wide(DisplayFromFile(once))), once);
-}
-
-// Far beyond the old 64 KB buffers: 70,000 bytes whose display form is three
-// times as long all come back on saving.
-TEST(PictureFileTest, LargePicturesLoadAndSaveWhole) {
-    std::string file;
-    for (int i = 0; i < 35'000; ++i)
-        file += i % 2 == 0 ? 'A' : '\n';
-    const std::string display = DisplayFromFile(file);
-    EXPECT_EQ(display.size(), 17'500u * 4);
-    EXPECT_EQ(display.substr(display.size() - 4), "A^\r\n");
-    EXPECT_EQ(FileFromDisplay(Wide(display)), file + '\0');
+    EXPECT_EQ(roundTrip(once), once);
 }
 
 }  // namespace
