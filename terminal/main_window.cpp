@@ -140,7 +140,7 @@ void MainWindow::Command(int command) {
             RunPictureEditor(this, state_.get());
             break;
         default:
-            // Send File, Capture, the utilities and the picture editor come later.
+            // Send File, Capture and the utilities come later.
             break;
     }
 }
