@@ -39,16 +39,19 @@ std::optional<QString> PickFileName(QWidget* owner, int maxLength) {
         FilePickRequest::Mode::Open, QStringLiteral("Open - Load file into editor"),
         QStringLiteral("TXT Files (*.txt);;All Files (*.*)"), QStringLiteral(".")};
     std::optional<QString> path = PickFile(owner, request);
-    if (path && QFile::encodeName(*path).size() > maxLength) {
-        ShowMessage(owner, FileNameTooLong(*path, maxLength), QStringLiteral("Get File"),
-                    MessageIcon::Error);
+    if (path && RefuseLongPath(owner, *path, maxLength))
         return std::nullopt;
-    }
     return path;
 }
 
-QString FileNameTooLong(const QString& name, int maxLength) {
-    return QStringLiteral("The name is longer than %1 characters:\n%2").arg(maxLength).arg(name);
+bool RefuseLongPath(QWidget* owner, const QString& path, int maxLength) {
+    if (QFile::encodeName(path).size() <= maxLength)
+        return false;
+    ShowMessage(
+        owner,
+        QStringLiteral("The path is longer than %1 characters:\n%2").arg(maxLength).arg(path),
+        QStringLiteral("Path too long!"), MessageIcon::Error);
+    return true;
 }
 
 void SetFilePicker(FilePicker picker) {

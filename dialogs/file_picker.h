@@ -30,8 +30,10 @@ std::optional<QString> PickFile(QWidget* owner, const FilePickRequest& request);
 // message, never cut; then nothing is returned.
 std::optional<QString> PickFileName(QWidget* owner, int maxLength);
 
-// The message for a name that does not fit.
-QString FileNameTooLong(const QString& name, int maxLength);
+// Paths are refused, never cut, when they do not fit the program's name
+// buffers: true (and the operator told, "Path too long!") when path takes more
+// than maxLength bytes in the file system's encoding.
+bool RefuseLongPath(QWidget* owner, const QString& path, int maxLength);
 
 // Tests: the picker answers every request in place of the dialog, so that
 // nothing blocks; null shows the dialog again.

@@ -22,6 +22,8 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
             return QMessageBox::Question;
         case MessageIcon::Error:
             return QMessageBox::Critical;
+        case MessageIcon::None:
+            return QMessageBox::NoIcon;
     }
     return QMessageBox::Information;
 }

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace tavirel {
 
-enum class MessageIcon { Information, Warning, Question, Error };
+enum class MessageIcon { Information, Warning, Question, Error, None };
 enum class MessageButtons { Ok, OkCancel };
 
 // Shows a modal box with plain text; returns IDOK or IDCANCEL.

@@ -77,12 +77,9 @@ void SendFileDialog::Send() {
                     QStringLiteral("Can't create file!"), MessageIcon::Error);
         return;
     }
-    const QByteArray path = QFile::encodeName(name);
-    if (path.size() > kMaxFileName) {
-        ShowMessage(dialog_.get(), FileNameTooLong(name, kMaxFileName),
-                    QStringLiteral("Can't Open file!"), MessageIcon::Error);
+    if (RefuseLongPath(dialog_.get(), name, kMaxFileName))
         return;
-    }
+    const QByteArray path = QFile::encodeName(name);
     std::FILE* file = std::fopen(path.constData(), "rb");
     if (file == nullptr) {
         ShowMessage(dialog_.get(), name, QStringLiteral("Can't Open file!"), MessageIcon::Error);

@@ -120,6 +120,45 @@ constexpr DialogTemplate kSendFile{
     kSendFileDialog, "Send File (RAW)", 0, 0, 268, 71, 8, "MS Sans Serif", false, kSendFileControls,
 };
 
+// The picture editor: one fixed-pitch font for the whole dialog, so the ruler
+// above the edit box counts its columns. The OK button and the list are never
+// shown.
+constexpr std::array kPictureEditorControls{
+    ControlTemplate{IDC_LOAD_FILE, K::PushButton, "Load File", 7, 6, 50, 14, kTabStop},
+    ControlTemplate{IDC_LOADED_PATH, K::Edit, "", 61, 6, 271, 14, kBorder | kTabStop},
+    ControlTemplate{IDC_SAVE_FILE, K::PushButton, "Save File", 7, 23, 50, 14, kTabStop},
+    ControlTemplate{IDC_SAVE_PATH, K::Edit, "", 61, 24, 271, 14, kBorder | kTabStop},
+    ControlTemplate{IDC_EDITOR_EXIT, K::PushButton, "Quit / Exit", 338, 6, 50, 14, kTabStop},
+    ControlTemplate{IDC_EDITOR_OK, K::DefaultPushButton, "OK", 338, 21, 50, 14, kHidden},
+    ControlTemplate{IDC_EDITOR_LIST, K::DropDownList, "", 60, 6, 87, 189, kHidden},
+    ControlTemplate{kNoId, K::GroupBox, "Special Chars", 115, 41, 109, 21, 0},
+    ControlTemplate{kNoId, K::Label, "'<' = CR", 126, 50, 33, 8, kStaticText},
+    ControlTemplate{kNoId, K::Label, "'^' = LF", 175, 50, 33, 8, kStaticText},
+    ControlTemplate{kNoId, K::Label,
+                    "0        1         2         3         4         5         6         7    "
+                    "     8         9",
+                    7, 63, 381, 8, kStaticText},
+    ControlTemplate{kNoId, K::Label,
+                    "123456789012345678901234567890123456789012345678901234567890123456789012"
+                    "345678901234567890",
+                    7, 73, 381, 8, kStaticText},
+    ControlTemplate{IDC_PICTURE_TEXT, K::Edit, "", 7, 84, 381, 264,
+                    kMultiLine | kBorder | kVScroll | kTabStop},
+};
+static_assert(kPictureEditorControls.size() == 13 && IdsUnique(kPictureEditorControls));
+
+constexpr DialogTemplate kPictureEditor{
+    kPictureEditorDialog,
+    "Tavirel  BAUDOT Picture Editor (with overstrike support)",
+    0,
+    0,
+    395,
+    355,
+    9,
+    "Courier New",
+    false,
+    kPictureEditorControls,
+};
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id) {
@@ -132,6 +171,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
             return &kCapture;
         case kSendFileDialog:
             return &kSendFile;
+        case kPictureEditorDialog:
+            return &kPictureEditor;
         default:
             return nullptr;
     }

@@ -13,6 +13,7 @@
 #include "dialogs/about_dialog.h"
 #include "dialogs/capture_dialog.h"
 #include "dialogs/message_box.h"
+#include "dialogs/picture_editor.h"
 #include "dialogs/send_file_dialog.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
@@ -159,8 +160,11 @@ void MainWindow::Command(int command) {
                 dialog.Dialog()->exec();
             break;
         }
+        case CMD_PICTURE_EDIT:
+            RunPictureEditor(this, state_.get());
+            break;
         default:
-            // The utilities and the picture editor come later.
+            // The utilities come later.
             break;
     }
 }

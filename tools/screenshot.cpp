@@ -1,17 +1,58 @@
 // Renders the main window after a file has arrived on the terminal screen, line
 // by line as a teleprinter would send it, and saves it as a PNG. Used for the
 // README's picture: tavirel-screenshot IN.txt OUT.png
+// With --picture-editor, the picture editor holding IN.txt beside its paper
+// preview instead.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
+#include "dialogs/paper_preview.h"
+#include "dialogs/picture_editor.h"
+#include "picture/picture_file.h"
 #include "terminal/main_window.h"
+
+namespace {
+
+int PictureEditorShot(const QString& in, const QByteArray& picture, const QString& out) {
+    const std::unique_ptr<tavirel::TemplateDialog> editor(
+        tavirel::BuildPictureEditor(nullptr, nullptr));
+    editor->SetItemText(tavirel::IDC_LOADED_PATH, in);
+    editor->SetItemText(tavirel::IDC_PICTURE_TEXT,
+                        QString::fromLatin1(tavirel::DisplayFromFile(picture.toStdString())));
+    editor->SetItemText(tavirel::IDC_SAVE_PATH, in + QStringLiteral(".mod"));
+    editor->show();
+    auto* preview = editor->findChild<tavirel::PaperPreview*>();
+    preview->ShowBeside(editor.get());
+    QApplication::processEvents();
+    const QPixmap left = editor->grab();
+    const QPixmap right = preview->grab();
+    QPixmap both(left.width() + 8 + right.width(), std::max(left.height(), right.height()));
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, left);
+    painter.drawPixmap(left.width() + 8, 0, right);
+    painter.end();
+    return both.save(out) ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    const bool editor = argc == 4 && std::strcmp(argv[1], "--picture-editor") == 0;
+    if (editor) {
+        --argc;
+        ++argv;
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s IN.txt OUT.png\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--picture-editor] IN.txt OUT.png\n", argv[0]);
         return 2;
     }
     QFile in(QString::fromLocal8Bit(argv[1]));
@@ -20,6 +61,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const QByteArray text = in.readAll();
+    if (editor)
+        return PictureEditorShot(QFileInfo(in).fileName(), text, QString::fromLocal8Bit(argv[2]));
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 1;

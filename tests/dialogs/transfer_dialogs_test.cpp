@@ -89,13 +89,13 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     d->Command(IDC_GET_FILE);
     EXPECT_EQ(d->ItemText(IDC_SEND_NAME), folder.filePath("b.txt"));
     d->Command(IDC_SEND);  // no line to send on
-    const QString tooLong = FileNameTooLong(longName, kMaxFileName);
+    const QString tooLong = "The path is longer than 254 characters:\n" + longName;
     EXPECT_EQ(boxes,
               (std::vector<Box>{
                   {"No File Name Provided", "Can't create file!"},
                   {"missing.txt", "Can't Open file!"},
-                  {tooLong, "Get File"},
-                  {tooLong, "Can't Open file!"},
+                  {tooLong, "Path too long!"},
+                  {tooLong, "Path too long!"},
                   {folder.filePath("b.txt") + "\nThe send stopped: the line takes nothing more.",
                    "Send File"},
               }));

@@ -1,0 +1,275 @@
+#include "dialogs/picture_editor.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialogs/file_picker.h"
+#include "dialogs/message_box.h"
+#include "dialogs/paper_preview.h"
+#include "link/line_settings.h"
+
+namespace tavirel {
+namespace {
+
+struct Message {
+    QString text;
+    QString caption;
+    MessageIcon icon;
+};
+
+class PictureEditorTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        SetMessageHandler([this](QWidget*, const QString& text, const QString& caption,
+                                 MessageIcon icon, MessageButtons) {
+            messages.push_back({text, caption, icon});
+            return IDOK;
+        });
+        SetFilePicker([this](QWidget*, const FilePickRequest& r) -> std::optional<QString> {
+            requests.push_back(r.title + "|" + r.filter + "|" + r.folder);
+            return picked;
+        });
+        dialog.reset(BuildPictureEditor(nullptr, &line));
+        ASSERT_NE(dialog, nullptr);
+        dialog->show();
+    }
+    void TearDown() override {
+        SetMessageHandler(nullptr);
+        SetFilePicker(nullptr);
+    }
+
+    QString Path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+    void Write(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray Read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+    void Click(int id) { QTest::mouseClick(dialog->ItemAs<QPushButton>(id), Qt::LeftButton); }
+    QPlainTextEdit* Edit() { return dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT); }
+    QString Text(int id) { return dialog->ItemText(id); }
+    PaperPreview* Preview() { return dialog->findChild<PaperPreview*>(); }
+
+    QTemporaryDir folder;
+    LineSettings line;
+    std::vector<Message> messages;
+    std::vector<QString> requests;
+    std::optional<QString> picked;
+    std::unique_ptr<TemplateDialog> dialog;
+};
+
+// The controls the operator sees, the ruler over the edit box's columns in
+// the box's own font, and the only way out.
+TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
+    EXPECT_EQ(dialog->windowTitle(), "Tavirel  BAUDOT Picture Editor (with overstrike support)");
+    EXPECT_EQ(Text(IDC_LOAD_FILE), "Load File");
+    EXPECT_EQ(Text(IDC_SAVE_FILE), "Save File");
+    EXPECT_EQ(Text(IDC_EDITOR_EXIT), "Quit / Exit");
+    EXPECT_TRUE(dialog->Item(IDC_EDITOR_OK)->isHidden());
+    EXPECT_TRUE(dialog->Item(IDC_EDITOR_LIST)->isHidden());
+    const QPoint box = DialogUnitsToPixels(dialog->Template(), 7, 84);
+    EXPECT_EQ(Edit()->pos(), box);
+    EXPECT_EQ(Edit()->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(Edit()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
+    ASSERT_EQ(rulers.size(), 2);
+    const QString units = rulers[1]->text();
+    EXPECT_EQ(rulers[0]->text(),
+              "0        1         2         3         4         5         6   "
+              "      7         8         9");
+    EXPECT_EQ(units, QString("1234567890").repeated(9));
+    // Column 50 of the ruler stands over column 50 of the text.
+    EXPECT_EQ(rulers[0]->font(), Edit()->font());
+    Edit()->setPlainText(QString(60, u'X'));
+    QTextCursor at50(Edit()->document());
+    at50.setPosition(49);
+    const int textX =
+        Edit()->viewport()->mapTo(dialog.get(), Edit()->cursorRect(at50).topLeft()).x();
+    const int rulerX = rulers[1]->x() + rulers[1]->indent() +
+                       QFontMetrics(rulers[1]->font()).horizontalAdvance(units.left(49));
+    EXPECT_NEAR(textX, rulerX, 1);
+
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->close());
+    Click(IDC_EDITOR_OK);
+    EXPECT_TRUE(dialog->isVisible());
+    Click(IDC_EDITOR_EXIT);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), 1);
+}
+
+TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
+    const QString file = Path("pic.txt");
+    Write(file, "ab\tc\r\nx%<");
+    picked = file;
+    Click(IDC_LOAD_FILE);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0], "Open - Load file into editor|TXT Files (*.txt);;All Files (*.*)|.");
+    EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
+    EXPECT_EQ(Text(IDC_LOADED_PATH), file);
+    EXPECT_EQ(Text(IDC_SAVE_PATH), file + ".mod");
+    EXPECT_TRUE(messages.empty());
+
+    // A missing file: the box says so, the text stays, the paths are set.
+    picked = Path("CAT.mod");
+    Click(IDC_LOAD_FILE);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, *picked);
+    EXPECT_EQ(messages[0].caption, "File doesn't exist!");
+    EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
+    EXPECT_EQ(Text(IDC_SAVE_PATH), *picked + ".mod");
+
+    // A path with no room for ".mod" is refused whole; so is a cancel.
+    for (const std::optional<QString>& answer :
+         {std::optional<QString>(Path("") + QString(252 - Path("").size(), u'p')),
+          std::optional<QString>()}) {
+        picked = answer;
+        Click(IDC_LOAD_FILE);
+        EXPECT_EQ(Text(IDC_LOADED_PATH), Path("CAT.mod"));
+        EXPECT_EQ(Text(IDC_SAVE_PATH), Path("CAT.mod.mod"));
+    }
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].caption, "Path too long!");
+    EXPECT_TRUE(messages[1].text.contains(QString(20, u'p')));
+
+    // Anything the loaded-path field does empties the save path.
+    QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(dialog->Item(IDC_LOADED_PATH), &focus);
+    EXPECT_EQ(Text(IDC_SAVE_PATH), "");
+}
+
+TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
+    auto save = [this](const QString& path) {
+        dialog->SetItemText(IDC_SAVE_PATH, path);
+        Click(IDC_SAVE_FILE);
+    };
+    Edit()->setPlainText("AB\nCD<^a%b");
+    save(Path("out.mod"));
+    EXPECT_EQ(Read(Path("out.mod")), QByteArray("ABCD\r\nA\0B\0", 10));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Task complete");
+    EXPECT_EQ(messages[0].caption, "File Saved");
+    EXPECT_EQ(messages[0].icon, MessageIcon::None);
+
+    // Far past the old 64 KB: loaded whole and saved whole.
+    QByteArray big;
+    for (int i = 0; i < 40'000; ++i)
+        big += "AB\r\n";
+    Write(Path("big.txt"), big);
+    picked = Path("big.txt");
+    Click(IDC_LOAD_FILE);
+    save(Path("big.mod"));
+    QByteArray bigSaved = big;
+    bigSaved.replace("\r\n", "\r\r\n").append('\0');
+    EXPECT_EQ(Read(Path("big.mod")), bigSaved);
+
+    messages.clear();
+    save("/dev/full");
+    save("");
+    save(Path("") + QString(256 - Path("").size(), u'q'));
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].caption, "Cannot Write File");
+    EXPECT_TRUE(messages[0].text.startsWith("/dev/full\n")) << messages[0].text.toStdString();
+    EXPECT_EQ(messages[1].caption, "Cannot Open Write File");
+    EXPECT_EQ(messages[1].text, "");
+    EXPECT_EQ(messages[2].caption, "Path too long!");
+    EXPECT_FALSE(QFile::exists(Path("") + QString(256 - Path("").size(), u'q')));
+}
+
+// The preview follows the typing, changes platen, tells what the print costs
+// and mends lone line feeds in one edit that one undo takes back.
+TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
+    auto* button = dialog->findChild<QPushButton*>("previewButton");
+    ASSERT_NE(button, nullptr);
+    const QRect legend(DialogUnitsToPixels(dialog->Template(), 115, 41),
+                       DialogUnitsToPixels(dialog->Template(), 224, 62));
+    EXPECT_GT(button->x(), legend.right());
+    EXPECT_GE(button->y(), legend.top());
+    EXPECT_LE(button->geometry().bottom(), legend.bottom());
+    QTest::mouseClick(button, Qt::LeftButton);
+    PaperPreview* preview = Preview();
+    ASSERT_NE(preview, nullptr);
+    ASSERT_TRUE(preview->isVisible());
+
+    Edit()->setFocus();
+    QTest::keyClicks(Edit(), "ab^cd^");
+    QTRY_COMPARE(preview->CurrentPaper().RowText(1), std::string("  CD"));
+    const Paper& paper = preview->CurrentPaper();
+    EXPECT_EQ(paper.lineCodes, 7u);  // LTRS A B LF C D LF
+    auto* summary = preview->findChild<QLabel*>("summary");
+    EXPECT_TRUE(summary->text().contains("7 characters on the line"))
+        << summary->text().toStdString();
+    EXPECT_TRUE(summary->text().contains("Print time 2 s at 45 baud, 7.5 bits a character"));
+    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")->text().startsWith("2 line feeds"));
+
+    preview->findChild<QComboBox*>()->setCurrentIndex(0);
+    EXPECT_EQ(preview->CurrentPaper().columns, 68);
+
+    QTest::mouseClick(preview->findChild<QPushButton*>("putCarriageReturns"), Qt::LeftButton);
+    EXPECT_EQ(Edit()->toPlainText(), "ab<^cd<^");
+    EXPECT_TRUE(preview->CurrentPaper().loneLineFeeds.empty());
+    EXPECT_EQ(preview->CurrentPaper().RowText(1), "CD");
+    Edit()->undo();
+    EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
+}
+
+// Ink over ink: a cell struck with X and then O holds the ink of both, and
+// the same letter struck twice comes out darker than once.
+TEST(PaperViewTest, OverstrikesAddTheirInk) {
+    ASSERT_GE(QFontDatabase::addApplicationFont(
+                  QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf")),
+              0);
+    auto render = [](const char16_t* text) {
+        static Paper paper;
+        paper = LayOutPaper(text, {});
+        PaperView view;
+        view.SetPaper(&paper);
+        QImage image = view.grab(view.CellRect(0, 0).toAlignedRect()).toImage();
+        return image.convertToFormat(QImage::Format_RGB32);
+    };
+    auto ink = [](const QImage& image, int x, int y) {
+        return 765 - qRed(image.pixel(x, y)) - qGreen(image.pixel(x, y)) - qBlue(image.pixel(x, y));
+    };
+    const QImage x = render(u"X"), o = render(u"O"), both = render(u"X<O"), twice = render(u"O<O");
+    int inkX = 0, inkO = 0, lostX = 0, lostO = 0, once = 0, again = 0;
+    for (int py = 0; py < x.height(); ++py) {
+        for (int px = 0; px < x.width(); ++px) {
+            inkX += ink(x, px, py) > 300;
+            inkO += ink(o, px, py) > 300;
+            lostX += ink(x, px, py) > 300 && ink(both, px, py) < ink(x, px, py) - 8;
+            lostO += ink(o, px, py) > 300 && ink(both, px, py) < ink(o, px, py) - 8;
+            once += ink(o, px, py);
+            again += ink(twice, px, py);
+        }
+    }
+    EXPECT_GT(inkX, 10);
+    EXPECT_GT(inkO, 10);
+    EXPECT_EQ(lostX + lostO, 0);
+    EXPECT_GT(again, once * 11 / 10);
+}
+
+}  // namespace
+}  // namespace tavirel
