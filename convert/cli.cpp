@@ -68,7 +68,7 @@ class CommandLineHost : public ConverterHost {
     }
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
         if (icon == Icon::Error)
-            std::fprintf(stderr, "tavirel-convert: %s %s\n", caption.c_str(), text.c_str());
+            std::fprintf(stderr, "tavirel-convert: %s: %s\n", text.c_str(), caption.c_str());
     }
 
   private:

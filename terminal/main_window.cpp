@@ -12,6 +12,7 @@
 #include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
 #include "dialogs/message_box.h"
+#include "dialogs/utilities_dialog.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
 #include "link/port.h"
@@ -134,6 +135,9 @@ void MainWindow::Command(int command) {
             break;
         case CMD_ABOUT:
             RunAboutDialog(this);
+            break;
+        case CMD_UTILITIES:
+            RunUtilitiesDialog(this);
             break;
         default:
             // Send File, Capture, the utilities and the picture editor come later.
