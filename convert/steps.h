@@ -26,7 +26,7 @@ struct ConverterState {
 // Where a step's bytes go. Room for two bytes per input byte is the caller's.
 struct OutputBlock {
     std::uint8_t* end;
-    void WriteConverterByte(int value) { *end++ = static_cast<std::uint8_t>(value); }
+    constexpr void WriteConverterByte(int value) { *end++ = static_cast<std::uint8_t>(value); }
 };
 
 namespace detail {
@@ -95,7 +95,7 @@ static_assert(ReversedIta2Table[16] == 'E' && ReversedIta2Table[1] == 'T' &&
 // ASCII to ITA2. Lower case folds onto capitals (SendEntry). The grave accent
 // and the bytes 128..255 have no entry: like characters without a code they
 // are dropped and leave the shift alone.
-inline void WriteIta2ForChar(ConverterState& s, std::uint8_t v, OutputBlock& out) {
+constexpr void WriteIta2ForChar(ConverterState& s, std::uint8_t v, OutputBlock& out) {
     const Ita2Entry e = SendEntry(v);
     if (e.code == kNoCode)
         return;
@@ -111,7 +111,7 @@ inline void WriteIta2ForChar(ConverterState& s, std::uint8_t v, OutputBlock& out
 // ASCII to the ITA subset: one byte out for every byte in. Controls pass;
 // the bytes 128..255 have no agreed look (the code page is unknown) and
 // become blanks, which keeps a picture's columns where they were.
-inline void WriteSubsetForChar(std::uint8_t v, OutputBlock& out) {
+constexpr void WriteSubsetForChar(std::uint8_t v, OutputBlock& out) {
     if (v < 32)
         out.WriteConverterByte(v);
     else if (v < 128)
@@ -123,7 +123,7 @@ inline void WriteSubsetForChar(std::uint8_t v, OutputBlock& out) {
 // ITA2 (in the tape reader's bit order) to ASCII. Bytes above 31 are not
 // 5-bit codes: they write nothing and leave the shift alone, as a code
 // without a character does.
-inline void WriteAsciiForCode(ConverterState& s, std::uint8_t v, OutputBlock& out) {
+constexpr void WriteAsciiForCode(ConverterState& s, std::uint8_t v, OutputBlock& out) {
     if (v > 31)
         return;
     if (v == FIGS) {
@@ -141,7 +141,7 @@ inline void WriteAsciiForCode(ConverterState& s, std::uint8_t v, OutputBlock& ou
 }
 
 // Tape cleaning: keep the five data bits, drop the blank leader.
-inline void WriteCleanedByte(ConverterState& s, std::uint8_t v, OutputBlock& out) {
+constexpr void WriteCleanedByte(ConverterState& s, std::uint8_t v, OutputBlock& out) {
     const int m = v & 31;
     if (m == 0 && s.tapeDataSeen == 0)
         return;
