@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -326,6 +327,31 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
     EXPECT_EQ(host.shown,
               std::vector<Shown>({{"the input", "ERROR: Read from file failed!", Icon::Error}}));
     EXPECT_EQ(Run(Converter::AsciiToItaSubset, in), 0);
+}
+
+// The command-line tool: paths printed, states carried from file to file,
+// pipes, and the highest result as exit status.
+TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
+    const auto sh = [this](const std::string& command) {
+        const int status = std::system(("cd '" + dir.string() + "' && " + command).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string tool = TAVIREL_CONVERT_BIN;
+    Put("a.txt", Text("AB"));
+    Put("b.txt", Text("AB"));
+    EXPECT_EQ(sh(tool + " ita a.txt b.txt >paths"), 0);
+    EXPECT_EQ(Read((dir / "paths").string()), Text("a.ita\nb.ita\n"));
+    EXPECT_EQ(Read((dir / "b.ita").string()), Bytes({3, 25}));
+    EXPECT_EQ(sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
+                 " ita - -o piped.ita >/dev/null"),
+              0);
+    EXPECT_EQ(Read((dir / "piped.ita").string()), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
+    EXPECT_EQ(sh(tool + " ita a.ita none.txt 2>errors"), 2);
+    EXPECT_EQ(Read((dir / "errors").string()),
+              Text("tavirel-convert: a.ita: Output would replace the input!\n"
+                   "tavirel-convert: none.txt: File doesn't exist!\n"));
+    EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);
+    EXPECT_EQ(sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
 }
 
 }  // namespace
