@@ -10,6 +10,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -382,6 +383,21 @@ void TemplateDialog::reject() {
     // logic hears a cancel and decides.
     if (template_->systemMenu)
         emit Command(IDCANCEL);
+}
+
+void TemplateDialog::keyPressEvent(QKeyEvent* event) {
+    // A focused button takes Enter itself. Elsewhere Enter asks for the
+    // template's default button; without one nothing answers, where Qt
+    // would press the first button it finds.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && std::none_of(template_->controls.begin(), template_->controls.end(),
+                              [](const ControlTemplate& c) {
+                                  return c.kind == ControlKind::DefaultPushButton;
+                              })) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TemplateDialog::closeEvent(QCloseEvent* event) {

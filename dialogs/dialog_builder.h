@@ -45,6 +45,7 @@ class TemplateDialog : public QDialog {
   protected:
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     friend TemplateDialog* BuildDialog(int templateId, QWidget* owner);

@@ -12,6 +12,7 @@ void ResetProcessStateForTests() {
     p.sender.ForgetShift();
     p.decoder.receiveShift = 0;
     p.transfer.ResetForTests();
+    p.converters = {};
 }
 
 TransferState& Transfer() {

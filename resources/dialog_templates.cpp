@@ -159,6 +159,72 @@ constexpr DialogTemplate kPictureEditor{
     false,
     kPictureEditorControls,
 };
+// Utilities (104): each group box frames a description and its "Do It".
+constexpr std::array kUtilitiesControls{
+    ControlTemplate{IDC_UTILITIES_EXIT, K::PushButton, "Exit", 403, 198, 50, 14, kTabStop},
+    ControlTemplate{kNoId, K::Label,
+                    "Clean file strips leading nulls, strips the upper three bits from each byte, "
+                    "reverses the remaiing 5-bits end-to-end as they come off the reader in an "
+                    "indeterminate state (5-bit tape on 8-bit reader). ",
+                    19, 70, 207, 29, kStaticText},
+    ControlTemplate{kNoId, K::GroupBox, "Clean (Tape cleaner)", 7, 58, 223, 64, 0},
+    ControlTemplate{kNoId, K::Label,
+                    "Converts the input ASCII stream to an output ASCII stream, with all "
+                    "characters that do not exist in ITA2/US-TTY to their closest GRAPHICAL "
+                    "equivelants that exist in ITA2.",
+                    243, 136, 203, 24, kStaticText},
+    ControlTemplate{kNoId, K::Label,
+                    "Reads ASCII text file, converts to ASCII, and outputs the resulting "
+                    "characters to file.  (It assumes character value 10 is a linefeed, but "
+                    "it's TTY/ITA2).",
+                    244, 70, 204, 27, kStaticText},
+    ControlTemplate{kNoId, K::GroupBox, "ASCII to ITA#2 with Closest Graphical Equivalence", 235,
+                    125, 218, 64, 0},
+    ControlTemplate{kNoId, K::GroupBox, "ITA#2 to ASCII with Closest Graphical Equivalence", 8, 125,
+                    222, 65, 0},
+    ControlTemplate{kNoId, K::Label,
+                    "Reads an ASCII text file, and for all characters that do not appear in the "
+                    "ITA set (lower case letters, ~ ! [ ] etc) substitutes the \"next-closest\", "
+                    "using page-darkness as a guide -- this is ONLY for converting ASCII art to "
+                    "ITA art.",
+                    18, 136, 209, 35, kStaticText},
+    ControlTemplate{kNoId, K::GroupBox, "ASCII to U.S. TTY/ITA2.", 233, 58, 220, 64, 0},
+    ControlTemplate{kNoId, K::Label,
+                    "These converters were written for the people who keep teleprinter art "
+                    "alive: to carry pictures between ASCII text, ITA2 code files and the raw "
+                    "images of punched paper tape.",
+                    7, 195, 352, 28, kStaticText},
+    ControlTemplate{IDC_TO_ITA2, K::PushButton, "Do It", 319, 104, 50, 14, kTabStop},
+    ControlTemplate{IDC_CLEAN_TAPE, K::PushButton, "Do It", 79, 104, 50, 14, kTabStop},
+    ControlTemplate{IDC_ITA2_TO_ASCII, K::PushButton, "Do It", 81, 173, 50, 14, kTabStop},
+    ControlTemplate{IDC_TO_ITA2_SUBSET, K::PushButton, "Do It", 324, 171, 50, 14, kTabStop},
+    ControlTemplate{IDC_INPUT_PATH, K::Edit, "", 7, 41, 220, 12, kBorder | kTabStop},
+    ControlTemplate{IDC_OUTPUT_PATH, K::Edit, "", 237, 41, 216, 12, kBorder | kReadOnly | kTabStop},
+    ControlTemplate{kNoId, K::Label, "Input File Name", 13, 28, 50, 8, kStaticText},
+    ControlTemplate{kNoId, K::Label, "Output File Name            (provided by conversion utility)",
+                    241, 29, 198, 9, kStaticText},
+    ControlTemplate{kNoId, K::Label,
+                    "This page provides conversion utilities for various input formats.  Please "
+                    "provide the required input filename and output file name including path if "
+                    "required.  When ready, press the \"Do It\" button for the desired "
+                    "conversion.  ",
+                    7, 7, 446, 20, kStaticText},
+};
+static_assert(kUtilitiesControls.size() == 19 && IdsUnique(kUtilitiesControls));
+
+constexpr DialogTemplate kUtilities{
+    kUtilitiesDialog,
+    "Corrow ASCII/ITA#2 Tanslation Programs",
+    0,
+    0,
+    460,
+    230,
+    8,
+    "MS Sans Serif",
+    false,
+    kUtilitiesControls,
+};
+
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id) {
@@ -173,6 +239,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
             return &kSendFile;
         case kPictureEditorDialog:
             return &kPictureEditor;
+        case kUtilitiesDialog:
+            return &kUtilities;
         default:
             return nullptr;
     }

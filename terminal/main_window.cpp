@@ -15,6 +15,7 @@
 #include "dialogs/message_box.h"
 #include "dialogs/picture_editor.h"
 #include "dialogs/send_file_dialog.h"
+#include "dialogs/utilities_dialog.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
 #include "link/port.h"
@@ -163,8 +164,10 @@ void MainWindow::Command(int command) {
         case CMD_PICTURE_EDIT:
             RunPictureEditor(this, state_.get());
             break;
+        case CMD_UTILITIES:
+            RunUtilitiesDialog(this);
+            break;
         default:
-            // The utilities come later.
             break;
     }
 }

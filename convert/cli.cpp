@@ -1,0 +1,155 @@
+// tavirel-convert: the Utilities dialog's four converters on the command line.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/converter.h"
+
+namespace {
+
+using tavirel::Converter;
+using tavirel::ConverterFile;
+using tavirel::ConverterHost;
+
+constexpr int kUsageError = 64;
+
+constexpr const char* kHelp =
+    "Usage: tavirel-convert CONVERSION [-o OUT] FILE...\n"
+    "\n"
+    "Converts teleprinter files between ASCII text, ITA2 codes and raw paper-tape\n"
+    "images, as the Utilities dialog of Tavirel does. Each output is written beside\n"
+    "its input under the input's name with the conversion's own ending, and its\n"
+    "path is printed: art/cat.txt becomes art/cat.ita. An input is never\n"
+    "overwritten: a conversion whose output would be its own input is refused.\n"
+    "\n"
+    "CONVERSION is one of:\n"
+    "  ita     ASCII text to ITA2 codes for a teleprinter (.ita): one 5-bit code a\n"
+    "          byte, with the letters and figures shifts the machine needs. Lower\n"
+    "          case becomes capitals; characters that have no code are left out.\n"
+    "  subset  ASCII art to ASCII art that a teleprinter can print (.asc): every\n"
+    "          character without an ITA2 code is replaced by the one that looks most\n"
+    "          like it on paper (a~b becomes A-B). Same length as the input.\n"
+    "  ascii   ITA2 codes as a paper-tape reader delivers them, each code's bits\n"
+    "          end to end reversed, to ASCII text (.asc).\n"
+    "  clean   A raw image of 5-bit tape read on an 8-bit reader to ITA2 codes\n"
+    "          (.bdo): keeps the five code bits of each byte, drops the blank leader.\n"
+    "          Its output is what 'ascii' reads.\n"
+    "\n"
+    "Options:\n"
+    "  -o OUT     write to OUT instead (a single FILE only); '-o -' writes to\n"
+    "             standard output\n"
+    "  -          as FILE: read standard input; the output goes to standard output\n"
+    "             unless -o says otherwise\n"
+    "  -h, --help show this text\n"
+    "\n"
+    "The letters or figures shift, and whether the cleaner has passed the leader,\n"
+    "carry from one FILE to the next, as they do from one conversion to the next\n"
+    "in one run of Tavirel.\n"
+    "\n"
+    "Paths are limited to 254 characters for an input and 255 for an output.\n"
+    "\n"
+    "Exit status: 0 done; 1 an input is missing, unreadable or its path too long;\n"
+    "2 an output cannot be created; 3 a write failed; 64 wrong usage. With several\n"
+    "files, the highest of their results.\n";
+
+// Output paths on standard output, failures on standard error; the
+// completion message says nothing a zero exit status does not.
+class CommandLineHost : public ConverterHost {
+  public:
+    explicit CommandLineHost(bool printPaths) : printPaths_(printPaths) {}
+    void ShowOutputPath(const std::string& path) override {
+        if (printPaths_)
+            std::printf("%s\n", path.c_str());
+    }
+    void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
+        if (icon == Icon::Error)
+            std::fprintf(stderr, "tavirel-convert: %s: %s\n", text.c_str(), caption.c_str());
+    }
+
+  private:
+    bool printPaths_;
+};
+
+bool ParseConversion(std::string_view name, Converter& which) {
+    if (name == "ita")
+        which = Converter::AsciiToIta2;
+    else if (name == "subset")
+        which = Converter::AsciiToItaSubset;
+    else if (name == "ascii")
+        which = Converter::Ita2ToAscii;
+    else if (name == "clean")
+        which = Converter::CleanTape;
+    else
+        return false;
+    return true;
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "tavirel-convert: %s\nTry 'tavirel-convert --help'.\n", problem);
+    return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string> files;
+    const char* output = nullptr;
+    const char* conversion = nullptr;
+    bool onlyFiles = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!onlyFiles && (arg == "-h" || arg == "--help")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!onlyFiles && arg == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && arg == "-o") {
+            if (++i == argc)
+                return Usage("-o needs a file name");
+            output = argv[i];
+        } else if (!onlyFiles && arg.size() > 1 && arg.front() == '-') {
+            return Usage("unknown option");
+        } else if (conversion == nullptr) {
+            conversion = argv[i];
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    Converter which{};
+    if (conversion == nullptr || !ParseConversion(conversion, which))
+        return Usage("the conversion is one of ita, subset, ascii, clean");
+    if (files.empty())
+        return Usage("no FILE given");
+    if (output != nullptr && files.size() > 1)
+        return Usage("-o takes a single FILE");
+
+    if (std::find(files.begin(), files.end(), std::string()) != files.end())
+        return Usage("an empty FILE name");
+
+    tavirel::ConverterState state;
+    int worst = 0;
+    for (const std::string& file : files) {
+        ConverterFile in{file};
+        if (file == "-")
+            in = {"standard input", STDIN_FILENO};
+        ConverterFile out;
+        if (output != nullptr)
+            out = std::string_view(output) == "-" ? ConverterFile{"standard output", STDOUT_FILENO}
+                                                  : ConverterFile{output};
+        else if (file == "-")
+            out = {"standard output", STDOUT_FILENO};
+        else
+            out = {tavirel::MakeOutputName(file, tavirel::InfoFor(which).extension)};
+        // Paths on standard output would mix with the data written there.
+        CommandLineHost host(out.fd != STDOUT_FILENO);
+        worst = std::max(worst, tavirel::RunConverter(which, in, out, state, host));
+        std::fflush(stdout);
+    }
+    return worst;
+}

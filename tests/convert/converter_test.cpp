@@ -1,0 +1,326 @@
+#include "convert/converter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tavirel {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Step(Converter which, ConverterState& s, const Bytes& in) {
+    Bytes out(MaxOutputSize(in.size()));
+    out.resize(ConvertBlock(which, s, in, out.data()));
+    return out;
+}
+
+Bytes Text(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
+
+// Every worked example, in order within one run of the process where the
+// states carry.
+TEST(ConverterSteps, GiveTheWorkedExamples) {
+    struct Case {
+        Converter which;
+        Bytes in, out;
+    };
+    using C = Converter;
+    const std::vector<std::vector<Case>> runs = {
+        {{C::AsciiToIta2, Text("HELLO 123\r\n"), {31, 20, 1, 18, 18, 24, 4, 27, 23, 19, 1, 8, 2}}},
+        {{C::AsciiToIta2, Text("AB"), {31, 3, 25}}, {C::AsciiToIta2, Text("AB"), {3, 25}}},
+        {{C::AsciiToIta2, Text("AB CD"), {31, 3, 25, 4, 31, 14, 9}}},
+        {{C::AsciiToIta2, Text("50%"), {27, 16, 22}}},
+        // Lower case as capitals; the shift codes sent as characters do not
+        // count as shifts; NUL is a code; no entry: ` { DEL 128 255 dropped.
+        {{C::AsciiToIta2,
+          Text("ab\x1b"
+               "c\x1f"
+               "1"),
+          {31, 3, 25, 27, 31, 14, 31, 27, 23}},
+         {C::AsciiToIta2, {'`', '{', 127, 128, 0xC1, 255, 0, 'A'}, {0, 31, 3}}},
+        {{C::AsciiToItaSubset, Text("a~b\r\n\t!$%'*+<=>@[\\]^_`{|}"),
+          Text("A-B\r\n\t1S8,YX(-)W(/)--,(/)")},
+         // Kept as they are; the upper half becomes blanks, length kept.
+         {C::AsciiToItaSubset, Text(" \"#&(),-./09:;?AZ"), Text(" \"#&(),-./09:;?AZ")},
+         {C::AsciiToItaSubset, {127, 128, 0xB0, 255, 0}, {'-', ' ', ' ', ' ', 0}}},
+        {{C::CleanTape, {0, 0, 229, 32, 65}, {5, 0, 1}},
+         {C::CleanTape, {0, 0, 229, 32, 65}, {0, 0, 5, 0, 1}}},
+        {{C::CleanTape, {0, 32, 64, 128, 224}, {}}},
+        {{C::Ita2ToAscii, {31, 20, 1, 18, 18, 24}, Text("STDDA")},
+         {C::Ita2ToAscii, {27, 1, 4, 1}, Text("5 T")},
+         {C::Ita2ToAscii, {31, 1, 4, 27, 1}, Text("T 5")},
+         // Ended in figures: the next conversion starts there. LF keeps the
+         // shift, CR unshifts, 0 is NUL in both halves.
+         {C::Ita2ToAscii, {1, 2, 1, 8, 1, 0, 27, 0}, {'5', '\n', '5', '\r', 'T', 0, 0}},
+         {C::Ita2ToAscii, {27, 31, 27, 27, 31}, {}},
+         // Not codes: nothing written, the shift stays.
+         {C::Ita2ToAscii, {27, 33, 255, 1, 128}, Text("5")}},
+    };
+    for (const auto& run : runs) {
+        ConverterState s;
+        for (const Case& c : run)
+            EXPECT_EQ(Step(c.which, s, c.in), c.out) << testing::PrintToString(c.in);
+    }
+}
+
+// The charts, code by code: US-TTY read with every code's bits reversed,
+// LF and CR in their own places.
+TEST(ConverterSteps, DecodeTheWholeReversedChart) {
+    constexpr char kLetters[33] = "\0T\nO HNM\rLRGIPCVEZDBSYFXAWJ\x7FUQK\x7F";
+    constexpr char kFigures[33] =
+        "\0"
+        "5\n9 #,.\r)4&80:;3\"$?\a6!/-2'\x7F"
+        "71(\x7F";
+    for (std::size_t c = 0; c < 32; ++c) {
+        EXPECT_EQ(ReversedIta2Table[c], static_cast<std::uint8_t>(kLetters[c])) << c;
+        EXPECT_EQ(ReversedIta2Table[32 + c], static_cast<std::uint8_t>(kFigures[c])) << c;
+    }
+}
+
+// The steps one byte at a time, as the block loops must give them.
+Bytes ByteByByte(Converter which, ConverterState& s, const Bytes& in) {
+    Bytes out(MaxOutputSize(in.size()));
+    OutputBlock block{out.data()};
+    for (const std::uint8_t v : in) {
+        switch (which) {
+            case Converter::AsciiToIta2:
+                WriteIta2ForChar(s, v, block);
+                break;
+            case Converter::AsciiToItaSubset:
+                WriteSubsetForChar(v, block);
+                break;
+            case Converter::Ita2ToAscii:
+                WriteAsciiForCode(s, v, block);
+                break;
+            case Converter::CleanTape:
+                WriteCleanedByte(s, v, block);
+                break;
+        }
+    }
+    out.resize(static_cast<std::size_t>(block.end - out.data()));
+    return out;
+}
+
+// Blocks cut anywhere, even in the middle of a shifted run, give the bytes of
+// the steps taken one at a time: the shift carries across the frame's blocks
+// as across conversions.
+TEST(ConverterSteps, BlocksCutAnywhereGiveTheSameBytes) {
+    // Text, every byte value, and runs of codes with shifts among them.
+    Bytes text;
+    for (unsigned i = 0; text.size() < 3 * kConverterBlock; ++i) {
+        for (const char ch : "RYRY 1234, (OK)? the quick fox\r\n")
+            text.push_back(static_cast<std::uint8_t>(ch));
+        for (const unsigned v : {i, i % 32, i * 7 % 32, i % 3 ? 27u : 31u, i * 13 % 32})
+            text.push_back(static_cast<std::uint8_t>(v));
+    }
+    for (const Converter which : {Converter::AsciiToIta2, Converter::AsciiToItaSubset,
+                                  Converter::Ita2ToAscii, Converter::CleanTape}) {
+        ConverterState whole, parts;
+        const Bytes expected = ByteByByte(which, whole, text);
+        Bytes got;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + at % 7919, text.size() - at);
+            const Bytes piece = Step(which, parts, Bytes(text.begin() + at, text.begin() + at + n));
+            got.insert(got.end(), piece.begin(), piece.end());
+            at += n;
+        }
+        EXPECT_EQ(got, expected) << static_cast<int>(which);
+        EXPECT_EQ(parts.fileEncodeShift, whole.fileEncodeShift);
+        EXPECT_EQ(parts.fileDecodeShift, whole.fileDecodeShift);
+    }
+}
+
+TEST(OutputName, CutsTheFileNameOnlyAfterItsLeadingDots) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"cat", "cat.ita"},
+        {"cat.tar.txt", "cat.ita"},
+        {"/home/me/art/cat.txt", "/home/me/art/cat.ita"},
+        {"./art/cat.txt", "./art/cat.ita"},
+        {"../cat.txt", "../cat.ita"},
+        {"/home/me/my.art/cat.txt", "/home/me/my.art/cat.ita"},
+        {"/home/me/my.art/cat", "/home/me/my.art/cat.ita"},
+        {".profile", ".profile.ita"},
+        {"../.plan.txt", "../.plan.ita"},
+        {"..", "...ita"},
+        {"art/", "art/.ita"},
+        {"C:\\art\\cat.txt", "C:\\art\\cat.ita"},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(MakeOutputName(in, ".ita"), out) << in;
+}
+
+// Messages as "caption: text", errors marked, one after the other.
+class RecordingHost : public ConverterHost {
+  public:
+    void ShowOutputPath(const std::string& path) override { outputPath = path; }
+    void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
+        shown += caption + ": " + text + (icon == Icon::Error ? " (error)|" : "|");
+    }
+    std::string outputPath = "(earlier)";
+    std::string shown;
+};
+
+class ConverterFrame : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "tavirel-convert-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        fs::permissions(dir, fs::perms::owner_all);
+        fs::remove_all(dir);
+    }
+
+    std::string Put(const std::string& name, const Bytes& bytes) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    static Bytes Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    int Run(Converter which, const std::string& input) {
+        host.shown.clear();
+        return RunConverter(which, input, state, host);
+    }
+
+    fs::path dir;
+    ConverterState state;
+    RecordingHost host;
+};
+
+TEST_F(ConverterFrame, ConvertsBesideTheInputAndReports) {
+    const std::string in = Put("cat.tar.txt", Text("AB"));
+    EXPECT_EQ(Run(Converter::AsciiToIta2, in), 0);
+    EXPECT_EQ(Run(Converter::AsciiToIta2, in), 0);
+    EXPECT_EQ(Read((dir / "cat.ita").string()), Bytes({3, 25}));  // replaced; the shift carried
+    EXPECT_EQ(host.outputPath, (dir / "cat.ita").string());
+    EXPECT_EQ(host.shown, "ASCII to BAUDOT: Task complete|");
+    EXPECT_EQ(Read(in), Text("AB"));
+    const std::pair<Converter, std::string> captions[] = {
+        {Converter::AsciiToItaSubset, "ASCII to ITA2"},
+        {Converter::Ita2ToAscii, "Binary to ASCII"},
+        {Converter::CleanTape, "Clean"},
+    };
+    for (const auto& [which, caption] : captions) {
+        EXPECT_EQ(Run(which, Put("empty", {})), 0);
+        EXPECT_EQ(host.shown, caption + ": Task complete|");
+        EXPECT_EQ(host.outputPath, (dir / "empty").string() + InfoFor(which).extension);
+        EXPECT_TRUE(Read(host.outputPath).empty());
+    }
+}
+
+// Every way a conversion is refused: the message, the result, the output
+// field kept, and the input unharmed.
+TEST_F(ConverterFrame, RefusesWithTheirMessages) {
+    const Bytes art = Text("CAT\r\n");
+    const std::string ita = Put("art.ita", art);
+    fs::create_hard_link(ita, dir / "alias.ita");
+    fs::create_symlink(ita, dir / "art.txt");
+    fs::create_directory(dir / "folder.d");
+    fs::create_directory(dir / "locked");
+    Put("locked/in.txt", art);
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    const std::string d = dir.string() + "/";
+    const std::string name(250 - d.size() + 1, 'n');
+    Put(name, art);  // 251 + ".ita": 255
+    Put(name + "x", art);
+
+    const struct {
+        std::string input;
+        int result;
+        std::string shown;
+    } cases[] = {
+        {"", 1, ""},
+        {"   ", 1, "File doesn't exist!:     (error)|"},
+        {d + "none.txt", 1, "File doesn't exist!: " + d + "none.txt (error)|"},
+        {d + "folder.d", 1, "File doesn't exist!: " + d + "folder.d (error)|"},
+        {d + name + "xyzw", 1, "Path too long!: " + d + name + "xyzw (error)|"},
+        {d + name + "x", 2, "Path too long!: " + d + name + "x.ita (error)|"},
+        // The output would be the input: by its own name, by a hard link and
+        // as a symbolic link's target.
+        {ita, 2, "Output would replace the input!: " + ita + " (error)|"},
+        {d + "alias.ita", 2, "Output would replace the input!: " + d + "alias.ita (error)|"},
+        {d + "art.txt", 2, "Output would replace the input!: " + ita + " (error)|"},
+        {d + "locked/in.txt", 2, "Can't create file!: " + d + "locked/in.ita (error)|"},
+    };
+    for (const auto& c : cases) {
+        if (c.input.starts_with(d + "locked") && geteuid() == 0)
+            continue;  // root writes anywhere
+        host.outputPath = "(earlier)";
+        EXPECT_EQ(Run(Converter::AsciiToIta2, c.input), c.result) << c.input;
+        EXPECT_EQ(host.shown, c.shown);
+        EXPECT_EQ(host.outputPath, "(earlier)") << c.input;
+    }
+    EXPECT_EQ(Read(ita), art);
+    EXPECT_EQ(Run(Converter::AsciiToIta2, d + name), 0);
+    EXPECT_EQ(Read(d + name + ".ita"), Bytes({31, 14, 3, 16, 8, 2}));
+}
+
+// A full disk, and an input that fails on reading: each named, the partial
+// output left, and the next conversion works.
+TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const std::string in = Put("in.txt", Text("RYRY"));
+    fs::create_symlink("/dev/full", dir / "in.ita");
+    EXPECT_EQ(Run(Converter::AsciiToIta2, in), 3);
+    EXPECT_EQ(host.shown, "ERROR: Write to file failed! (disk full?): " +
+                              (dir / "in.ita").string() + " (error)|");
+    // A descriptor open for writing only fails on its first read.
+    const int writeOnly = ::open(in.c_str(), O_WRONLY);
+    ASSERT_GE(writeOnly, 0);
+    host.shown.clear();
+    EXPECT_EQ(RunConverter(Converter::CleanTape, {"the input", writeOnly},
+                           {(dir / "out.bdo").string()}, state, host),
+              1);
+    ::close(writeOnly);
+    EXPECT_EQ(host.shown, "ERROR: Read from file failed!: the input (error)|");
+    EXPECT_EQ(Run(Converter::AsciiToItaSubset, in), 0);
+}
+
+// The command-line tool: paths printed, states carried from file to file,
+// pipes, and the highest result as exit status.
+TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
+    const auto sh = [this](const std::string& command) {
+        const int status = std::system(("cd '" + dir.string() + "' && " + command).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const std::string tool = TAVIREL_CONVERT_BIN;
+    Put("a.txt", Text("AB"));
+    Put("b.txt", Text("AB"));
+    EXPECT_EQ(sh(tool + " ita a.txt b.txt >paths"), 0);
+    EXPECT_EQ(Read((dir / "paths").string()), Text("a.ita\nb.ita\n"));
+    EXPECT_EQ(Read((dir / "b.ita").string()), Bytes({3, 25}));
+    EXPECT_EQ(sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
+                 " ita - -o piped.ita >/dev/null"),
+              0);
+    EXPECT_EQ(Read((dir / "piped.ita").string()), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
+    EXPECT_EQ(sh(tool + " ita a.ita none.txt 2>errors"), 2);
+    EXPECT_EQ(Read((dir / "errors").string()),
+              Text("tavirel-convert: a.ita: Output would replace the input!\n"
+                   "tavirel-convert: none.txt: File doesn't exist!\n"));
+    EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);
+    EXPECT_EQ(sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
+}
+
+}  // namespace
+}  // namespace tavirel
