@@ -59,9 +59,10 @@ QString AboutText() {
     return QStringLiteral(
         "Tavirel - a capture tool for BAUDOT art\r\n"
         "\r\n"
-        "Tavirel may be used, copied and passed on free of charge, as long as it is passed on "
-        "whole and unchanged. It comes without any warranty. Updated copies and the user manual "
-        "are published with the source code of the project.\r\n"
+        "Tavirel is free software under the MIT licence: anyone may use, copy, change and pass "
+        "it on, free of charge, as long as the copyright notice and the licence go with it. It "
+        "comes without any warranty. Updated copies are published with the source code of the "
+        "project; the manual is \"man tavirel\".\r\n"
         "\r\n"
         "Usage:\r\n"
         "The baud rate, data bits, stop bits, parity, port, RTS/CTS handshaking, DTR/DSR "

@@ -66,7 +66,7 @@ constexpr std::array kAboutControls{
     ControlTemplate{IDC_ABOUT_VERSION, K::Label, "Tavirel v.%d.%d", 57, 5, 106, 10, kStaticText},
     ControlTemplate{IDC_ABOUT_AUTHOR, K::Label, "by Zeltor v.%02d.%02d.%03d", 57, 15, 113, 10,
                     kStaticText},
-    ControlTemplate{kNoId, K::Label, "Copyright (c) the Tavirel developers", 57, 25, 145, 10,
+    ControlTemplate{kNoId, K::Label, "Copyright (c) the Tavirel authors", 57, 25, 145, 10,
                     kStaticText},
     ControlTemplate{IDOK, K::DefaultPushButton, "OK", 177, 5, 40, 14, 0},
     ControlTemplate{IDC_ABOUT_TEXT, K::Edit, "", 13, 56, 193, 77,

@@ -21,3 +21,7 @@ TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format)
 BENCH_PACKAGES=(libbenchmark-dev)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+# The Debian package: dpkg-shlibdeps (which needs file) finds its dependencies,
+# rsvg-convert draws its icons; the validators check it.
+PACKAGE_PACKAGES=(dpkg-dev file librsvg2-bin)
+PACKAGE_CHECK_PACKAGES=(lintian desktop-file-utils appstream)

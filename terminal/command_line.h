@@ -1,0 +1,14 @@
+// The two questions the command line can ask of the program itself. They are
+// answered before Qt starts, so that they need no display.
+#pragma once
+
+#include <optional>
+
+namespace tavirel {
+
+// --help (or -h) prints the usage, --version the version, on standard output;
+// either way the result is the exit status. Without them, nothing: every other
+// argument is left to Qt, as before.
+std::optional<int> AnswerInformationOptions(int argc, const char* const argv[]);
+
+}  // namespace tavirel
