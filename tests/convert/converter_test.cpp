@@ -9,11 +9,11 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/support/files.h"
 
 namespace tavirel {
 namespace {
@@ -176,33 +176,16 @@ class RecordingHost : public ConverterHost {
 
 class ConverterFrame : public testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "tavirel-convert-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override {
-        fs::permissions(dir, fs::perms::owner_all);
-        fs::remove_all(dir);
-    }
-
     std::string Put(const std::string& name, const Bytes& bytes) {
-        const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return test::WriteFile(dir / name, std::string(bytes.begin(), bytes.end()));
     }
-    static Bytes Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    static Bytes Read(const std::string& path) { return Text(test::ReadFile(path)); }
     int Run(Converter which, const std::string& input) {
         host.shown.clear();
         return RunConverter(which, input, state, host);
     }
 
-    fs::path dir;
+    test::TempDir dir;
     ConverterState state;
     RecordingHost host;
 };
@@ -211,8 +194,8 @@ TEST_F(ConverterFrame, ConvertsBesideTheInputAndReports) {
     const std::string in = Put("cat.tar.txt", Text("AB"));
     EXPECT_EQ(Run(Converter::AsciiToIta2, in), 0);
     EXPECT_EQ(Run(Converter::AsciiToIta2, in), 0);
-    EXPECT_EQ(Read((dir / "cat.ita").string()), Bytes({3, 25}));  // replaced; the shift carried
-    EXPECT_EQ(host.outputPath, (dir / "cat.ita").string());
+    EXPECT_EQ(Read(dir / "cat.ita"), Bytes({3, 25}));  // replaced; the shift carried
+    EXPECT_EQ(host.outputPath, dir / "cat.ita");
     EXPECT_EQ(host.shown, "ASCII to BAUDOT: Task complete|");
     EXPECT_EQ(Read(in), Text("AB"));
     const std::pair<Converter, std::string> captions[] = {
@@ -223,7 +206,7 @@ TEST_F(ConverterFrame, ConvertsBesideTheInputAndReports) {
     for (const auto& [which, caption] : captions) {
         EXPECT_EQ(Run(which, Put("empty", {})), 0);
         EXPECT_EQ(host.shown, caption + ": Task complete|");
-        EXPECT_EQ(host.outputPath, (dir / "empty").string() + InfoFor(which).extension);
+        EXPECT_EQ(host.outputPath, dir / "empty" + InfoFor(which).extension);
         EXPECT_TRUE(Read(host.outputPath).empty());
     }
 }
@@ -239,7 +222,7 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
     fs::create_directory(dir / "locked");
     Put("locked/in.txt", art);
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-    const std::string d = dir.string() + "/";
+    const std::string d = dir.path.string() + "/";
     const std::string name(250 - d.size() + 1, 'n');
     Put(name, art);  // 251 + ".ita": 255
     Put(name + "x", art);
@@ -284,13 +267,13 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
     fs::create_symlink("/dev/full", dir / "in.ita");
     EXPECT_EQ(Run(Converter::AsciiToIta2, in), 3);
     EXPECT_EQ(host.shown, "ERROR: Write to file failed! (disk full?): " +
-                              (dir / "in.ita").string() + " (error)|");
+                              dir / "in.ita" + " (error)|");
     // A descriptor open for writing only fails on its first read.
     const int writeOnly = ::open(in.c_str(), O_WRONLY);
     ASSERT_GE(writeOnly, 0);
     host.shown.clear();
     EXPECT_EQ(RunConverter(Converter::CleanTape, {"the input", writeOnly},
-                           {(dir / "out.bdo").string()}, state, host),
+                           {dir / "out.bdo"}, state, host),
               1);
     ::close(writeOnly);
     EXPECT_EQ(host.shown, "ERROR: Read from file failed!: the input (error)|");
@@ -301,21 +284,21 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
 // pipes, and the highest result as exit status.
 TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
     const auto sh = [this](const std::string& command) {
-        const int status = std::system(("cd '" + dir.string() + "' && " + command).c_str());
+        const int status = std::system(("cd '" + dir.path.string() + "' && " + command).c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     };
     const std::string tool = TAVIREL_CONVERT_BIN;
     Put("a.txt", Text("AB"));
     Put("b.txt", Text("AB"));
     EXPECT_EQ(sh(tool + " ita a.txt b.txt >paths"), 0);
-    EXPECT_EQ(Read((dir / "paths").string()), Text("a.ita\nb.ita\n"));
-    EXPECT_EQ(Read((dir / "b.ita").string()), Bytes({3, 25}));
+    EXPECT_EQ(Read(dir / "paths"), Text("a.ita\nb.ita\n"));
+    EXPECT_EQ(Read(dir / "b.ita"), Bytes({3, 25}));
     EXPECT_EQ(sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
                  " ita - -o piped.ita >/dev/null"),
               0);
-    EXPECT_EQ(Read((dir / "piped.ita").string()), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
+    EXPECT_EQ(Read(dir / "piped.ita"), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
     EXPECT_EQ(sh(tool + " ita a.ita none.txt 2>errors"), 2);
-    EXPECT_EQ(Read((dir / "errors").string()),
+    EXPECT_EQ(Read(dir / "errors"),
               Text("tavirel-convert: a.ita: Output would replace the input!\n"
                    "tavirel-convert: none.txt: File doesn't exist!\n"));
     EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);

@@ -7,10 +7,7 @@ bytes on its line, the program's pixels, its window titles and its exit code.
 
 Needs Xvfb, openbox, xdotool and xwd. Binaries come from TAVIREL_BIN and
 TELEPRINTER_SIM_BIN, else from the build folder beside the sources; teleprinter
-art from TAVIREL_TESTDATA, else the test data beside the repository. With
-TAVIREL_E2E_KEEP=<folder>, a failing test leaves a dump of the window there
-(PNG), the overstrike test leaves fish-screen.png, and the X server's logs are
-kept.
+art from TAVIREL_TESTDATA, else the test data beside the repository.
 """
 
 import os
@@ -23,7 +20,6 @@ import tempfile
 import threading
 import time
 import unittest
-import zlib
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TAVIREL_BIN = os.environ.get("TAVIREL_BIN") or os.path.join(REPO, "build/terminal/tavirel")
@@ -36,6 +32,8 @@ MAIN_CAPTION = "Tavirel by Quennick / Zeltor"
 CLOSE_CAPTION = "Tavirel"
 SETTINGS_CAPTION = "TTY Settings..."
 ABOUT_CAPTION = "About Tavirel"
+# Dialog sizes and controls in dialog units: (x, y, width, height).
+SETTINGS_UNITS, SETTINGS_SAVE, SETTINGS_DONE = (200, 169), (125, 103, 37, 14), (133, 119, 56, 14)
 
 # One character on the line at 45 baud, 5 data bits, 1.5 stop bits: 7.5 bits.
 CHAR_TIME = 7.5 / 45
@@ -132,8 +130,7 @@ class Display:
     def stop(self):
         stop_process(self.wm)
         stop_process(self.xvfb)
-        if os.environ.get("TAVIREL_E2E_KEEP") is None:
-            shutil.rmtree(self.logdir, ignore_errors=True)
+        shutil.rmtree(self.logdir, ignore_errors=True)
 
 
 DISPLAY = Display()
@@ -198,17 +195,6 @@ class Image:
         """How much darker than white a box is, summed over its pixels."""
         x0, y0, x1, y1 = box
         return sum(765 - sum(self.rgb(x, y)) for y in range(y0, y1) for x in range(x0, x1))
-
-    def save_png(self, path):
-        def chunk(kind, data):
-            return struct.pack(">I", len(data)) + kind + data + struct.pack(
-                ">I", zlib.crc32(kind + data))
-        rows = b"".join(b"\0" + bytes(c for x in range(self.width) for c in self.rgb(x, y))
-                        for y in range(self.height))
-        with open(path, "wb") as f:
-            f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(
-                ">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)) +
-                chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
 def clusters(columns, gap):
@@ -442,14 +428,6 @@ class Session(unittest.TestCase):
         if self.app is not None:
             sys.stderr.write("  tavirel alive: %s, output:\n%s\n" % (
                 self.app.alive(), self.app.output()))
-            keep = os.environ.get("TAVIREL_E2E_KEEP")
-            if keep and self.app.alive():
-                path = os.path.join(keep, self.id() + ".png")
-                try:
-                    self.app.shot().save_png(path)
-                    sys.stderr.write("  screen: %s\n" % path)
-                except Exception:
-                    pass
 
     def start(self, simulator=True, *sim_args):
         if simulator:
@@ -457,10 +435,53 @@ class Session(unittest.TestCase):
         self.app = Tavirel(self.xdg, self.tmp)
         return self.app
 
+    def attached(self, what, answer="yes"):
+        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == answer, 5, 0.1), what)
+
     def connect(self):
         self.app.key("shift+Prior")
-        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
-                        "Shift+PgUp did not take the line")
+        self.attached("Shift+PgUp did not take the line")
+
+    def window(self, caption, timeout=10):
+        """The window with that caption once it is up, focused."""
+        found = self.app.windows(caption, sync=True, timeout=timeout)
+        self.assertTrue(found, "no window " + caption)
+        self.app.focus(found[0])
+        return found[0]
+
+    def answer_box(self, caption):
+        """Presses the default button of the message box with that caption."""
+        self.window(caption)
+        self.app.key("Return")
+        self.assertTrue(self.app.wait_windows(caption, 0), caption + " stayed")
+
+    def answer_main_box(self):
+        """Presses OK on the message box that shares the main window's caption."""
+        self.assertTrue(self.app.wait_windows(MAIN_CAPTION, 2), "no message box")
+        self.app.focus([w for w in self.app.windows(MAIN_CAPTION) if w != self.app.window][0])
+        self.app.key("Return")
+        self.assertTrue(self.app.wait_windows(MAIN_CAPTION, 1), "message box did not go away")
+
+    def save_settings(self, choose):
+        """Opens Settings, lets choose(dialog) set it, and saves, which
+        connects; then Done & Exit."""
+        self.app.focus()
+        self.app.menu("Settings...")
+        dialog = self.window(SETTINGS_CAPTION)
+        choose(dialog)
+        self.app.press(dialog, SETTINGS_UNITS, SETTINGS_SAVE)
+        self.attached("Save did not connect")
+        self.app.press(dialog, SETTINGS_UNITS, SETTINGS_DONE)
+        self.assertTrue(self.app.wait_windows(SETTINGS_CAPTION, 0), "Settings stayed open")
+        self.app.focus()
+
+    def sim_print(self, path):
+        """The simulated machine's own print of a file, without a line."""
+        out = os.path.join(self.tmp, "printed.txt")
+        subprocess.run([SIM_BIN, "--print", path, "--paper-text", out], check=True,
+                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), timeout=30)
+        with open(out, encoding="latin-1") as f:
+            return f.read().rstrip("\n").split("\n")
 
     def view_top(self, img):
         """The view is white and the menu bar above it is not."""
@@ -476,9 +497,7 @@ class Session(unittest.TestCase):
         self.app.focus()
         self.app.menu("Action")
         self.app.key("x")  # E&xit
-        box = self.app.windows(CLOSE_CAPTION, sync=True, timeout=10)
-        self.assertTrue(box, "no close question")
-        self.app.focus(box[0])
+        self.window(CLOSE_CAPTION)
         self.app.key("Return")
         code = self.app.wait_exit(10)
         self.assertEqual(code, 0, "Tavirel did not end cleanly after OK")
@@ -486,7 +505,7 @@ class Session(unittest.TestCase):
 
 class TypingAndReceiving(Session):
 
-    def test_typed_lines_print_on_the_machine(self):
+    def test_typed_lines_print_and_the_machines_text_shows(self):
         app = self.start()
         self.connect()
         first, second = "RYRY THE QUICK BROWN FOX 1234, (OK)?", "73 DE K"
@@ -502,22 +521,16 @@ class TypingAndReceiving(Session):
         self.assertTrue(paper, "paper is %r" % (self.sim.paper(),))
         self.assertEqual(paper, [first, second], "more printed than typed")
 
-
-    def test_machine_text_shows_on_the_screen(self):
-        app = self.start()
-        self.connect()
+        # The machine's answer: two words on the first row from the left
+        # margin, five letters wider than two figures.
         self.assertEqual(self.sim.ask("type HELLO 73\\r\\n", timeout=30), "ok")
-        # Two words on the first row, "HELLO" and "73", from the left margin;
-        # the caret has gone down to the second row with the line feed.
-        img = wait_for(lambda: (lambda i: i if len(clusters(self.first_row(i), 6)) == 2
-                                else None)(app.shot()), 5, 0.2)
-        self.assertTrue(img, "not two words on the first row: %r" % (
-            clusters(self.first_row(app.shot()), 6),))
-        hello, seventy_three = clusters(self.first_row(img), 6)
+        words = lambda: clusters(self.first_row(app.shot()), 6)
+        shown = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(words()), 5, 0.2)
+        self.assertTrue(shown, "not two words on the first row: %r" % (words(),))
+        hello, seventy_three = shown
         self.assertLess(hello[0], 8, "the text does not start at the left margin")
         width = lambda word: word[1] - word[0] + 1
-        self.assertGreater(width(hello), 2 * width(seventy_three),
-                           "five letters not wider than two figures: %r" % ([hello, seventy_three],))
+        self.assertGreater(width(hello), 2 * width(seventy_three), repr(shown))
 
 
 class OverstruckArt(Session):
@@ -588,9 +601,6 @@ class OverstruckArt(Session):
         lone_img, (lone_box, lone) = self.receive(
             b"".join(last_strikes(line) for line in fish.split(b"\r\n")[:-1]))
         img, first = self.receive(fish, unlike=lone)
-        keep = os.environ.get("TAVIREL_E2E_KEEP")
-        if keep:
-            img.save_png(os.path.join(keep, "fish-screen.png"))
         self.assertGreater(img.ink(first[0]), 1.2 * lone_img.ink(lone_box),
                            "the overstrikes did not add their ink")
 
@@ -624,19 +634,12 @@ class ConnectionLife(Session):
         os.symlink(os.path.join(self.tmp, "no-such-device"), os.path.join(self.ports, "COM3"))
         app = self.start(simulator=False)
         app.key("shift+Prior")
-        self.assertTrue(app.wait_windows(MAIN_CAPTION, 2), "no message box for the failure")
-        box = [w for w in app.windows(MAIN_CAPTION) if w != app.window][0]
-        app.focus(box)
-        app.key("Return")
-        self.assertTrue(app.wait_windows(MAIN_CAPTION, 1), "message box did not go away")
+        self.answer_main_box()
         self.assertTrue(app.alive())
         # The menu still works: About opens and closes.
         app.focus()
         app.menu("About")
-        about = app.windows(ABOUT_CAPTION, sync=True, timeout=10)
-        self.assertTrue(about, "About did not open after the failure")
-        app.focus(about[0])
-        app.press(about[0], (220, 142), (177, 5, 40, 14))  # OK
+        app.press(self.window(ABOUT_CAPTION), (220, 142), (177, 5, 40, 14))  # OK
         self.assertTrue(app.wait_windows(ABOUT_CAPTION, 0))
         self.assertTrue(app.alive())
 
@@ -645,17 +648,14 @@ class ConnectionLife(Session):
         self.connect()
         # The close box's route, through the window manager: Cancel keeps it.
         app.key("alt+F4")
-        box = app.windows(CLOSE_CAPTION, sync=True, timeout=10)
-        self.assertTrue(box, "no close question from the close box")
-        app.focus(box[0])
+        self.window(CLOSE_CAPTION)
         app.key("Escape")
         self.assertTrue(app.wait_windows(CLOSE_CAPTION, 0), "question stayed after Cancel")
         self.assertTrue(app.alive(), "Cancel closed the program")
         self.assertEqual(self.sim.answer("attached"), "yes", "Cancel dropped the line")
         # The menu's route: OK ends it and lets go of the line.
         self.quit_with_ok()
-        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "no", 5, 0.1),
-                        "the line is still held")
+        self.attached("the line is still held", "no")
         self.assertEqual(self.sim.number("hangups"), 1)
 
     def test_machine_hangs_up_while_sending(self):
@@ -680,10 +680,7 @@ class ConnectionLife(Session):
         app.key("shift+Next")
         app.key("shift+Prior")
         if app.wait_windows(MAIN_CAPTION, 2, timeout=3):
-            box = [w for w in app.windows(MAIN_CAPTION) if w != app.window][0]
-            app.focus(box)
-            app.key("Return")
-            self.assertTrue(app.wait_windows(MAIN_CAPTION, 1))
+            self.answer_main_box()
         self.assertTrue(app.alive())
         self.quit_with_ok()
 
@@ -692,19 +689,7 @@ class Settings(Session):
 
     def test_ascii_mode_sends_unencoded(self):
         app = self.start()
-        app.menu("Settings...")
-        found = app.windows(SETTINGS_CAPTION, sync=True, timeout=10)
-        self.assertTrue(found, "Settings did not open")
-        dialog = found[0]
-        app.focus(dialog)
-        size = (200, 169)
-        app.press(dialog, size, (134, 75, 34, 10))  # ASCII
-        app.press(dialog, size, (125, 103, 37, 14))  # Save: with no connection open, connects
-        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
-                        "Save did not connect")
-        app.press(dialog, size, (133, 119, 56, 14))  # Done & Exit
-        self.assertTrue(app.wait_windows(SETTINGS_CAPTION, 0), "the dialog stayed open")
-        app.focus()
+        self.save_settings(lambda dialog: app.press(dialog, SETTINGS_UNITS, (134, 75, 34, 10)))
         app.type("AB")
         raw = wait_for(lambda: (lambda r: r if r[-2:] == ["41", "42"] else None)(
             self.sim.raw()), 5, 0.1)

@@ -1,26 +1,21 @@
 #!/usr/bin/env python3
 """The picture editor in the real program, in a private X server: opened from
 the menu, a picture loaded through the file dialog, saved, and its paper
-preview compared with the simulated teleprinter's paper.
-
-Uses the harness of e2e_test.py (the display, the program, the simulator) and
-its environment: TAVIREL_BIN, TELEPRINTER_SIM_BIN, TAVIREL_TESTDATA,
-TAVIREL_E2E_KEEP.
+preview compared with the simulated teleprinter's paper. Uses the harness
+of e2e_test.py and its environment.
 """
 
 import os
 import shutil
-import subprocess
 import unittest
 
 import e2e_test as e2e
-from e2e_test import DISPLAY, Session, clusters, wait_for
+from e2e_test import Session, clusters, wait_for
 
 EDITOR_CAPTION = "Tavirel  BAUDOT Picture Editor (with overstrike support)"
 EDITOR_UNITS = (395, 355)
 PICKER_CAPTION = "Open - Load file into editor"
 PREVIEW_CAPTION = "Paper Preview"
-SEND_CAPTION = "Send File (RAW)"
 GUIDE = (185, 195, 215)
 
 setUpModule = e2e.setUpModule
@@ -67,22 +62,8 @@ def saved_bytes(lines):
 
 class PictureEditor(Session):
 
-    def open_editor(self):
-        self.app.menu("PictureEdit")
-        found = self.app.windows(EDITOR_CAPTION, sync=True, timeout=10)
-        self.assertTrue(found, "the picture editor did not open")
-        self.app.focus(found[0])
-        return found[0]
-
     def press(self, window, control):
         self.app.press(window, EDITOR_UNITS, control)
-
-    def answer_box(self, caption):
-        box = self.app.windows(caption, sync=True, timeout=10)
-        self.assertTrue(box, "no %r box" % caption)
-        self.app.focus(box[0])
-        self.app.key("Return")
-        self.assertTrue(self.app.wait_windows(caption, 0), "%r stayed" % caption)
 
     def editor_lines(self, img):
         """Per text row of the edit box, its first and last inked column,
@@ -132,14 +113,6 @@ class PictureEditor(Session):
             rows.pop()
         return rows
 
-    def sim_print(self, path):
-        """What the simulated teleprinter prints for a file's bytes."""
-        out = os.path.join(self.tmp, "printed.txt")
-        subprocess.run([e2e.SIM_BIN, "--print", path, "--paper-text", out], check=True,
-                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"), timeout=30)
-        with open(out) as f:
-            return f.read().split("\n")
-
     def test_load_save_and_preview_the_fish(self):
         source = os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt")
         picture = os.path.join(self.tmp, "emoji_fish_ascii.txt")
@@ -150,12 +123,11 @@ class PictureEditor(Session):
         # The test is worth something only if the picture has all of these.
         self.assertTrue(b"<" in data and b"+" in data and b"\r" in data and b"\n" in data)
 
-        app = self.start()
-        editor = self.open_editor()
+        app = self.start(simulator=False)
+        app.menu("PictureEdit")
+        editor = self.window(EDITOR_CAPTION)
         self.press(editor, (7, 6, 50, 14))  # Load File
-        picker = app.windows(PICKER_CAPTION, sync=True, timeout=10)
-        self.assertTrue(picker, "no file dialog")
-        app.focus(picker[0])
+        self.window(PICKER_CAPTION)
         app.type(picture, delay=10)
         app.key("Return")
         self.assertTrue(app.wait_windows(PICKER_CAPTION, 0), "the file dialog stayed")
@@ -165,9 +137,6 @@ class PictureEditor(Session):
         shown = wait_for(lambda: (lambda r: r if len(r) > 20 else None)(
             self.editor_lines(app.shot(editor))), 5, 0.2)
         self.assertTrue(shown, "no picture in the editor")
-        keep = os.environ.get("TAVIREL_E2E_KEEP")
-        if keep:
-            app.shot(editor).save_png(os.path.join(keep, "picture-editor.png"))
         shown = shown[:-1]  # the last row may be cut by the box's edge
         visible = lines[:len(shown)]
         expected = [(len(line) - len(line.lstrip(" ")), len(line) - 1) for line in visible]
@@ -181,8 +150,7 @@ class PictureEditor(Session):
         self.assertEqual(saved.count(b"\0"), 1, "a character outside the set was kept")
 
         self.press(editor, (338, 44, 50, 14))  # Preview
-        preview = app.windows(PREVIEW_CAPTION, sync=True, timeout=10)
-        self.assertTrue(preview, "no paper preview")
+        preview = self.window(PREVIEW_CAPTION)
         paper = self.sim_print(picture + ".mod")
         while paper and not paper[-1].strip():
             paper.pop()
@@ -190,11 +158,9 @@ class PictureEditor(Session):
         seen = [None]
 
         def same():
-            seen[0] = self.preview_cells(app.shot(preview[0]))
+            seen[0] = self.preview_cells(app.shot(preview))
             return seen[0] == expected_cells
         wait_for(same, 5, 0.2)
-        if keep:
-            app.shot(preview[0]).save_png(os.path.join(keep, "paper-preview.png"))
         rows = max(len(seen[0]), len(expected_cells))
         pad = lambda cells: cells + [set()] * (rows - len(cells))
         differ = [(r, sorted(a ^ b)) for r, (a, b) in
@@ -206,48 +172,6 @@ class PictureEditor(Session):
         self.press(editor, (338, 6, 50, 14))  # Quit / Exit
         self.assertTrue(app.wait_windows(EDITOR_CAPTION, 0), "the editor stayed open")
         self.assertTrue(app.wait_windows(PREVIEW_CAPTION, 0), "the preview outlived the editor")
-        self.send_and_compare(picture + ".mod", expected_cells)
-
-    def send_and_compare(self, path, expected_cells):
-        """Sends the saved picture with Send File and compares the machine's
-        paper with the preview. Skipped while the program has no Send File
-        dialog."""
-        app = self.app
-        # The fastest rate in the settings, so the picture goes out in a
-        # moment; the simulator prints whatever arrives. Save connects.
-        app.focus()
-        app.menu("Settings...")
-        settings = app.windows(e2e.SETTINGS_CAPTION, sync=True, timeout=10)
-        self.assertTrue(settings, "Settings did not open")
-        app.focus(settings[0])
-        units = (200, 169)
-        app.press(settings[0], units, (55, 35, 55, 12))  # Baud Rate
-        app.key("End", "Return")
-        app.press(settings[0], units, (125, 103, 37, 14))  # Save
-        self.assertTrue(wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
-                        "Save did not connect")
-        app.press(settings[0], units, (133, 119, 56, 14))  # Done & Exit
-        self.assertTrue(app.wait_windows(e2e.SETTINGS_CAPTION, 0))
-        app.focus()
-        app.key("shift+F1")
-        found = app.windows(SEND_CAPTION, sync=True, timeout=5)
-        if not found:
-            self.skipTest("the program has no Send File dialog yet")
-        dialog = found[0]
-        app.focus(dialog)
-        units = (268, 71)
-        app.press(dialog, units, (7, 28, 254, 12))  # the name box's edit field
-        app.type(path, delay=10)
-        app.press(dialog, units, (91, 48, 50, 14))  # Send
-        with open(path, "rb") as f:
-            picture = f.read().split(b"\0")[0]
-        # Even at 45 baud, with a shift for every character.
-        timeout = 2 * len(picture) * e2e.CHAR_TIME + 30
-        printed = wait_for(lambda: (lambda p: p if [
-            {c for c, ch in enumerate(row) if ch != " "} for row in p] == expected_cells
-            else None)(self.sim.paper()), timeout, 1.0)
-        self.assertTrue(printed, "the machine's paper is not the preview's: %r" % (
-            self.sim.paper(),))
 
 
 if __name__ == "__main__":

@@ -3,7 +3,6 @@
 simulated teleprinter on the line. Shares the harness of e2e_test.py."""
 
 import os
-import subprocess
 import sys
 import unittest
 
@@ -26,35 +25,11 @@ BAUD = 1200  # both ends, to keep the picture short
 class Transfers(h.Session):
 
     def start_fast(self):
-        """The machine and the program at BAUD, connected by the settings'
-        Save (the speed list is the second stop; 1200 is eight below 45)."""
+        """The machine and the program at BAUD (the speed list is the second
+        stop; 1200 is eight below 45)."""
         app = self.start(True, "--baud", str(BAUD))
-        app.menu("Settings...")
-        dialog = app.windows(h.SETTINGS_CAPTION, sync=True, timeout=10)
-        self.assertTrue(dialog, "Settings did not open")
-        app.focus(dialog[0])
-        app.key("Tab", *["Down"] * 8)
-        app.press(dialog[0], (200, 169), (125, 103, 37, 14))  # Save
-        self.assertTrue(h.wait_for(lambda: self.sim.answer("attached") == "yes", 5, 0.1),
-                        "Save did not connect")
-        app.press(dialog[0], (200, 169), (133, 119, 56, 14))  # Done & Exit
-        self.assertTrue(app.wait_windows(h.SETTINGS_CAPTION, 0))
-        app.focus()
+        self.save_settings(lambda dialog: app.key("Tab", *["Down"] * 8))
         return app
-
-    def dialog(self, caption):
-        found = self.app.windows(caption, sync=True, timeout=10)
-        self.assertTrue(found, caption + " did not open")
-        self.app.focus(found[0])
-        return found[0]
-
-    def answer_box(self, caption, timeout=10):
-        """Presses OK on the message box with that caption."""
-        box = self.app.windows(caption, sync=True, timeout=timeout)
-        self.assertTrue(box, "no message box " + caption)
-        self.app.focus(box[0])
-        self.app.key("Return")
-        self.assertTrue(self.app.wait_windows(caption, 0), caption + " stayed")
 
     def fill(self, dialog, size, box, text):
         self.app.focus(dialog)
@@ -64,22 +39,14 @@ class Transfers(h.Session):
 
     def send(self, path):
         self.app.key("shift+F1")
-        dialog = self.dialog(SEND_CAPTION)
+        dialog = self.window(SEND_CAPTION)
         self.fill(dialog, SEND_SIZE, SEND_NAME, path)
         self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
         return dialog
 
-    def own_print(self, path):
-        """The simulator's own print of a file, without a line."""
-        out = os.path.join(self.tmp, "own.txt")
-        subprocess.run([h.SIM_BIN, "--print", path, "--paper-text", out], check=True,
-                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-        with open(out, encoding="latin-1") as f:
-            return f.read().rstrip("\n").split("\n")
-
     def test_a_picture_prints_whole_and_exit_stops_the_machine(self):
         self.start_fast()
-        expected = self.own_print(FISH)
+        expected = self.sim_print(FISH)
         dialog = self.send(FISH)
         self.assertTrue(h.wait_for(lambda: self.app.windows("Send File"), 60, 0.5),
                         "no Task complete")
@@ -97,8 +64,8 @@ class Transfers(h.Session):
         self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
         self.assertTrue(h.wait_for(lambda: self.sim.number("count") > before + 300, 20, 0.05))
         self.app.press(dialog, SEND_SIZE, SEND_EXIT)
-        box = self.app.windows("Send File", sync=True, timeout=10)
-        self.assertTrue(box, "no Task complete after Exit")
+        self.assertTrue(self.app.windows("Send File", sync=True, timeout=10),
+                        "no Task complete after Exit")
         stopped = self.sim.number("count")
         h.wait_for(lambda: False, 0.5)  # the line stays quiet
         self.assertLessEqual(self.sim.number("count") - stopped, 1)
@@ -108,7 +75,7 @@ class Transfers(h.Session):
     def capture(self):
         self.app.menu("Transfer")
         self.app.key("Down", "Down", "Return")
-        return self.dialog(CAPTURE_CAPTION)
+        return self.window(CAPTURE_CAPTION)
 
     def test_captures_land_byte_for_byte_and_failures_are_told(self):
         self.start_fast()

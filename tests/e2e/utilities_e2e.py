@@ -5,15 +5,13 @@ real X input events: the harness of e2e_test.py.
 Each converter is run from its "Do It" button on a file typed into the input
 field; what is checked is what a user sees and gets: the message boxes by
 their captions, the output files' bytes, and the output path the dialog shows
-(copied from its field and converted onward). With TAVIREL_E2E_KEEP=<folder>
-the dialog is left there as utilities.png.
+(copied from its field and converted onward).
 """
 
 import os
 import unittest
 
 import e2e_test as harness
-from e2e_test import wait_for
 
 UTILITIES_CAPTION = "Corrow ASCII/ITA#2 Tanslation Programs"
 UNITS = (460, 230)
@@ -23,12 +21,8 @@ TO_ITA2, CLEAN, TO_ASCII, TO_SUBSET = (319, 104, 50, 14), (79, 104, 50, 14), (81
 EXIT = (403, 198, 50, 14)
 
 
-def setUpModule():
-    harness.setUpModule()
-
-
-def tearDownModule():
-    harness.tearDownModule()
+setUpModule = harness.setUpModule
+tearDownModule = harness.tearDownModule
 
 
 class UtilitiesDialog(harness.Session):
@@ -44,13 +38,9 @@ class UtilitiesDialog(harness.Session):
             return f.read()
 
     def open_dialog(self):
-        app = self.app
-        app.menu("Transfer")
-        app.key("Down", "Down", "Down", "Return")  # the third item: Corrow Utilities
-        found = app.windows(UTILITIES_CAPTION, sync=True, timeout=10)
-        self.assertTrue(found, "the Utilities dialog did not open")
-        self.dialog = found[0]
-        app.focus(self.dialog)
+        self.app.menu("Transfer")
+        self.app.key("Down", "Down", "Down", "Return")  # the third item: Corrow Utilities
+        self.dialog = self.window(UTILITIES_CAPTION)
 
     def set_input(self, text):
         self.app.press(self.dialog, UNITS, INPUT)
@@ -61,11 +51,7 @@ class UtilitiesDialog(harness.Session):
     def do_it(self, button, caption):
         """Presses a button and answers the one message box it shows."""
         self.app.press(self.dialog, UNITS, button)
-        box = self.app.windows(caption, sync=True, timeout=10)
-        self.assertTrue(box, "no %r message box" % caption)
-        self.app.focus(box[0])
-        self.app.key("Return")
-        self.assertTrue(self.app.wait_windows(caption, 0), "the %r box stayed" % caption)
+        self.answer_box(caption)
         self.app.focus(self.dialog)
 
     def test_each_converter_from_its_button(self):
@@ -96,9 +82,6 @@ class UtilitiesDialog(harness.Session):
         self.set_input(art)
         self.do_it(TO_SUBSET, "ASCII to ITA2")
         self.assertEqual(self.read("art.asc"), b"A-B\r\n")
-        keep = os.environ.get("TAVIREL_E2E_KEEP")
-        if keep:
-            self.app.shot(self.dialog).save_png(os.path.join(keep, "utilities.png"))
 
         # An input that is its own output is refused and survives.
         self.set_input(itself)

@@ -145,19 +145,6 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     EXPECT_EQ(window.ReceivedText(), "3 E" + burst + std::string(1000, 'R'));
 }
 
-// A missing device: the failure keeps its reason and where the name led.
-TEST_F(LinkTest, AMissingPortKeepsItsReason) {
-    state.portNumber = 7;
-    std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
-    OpenFailure failure;
-    ASSERT_EQ(OpenConnection(&window, &failure), 0);
-    EXPECT_EQ(failure.error, ENOENT);
-    EXPECT_EQ(failure.device, "/nonexistent/tty");
-    EXPECT_EQ(state.connected.load(), 0);
-    EXPECT_TRUE(window.MenuRows().empty());
-    EXPECT_TRUE(window.CursorEverLeftWaiting());
-}
-
 // The far end vanishes while a paste goes out: the reader and the writer both
 // see it, the mark shows once, and the close is prompt.
 TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "link/connection.h"
@@ -14,6 +10,7 @@
 #include "link/write_queue.h"
 #include "tests/support/eventually.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -21,15 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-// A file in the temporary folder, removed with the object.
-struct TempFile {
-    explicit TempFile(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    ~TempFile() { std::filesystem::remove(path); }
-    std::FILE* Open() const { return std::fopen(path.c_str(), "rb"); }
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("tavirel-send-" + std::to_string(::getpid()));
-};
 
 // Files to and from a real pseudo-terminal line.
 class FileTransferTest : public ::testing::Test {
@@ -63,6 +51,9 @@ class FileTransferTest : public ::testing::Test {
         send->Start();
         return send;
     }
+    std::FILE* File(const std::string& name, std::string_view bytes) {
+        return std::fopen(test::WriteFile(dir / name, bytes).c_str(), "rb");
+    }
     void Feed(FileSend& send) {
         const std::vector<WriteDone> dones = window.Dones();
         for (; taken < dones.size(); ++taken)
@@ -78,6 +69,7 @@ class FileTransferTest : public ::testing::Test {
     }
 
     test::PtyLine line;
+    test::TempDir dir;
     const CodeModeValue savedMode = CodeMode.load();
     TtyState state;
     test::FakeWindow window{&state};
@@ -92,11 +84,11 @@ class FileTransferTest : public ::testing::Test {
 // counted and shown once it has left the line, echoed as typed ones are.
 TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
     Open(ModeBaudot, 1200, 5);
-    const TempFile file(std::string("A1\r\n\xC9"
-                                    "B",
-                                    6) +
-                        '\0' + "ZZ");
-    auto send = Begin(file.Open(), 4);
+    const std::string file = std::string(
+        "A1\r\n\xC9"
+        "B\0ZZ",
+        9);
+    auto send = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*send));
     EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
     EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
@@ -107,7 +99,7 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 
     state.localEcho = 1;
     state.newLine = 1;
-    auto echoed = Begin(file.Open(), 4);
+    auto echoed = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*echoed));
     EXPECT_EQ(window.Screen(),
               "A1\r\n\xC9"
@@ -122,8 +114,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     std::string text;
     for (int i = 0; i < 1000; ++i)
         text += static_cast<char>('a' + i % 26);
-    const TempFile file(text + '\0' + "tail");
-    auto send = Begin(file.Open(), 64);
+    auto send = Begin(File("a", text + '\0' + "tail"), 64);
     ASSERT_TRUE(RunToEnd(*send));
     const Bytes got = line.ReadFromFarEnd(text.size(), 2s);
     EXPECT_EQ(std::string(got.begin(), got.end()), text);
@@ -137,8 +128,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
 // send ends at once, and the line carries at most the character in hand.
 TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     Open(ModeAscii, 1200, 8);
-    const TempFile file(std::string(2000, 'x'));
-    auto send = Begin(file.Open());
+    auto send = Begin(File("a", std::string(2000, 'x')));
     ASSERT_TRUE(test::Eventually([&] {
         Feed(*send);
         return sent.size() >= 5;
@@ -156,19 +146,16 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
 // so, and a closed line ends the send rather than hanging it.
 TEST_F(FileTransferTest, EmptyUnreadableAndLineLost) {
     Open(ModeAscii, 115200, 8);
-    const TempFile empty("");
-    Begin(empty.Open());
-    const TempFile zero(std::string(1, '\0') + "abc");
-    Begin(zero.Open());
+    Begin(File("empty", ""));
+    Begin(File("zero", std::string(1, '\0') + "abc"));
     EXPECT_EQ(ends, (std::vector{FileSend::End::Done, FileSend::End::Done}));
-    Begin(std::fopen(std::filesystem::temp_directory_path().c_str(), "rb"));
+    Begin(std::fopen(dir.path.c_str(), "rb"));
     EXPECT_EQ(ends.back(), FileSend::End::ReadError);
     EXPECT_EQ(lastError, EISDIR);
     EXPECT_TRUE(sent.empty());
 
     CloseConnection(&window);
-    const TempFile text("abc");
-    Begin(text.Open());
+    Begin(File("text", "abc"));
     EXPECT_EQ(ends.back(), FileSend::End::LineLost);
 }
 
@@ -181,9 +168,8 @@ TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
         void CaptureFailed(int) override { ADD_FAILURE(); }
     } dialog;
     Open(ModeAscii, 115200, 8);
-    const TempFile capture("");
     TransferGuard guard;
-    guard.Start(std::fopen(capture.path.c_str(), "wb"), &dialog);
+    guard.Start(std::fopen((dir / "x.cap").c_str(), "wb"), &dialog);
     constexpr std::size_t kTotal = 1 << 20;
     Bytes data(kTotal);
     for (std::size_t i = 0; i < kTotal; ++i)
@@ -196,8 +182,7 @@ TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
     ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
     EXPECT_TRUE(guard.End());
     EXPECT_EQ(Transfer().BytesSaved(), kTotal);
-    std::ifstream in(capture.path, std::ios::binary);
-    EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(in), {}) == data);
+    EXPECT_TRUE(test::ReadFile(dir / "x.cap") == std::string(data.begin(), data.end()));
 }
 
 }  // namespace

@@ -13,8 +13,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +21,7 @@
 #include "link/port_lock.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
+#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -31,6 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using test::PtyLine;
+using test::ReadFile;
 
 // Reads from the port until n data bytes came or the time ran out, two at a
 // time so that a mark is split across reads.
@@ -71,32 +71,11 @@ TEST(PortNames, ComNumbersToDevicesHeldByOneAtATime) {
     EXPECT_NE(OpenPortNamed("COM3"), nullptr);
 }
 
-std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The usual format: the PID in ten characters and a newline.
 std::string LockText(pid_t pid) {
     char text[16];
     std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(pid));
     return text;
-}
-
-void WriteLock(const std::filesystem::path& file, pid_t pid) {
-    std::ofstream(file) << LockText(pid);
-}
-
-// A process that opens the port as this program does, then waits to be
-// killed. It has the port once its lock file names it.
-pid_t ForkHolder(const std::string& device) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const auto port = OpenSerialPort(device);
-        for (;;)
-            pause();
-    }
-    return pid;
 }
 
 int ExclusiveFlag(const std::string& device) {
@@ -118,7 +97,7 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     test::DiagnosticsCapture diagnostics;
 
     // A lock file whose process runs (init) holds the port, and stays.
-    WriteLock(line.lockFile(), 1);
+    test::WriteFile(line.lockFile(), LockText(1));
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(1));
@@ -130,7 +109,7 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     if (gone == 0)
         _exit(0);
     ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
-    WriteLock(line.lockFile(), gone);
+    test::WriteFile(line.lockFile(), LockText(gone));
     auto port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
@@ -153,13 +132,19 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     ASSERT_EQ(waitpid(reader, nullptr, 0), reader);
 
     // Another of us, killed without a chance to close: nothing it set stays.
-    const pid_t holder = ForkHolder(slave);
+    // It has the port once its lock file names it.
+    const pid_t holder = fork();
+    if (holder == 0) {
+        const auto held = OpenSerialPort(slave);
+        for (;;)
+            pause();
+    }
     ASSERT_GT(holder, 0);
     EXPECT_TRUE(test::Eventually([&] { return ReadFile(line.lockFile()) == LockText(holder); }));
     std::filesystem::remove(line.lockFile());  // flock and /proc alone still refuse
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
-    WriteLock(line.lockFile(), holder);
+    test::WriteFile(line.lockFile(), LockText(holder));
     kill(holder, SIGKILL);
     ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
     EXPECT_EQ(ExclusiveFlag(slave), 0);

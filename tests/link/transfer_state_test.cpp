@@ -1,17 +1,13 @@
 #include "link/transfer_state.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include "link/process_state.h"
+#include "tests/support/files.h"
 
 namespace tavirel {
 namespace {
@@ -24,18 +20,13 @@ class RecordingDialog : public ProgressDialog {
     std::vector<int> failures;
 };
 
-std::string Contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // However its dialog goes away, the capture ends with it: the reader no
 // longer counts, tells the gone dialog or appends, and the file is closed.
 // What was appended is on disk before the close, and a flood of blocks costs
 // the dialog one announcement until it takes the counters.
 TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tavirel-guard-" + std::to_string(::getpid()) + ".cap");
+    const test::TempDir dir;
+    const std::string path = dir / "x.cap";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     RecordingDialog dialog;
@@ -46,11 +37,10 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
         EXPECT_TRUE(guard.Running());
         for (int i = 0; i < 3; ++i)
             Transfer().RecordBlock(chars, 2, 3);
-        EXPECT_EQ(Contents(path), "HIHIHI");  // reached the system already
+        EXPECT_EQ(test::ReadFile(path), "HIHIHI");  // reached the system already
         EXPECT_EQ(dialog.changes, 1);
         const TransferCounters counters = Transfer().TakeCounters();
-        EXPECT_EQ(counters.bytesRead, 9);
-        EXPECT_EQ(counters.bytesSaved, 6);
+        EXPECT_EQ(std::pair(counters.bytesRead, counters.bytesSaved), std::pair(9, 6));
         Transfer().RecordBlock(chars, 0, 1);  // shifts only: counted, nothing appended
         EXPECT_EQ(dialog.changes, 2);
     }
@@ -58,8 +48,7 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     EXPECT_EQ(dialog.changes, 2);
     EXPECT_EQ(Transfer().BytesRead(), 10);
     EXPECT_EQ(Transfer().Finish(), nullptr);
-    EXPECT_EQ(Contents(path), "HIHIHI");
-    std::filesystem::remove(path);
+    EXPECT_EQ(test::ReadFile(path), "HIHIHI");
 
     // Ending early (Stop, Exit) and then going away closes once; a guard
     // that started nothing leaves another's capture alone.
@@ -91,30 +80,6 @@ TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
     EXPECT_EQ(dialog.failures, std::vector<int>{ENOSPC});
     EXPECT_EQ(Transfer().BytesRead(), 3);
     EXPECT_EQ(Transfer().BytesSaved(), 0);
-}
-
-// The whole process state back as at start, whatever a test left behind.
-TEST(ProcessStateTest, ResetForTestsForgetsShiftsAndTheTransfer) {
-    ProcessState& p = Process();
-    EXPECT_EQ(p.sender.Encode('1').count, 2);  // FIGS, then the code
-    std::uint8_t figs[] = {27};
-    EXPECT_EQ(DecodeBaudotBlock(figs, 1), 0);
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    p.transfer.Start(file, nullptr);
-    p.transfer.RecordBlock(figs, 0, 5);
-    p.transfer.sendInProgress = 1;
-
-    ResetProcessStateForTests();
-    EXPECT_EQ(p.sender.lastShiftSent.load(), 0);
-    EXPECT_EQ(p.sender.Encode('1').count, 2);  // the shift is sent again
-    std::uint8_t e[] = {1};
-    ASSERT_EQ(DecodeBaudotBlock(e, 1), 1);
-    EXPECT_EQ(e[0], 'E');  // letters again
-    EXPECT_EQ(p.transfer.Finish(), nullptr);
-    EXPECT_EQ(p.transfer.BytesRead(), 0);
-    EXPECT_EQ(p.transfer.sendInProgress.load(), 0);
-    std::fclose(file);
 }
 
 }  // namespace

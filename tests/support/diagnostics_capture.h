@@ -2,19 +2,41 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <algorithm>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace tavirel::test {
 
 class DiagnosticsCapture {
   public:
-    DiagnosticsCapture();
-    ~DiagnosticsCapture();
+    DiagnosticsCapture() {
+        std::lock_guard lock(mutex);
+        lines.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("tavirel.link.debug=true"));
+        previous_ =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& t) {
+                std::lock_guard inner(mutex);
+                lines.push_back(t.toStdString());
+            });
+    }
+    ~DiagnosticsCapture() {
+        qInstallMessageHandler(previous_);
+        QLoggingCategory::setFilterRules(QString());
+    }
     // How many of the diagnostics so far hold text.
-    static int Count(const std::string& text);
+    static int Count(const std::string& text) {
+        std::lock_guard lock(mutex);
+        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+            return l.find(text) != std::string::npos;
+        }));
+    }
     static bool Contains(const std::string& text) { return Count(text) > 0; }
 
   private:
+    static inline std::mutex mutex;
+    static inline std::vector<std::string> lines;
     QtMessageHandler previous_;
 };
 

@@ -60,10 +60,6 @@ void FakeWindow::PostWriteDone(const WriteDone& done) {
     dones_.push_back(done);
 }
 
-bool FakeWindow::WaitDones(std::size_t n) {
-    return Eventually([&] { return Dones().size() >= n; });
-}
-
 bool FakeWindow::WaitReceived(std::size_t n, std::chrono::milliseconds limit) {
     return Eventually([&] { return ReceivedText().size() >= n; }, limit);
 }

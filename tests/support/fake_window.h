@@ -47,8 +47,6 @@ class FakeWindow : public TerminalWindow {
     std::vector<bool> MenuRows() { return Copy(menuRows_); }
     // Every write end posted, in order.
     std::vector<WriteDone> Dones() { return Copy(dones_); }
-    // Waits until n write ends have been posted.
-    bool WaitDones(std::size_t n);
     int Wakes() const { return wakes_; }
     int CaretShows() const { return caretShows_; }
     bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }

@@ -24,7 +24,6 @@ class PtyLine {
 
     // False when the pair or the folder could not be made.
     bool ok() const { return ok_; }
-    int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const;
     std::filesystem::path lockFolder() const { return root_ / "lock"; }

@@ -1,0 +1,26 @@
+// Test entry: every test starts from the process state of a fresh run (no
+// shift sent or received, no transfer). The widget suites get one
+// QApplication, on the offscreen platform unless the caller chose another.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "link/process_state.h"
+#ifdef TAVIREL_TEST_WIDGETS
+#include <QApplication>
+#endif
+
+int main(int argc, char** argv) {
+#ifdef TAVIREL_TEST_WIDGETS
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+#endif
+    testing::InitGoogleTest(&argc, argv);
+    class Listener : public testing::EmptyTestEventListener {
+        void OnTestStart(const testing::TestInfo&) override {
+            tavirel::ResetProcessStateForTests();
+        }
+    };
+    testing::UnitTest::GetInstance()->listeners().Append(new Listener);
+    return RUN_ALL_TESTS();
+}
