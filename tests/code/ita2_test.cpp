@@ -6,13 +6,12 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "code/baudot_sender.h"
+#include "tests/support/files.h"
 
 namespace tavirel {
 namespace {
@@ -100,8 +99,7 @@ TEST(BaudotDecoder, RoundTripsRealTeleprinterArt) {
             continue;
         SCOPED_TRACE(entry.path());
         ++files;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        const std::string text = test::ReadFile(entry.path());
         ASSERT_FALSE(text.empty());
         Bytes wire;
         BaudotSender sender;

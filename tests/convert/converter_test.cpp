@@ -266,14 +266,14 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
     const std::string in = Put("in.txt", Text("RYRY"));
     fs::create_symlink("/dev/full", dir / "in.ita");
     EXPECT_EQ(Run(Converter::AsciiToIta2, in), 3);
-    EXPECT_EQ(host.shown, "ERROR: Write to file failed! (disk full?): " +
-                              dir / "in.ita" + " (error)|");
+    EXPECT_EQ(host.shown,
+              "ERROR: Write to file failed! (disk full?): " + dir / "in.ita" + " (error)|");
     // A descriptor open for writing only fails on its first read.
     const int writeOnly = ::open(in.c_str(), O_WRONLY);
     ASSERT_GE(writeOnly, 0);
     host.shown.clear();
-    EXPECT_EQ(RunConverter(Converter::CleanTape, {"the input", writeOnly},
-                           {dir / "out.bdo"}, state, host),
+    EXPECT_EQ(RunConverter(Converter::CleanTape, {"the input", writeOnly}, {dir / "out.bdo"}, state,
+                           host),
               1);
     ::close(writeOnly);
     EXPECT_EQ(host.shown, "ERROR: Read from file failed!: the input (error)|");
@@ -298,9 +298,8 @@ TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
               0);
     EXPECT_EQ(Read(dir / "piped.ita"), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
     EXPECT_EQ(sh(tool + " ita a.ita none.txt 2>errors"), 2);
-    EXPECT_EQ(Read(dir / "errors"),
-              Text("tavirel-convert: a.ita: Output would replace the input!\n"
-                   "tavirel-convert: none.txt: File doesn't exist!\n"));
+    EXPECT_EQ(Read(dir / "errors"), Text("tavirel-convert: a.ita: Output would replace the input!\n"
+                                         "tavirel-convert: none.txt: File doesn't exist!\n"));
     EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);
     EXPECT_EQ(sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
 }

@@ -1,13 +1,25 @@
 #include "dialogs/dialog_builder.h"
 
 #include <gtest/gtest.h>
+#include <sys/utsname.h>
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <vector>
+
+#include "dialogs/about_dialog.h"
+#include "dialogs/file_picker.h"
 
 namespace tavirel {
 namespace {
@@ -92,6 +104,63 @@ TEST(TemplateTextTest, EveryTextFitsItsControl) {
             EXPECT_LE(need, b->width()) << b->text().toStdString();
         }
     }
+}
+
+// The first line shows the system's version; the text's CR LF line ends show
+// as line breaks. Escape and the close box are ignored, OK ends it.
+TEST(AboutDialogTest, ShowsTheSystemVersionAndTheTextUntilOk) {
+    const std::unique_ptr<TemplateDialog> d(BuildAboutDialog(nullptr));
+    utsname u{};
+    int major = 0, minor = 0;
+    ASSERT_EQ(uname(&u), 0);
+    ASSERT_EQ(std::sscanf(u.release, "%d.%d", &major, &minor), 2);
+    EXPECT_EQ(d->ItemAs<QLabel>(IDC_ABOUT_VERSION)->text(),
+              QStringLiteral("Tavirel v.%1.%2").arg(major).arg(minor));
+    EXPECT_EQ(d->ItemAs<QLabel>(IDC_ABOUT_AUTHOR)->text(), "by Zeltor v.03.10.000");
+    EXPECT_TRUE(d->Item(IDC_ABOUT_ICON)->isHidden());
+
+    const auto* edit = d->ItemAs<QPlainTextEdit>(IDC_ABOUT_TEXT);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_TRUE(edit->toPlainText().contains(QStringLiteral("\n\nUsage:\nThe baud rate, ")));
+    EXPECT_FALSE(edit->toPlainText().contains(u'\r'));
+
+    d->show();
+    QTest::keyClick(d.get(), Qt::Key_Escape);
+    EXPECT_FALSE(d->close());
+    EXPECT_TRUE(d->isVisible());
+    QTest::mouseClick(d->ItemAs<QPushButton>(IDOK), Qt::LeftButton);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(d->result(), 1);
+}
+
+// Answers the picker once it is up, as the operator would.
+void WhenPickerOpens(std::function<void(QFileDialog&)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        answer(*dialog);
+    });
+}
+
+TEST(FilePickerTest, TakesANewNameAsAFullPathAndNothingOnCancel) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const FilePickRequest request{FilePickRequest::Mode::Open, "Open - Load file into editor",
+                                  "TXT Files (*.txt);;All Files (*.*)", folder.path()};
+
+    WhenPickerOpens([&](QFileDialog& d) {
+        EXPECT_EQ(d.windowTitle(), request.title);
+        EXPECT_EQ(d.nameFilters(), QStringList({"TXT Files (*.txt)", "All Files (*.*)"}));
+        EXPECT_EQ(d.selectedNameFilter(), "TXT Files (*.txt)");
+        EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptOpen);
+        d.selectFile(QStringLiteral("not there yet.txt"));
+        static_cast<QDialog&>(d).accept();  // as the Open button does
+    });
+    EXPECT_EQ(PickFile(nullptr, request), QDir(folder.path()).filePath("not there yet.txt"));
+
+    WhenPickerOpens([](QFileDialog& d) { d.reject(); });
+    EXPECT_EQ(PickFile(nullptr, request), std::nullopt);
 }
 
 }  // namespace

@@ -22,28 +22,17 @@
 #include <vector>
 
 #include "dialogs/file_picker.h"
-#include "dialogs/message_box.h"
 #include "dialogs/paper_preview.h"
 #include "link/line_settings.h"
+#include "tests/support/message_log.h"
 
 namespace tavirel {
 namespace {
-
-struct Message {
-    QString text;
-    QString caption;
-    MessageIcon icon;
-};
 
 class PictureEditorTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        SetMessageHandler([this](QWidget*, const QString& text, const QString& caption,
-                                 MessageIcon icon, MessageButtons) {
-            messages.push_back({text, caption, icon});
-            return IDOK;
-        });
         SetFilePicker([this](QWidget*, const FilePickRequest& r) -> std::optional<QString> {
             requests.push_back(r.title + "|" + r.filter + "|" + r.folder);
             return picked;
@@ -52,10 +41,7 @@ class PictureEditorTest : public ::testing::Test {
         ASSERT_NE(dialog, nullptr);
         dialog->show();
     }
-    void TearDown() override {
-        SetMessageHandler(nullptr);
-        SetFilePicker(nullptr);
-    }
+    void TearDown() override { SetFilePicker(nullptr); }
 
     QString Path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
     void Write(const QString& path, const QByteArray& bytes) {
@@ -74,7 +60,8 @@ class PictureEditorTest : public ::testing::Test {
 
     QTemporaryDir folder;
     LineSettings line;
-    std::vector<Message> messages;
+    test::MessageLog log;
+    QStringList& messages = log.shown;
     std::vector<QString> requests;
     std::optional<QString> picked;
     std::unique_ptr<TemplateDialog> dialog;
@@ -136,9 +123,7 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     // A missing file: the box says so, the text stays, the paths are set.
     picked = Path("CAT.mod");
     Click(IDC_LOAD_FILE);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, *picked);
-    EXPECT_EQ(messages[0].caption, "File doesn't exist!");
+    EXPECT_EQ(messages, QStringList{"E File doesn't exist!: " + *picked});
     EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
     EXPECT_EQ(Text(IDC_SAVE_PATH), *picked + ".mod");
 
@@ -151,9 +136,9 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
         EXPECT_EQ(Text(IDC_LOADED_PATH), Path("CAT.mod"));
         EXPECT_EQ(Text(IDC_SAVE_PATH), Path("CAT.mod.mod"));
     }
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[1].caption, "Path too long!");
-    EXPECT_TRUE(messages[1].text.contains(QString(20, u'p')));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].startsWith("E Path too long!: "));
+    EXPECT_TRUE(messages[1].contains(QString(20, u'p')));
 
     // Anything the loaded-path field does empties the save path.
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
@@ -169,10 +154,7 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
     Edit()->setPlainText("AB\nCD<^a%b");
     save(Path("out.mod"));
     EXPECT_EQ(Read(Path("out.mod")), QByteArray("ABCD\r\nA\0B\0", 10));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, "Task complete");
-    EXPECT_EQ(messages[0].caption, "File Saved");
-    EXPECT_EQ(messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(messages, QStringList{"N File Saved: Task complete"});
 
     // Far past the old 64 KB: loaded whole and saved whole.
     QByteArray big;
@@ -190,12 +172,10 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
     save("/dev/full");
     save("");
     save(Path("") + QString(256 - Path("").size(), u'q'));
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].caption, "Cannot Write File");
-    EXPECT_TRUE(messages[0].text.startsWith("/dev/full\n")) << messages[0].text.toStdString();
-    EXPECT_EQ(messages[1].caption, "Cannot Open Write File");
-    EXPECT_EQ(messages[1].text, "");
-    EXPECT_EQ(messages[2].caption, "Path too long!");
+    ASSERT_EQ(messages.size(), 3) << log.Joined();
+    EXPECT_TRUE(messages[0].startsWith("E Cannot Write File: /dev/full\n")) << log.Joined();
+    EXPECT_EQ(messages[1], "E Cannot Open Write File: ");
+    EXPECT_TRUE(messages[2].startsWith("E Path too long!: "));
     EXPECT_FALSE(QFile::exists(Path("") + QString(256 - Path("").size(), u'q')));
 }
 

@@ -11,12 +11,12 @@
 
 #include "dialogs/dialog_builder.h"
 #include "dialogs/font_chooser.h"
-#include "dialogs/message_box.h"
 #include "link/connection.h"
 #include "link/port.h"
 #include "link/tty_state.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/message_log.h"
 
 namespace tavirel {
 namespace {
@@ -33,10 +33,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         ASSERT_TRUE(CreateLinkEvents(state));
         CodeMode = ModeBaudot;
         ConnectRetryCount() = 0;
-        SetMessageHandler([this](QWidget*, const QString& text, auto&&...) {
-            messages << text;
-            return IDOK;
-        });
         SetPortOpener([this](const std::string& name) -> std::unique_ptr<Port> {
             opened.push_back(name);
             return portWorks ? std::make_unique<test::FakePort>() : nullptr;
@@ -45,7 +41,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     void TearDown() override {
         CloseConnection(&window);
         SetPortOpener(nullptr);
-        SetMessageHandler(nullptr);
         SetFontChooser(nullptr);
         CodeMode = savedMode;
         ConnectRetryCount() = savedRetries;
@@ -89,7 +84,8 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     int fontsApplied = 0;
     bool portWorks = false;
     std::vector<std::string> opened;
-    QStringList messages;
+    test::MessageLog log;
+    QStringList& messages = log.shown;
     CodeModeValue savedMode = CodeMode.load();
     std::int32_t savedRetries = ConnectRetryCount();
 };
@@ -140,13 +136,15 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     EXPECT_TRUE(d->isVisible());
     Click(IDC_SAVE);
     EXPECT_FALSE(d->isVisible());
-    EXPECT_EQ(messages.join('/'),
-              "Connection failed./Connection failed./Connection failed./"
-              "Something really wrong here, I quit.");
+    const QString failed = QStringLiteral("W Tavirel by Quennick / Zeltor: Connection failed.");
+    EXPECT_EQ(
+        messages,
+        QStringList({failed, failed, failed,
+                     "W Tavirel by Quennick / Zeltor: Something really wrong here, I quit."}));
 
     Open();
     Click(IDC_SAVE);
-    EXPECT_EQ(messages.mid(4), QStringList{"Connection failed."});
+    EXPECT_EQ(messages.mid(4), QStringList{failed});
     portWorks = true;
     Choose(IDC_PORT, "COM5");
     Click(IDC_SAVE);

@@ -2,28 +2,20 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <thread>
 
 #include "dialogs/capture_dialog.h"
 #include "dialogs/file_picker.h"
-#include "dialogs/message_box.h"
 #include "dialogs/send_file_dialog.h"
 #include "link/process_state.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/files.h"
+#include "tests/support/message_log.h"
 
 namespace tavirel {
 namespace {
-
-struct Box {
-    QString text, caption;
-    bool operator==(const Box&) const = default;
-};
-void PrintTo(const Box& b, std::ostream* out) {
-    *out << b.caption.toStdString() << ": " << b.text.toStdString();
-}
 
 class TransferDialogsTest : public ::testing::Test {
   protected:
@@ -31,13 +23,8 @@ class TransferDialogsTest : public ::testing::Test {
         ASSERT_TRUE(folder.isValid());
         saved = QDir::currentPath();
         QDir::setCurrent(folder.path());
-        SetMessageHandler([this](QWidget*, const QString& text, const QString& caption, auto&&...) {
-            boxes.push_back({text, caption});
-            return IDOK;
-        });
     }
     void TearDown() override {
-        SetMessageHandler(nullptr);
         SetFilePicker(nullptr);
         QDir::setCurrent(saved);
         ResetProcessStateForTests();
@@ -46,17 +33,15 @@ class TransferDialogsTest : public ::testing::Test {
 
     QTemporaryDir folder;
     QString saved;
-    std::vector<Box> boxes;
+    test::MessageLog log;
+    const QStringList& boxes = log.shown;
 };
 
 // The name box lists the folder without dot-names, sorted; every refusal
 // leaves the dialog ready; a pick too long for the name is refused, not cut.
 TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
-    for (const char* name : {"b.txt", "A 100%.txt", ".hidden"}) {
-        QFile file(name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("x");
-    }
+    for (const char* name : {"b.txt", "A 100%.txt", ".hidden"})
+        test::WriteFile(name, "x");
     QDir().mkdir("sub");
     TtyState state;
     test::FakeWindow window(&state);
@@ -90,15 +75,11 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     EXPECT_EQ(d->ItemText(IDC_SEND_NAME), folder.filePath("b.txt"));
     d->Command(IDC_SEND);  // no line to send on
     const QString tooLong = "The path is longer than 254 characters:\n" + longName;
-    EXPECT_EQ(boxes,
-              (std::vector<Box>{
-                  {"No File Name Provided", "Can't create file!"},
-                  {"missing.txt", "Can't Open file!"},
-                  {tooLong, "Path too long!"},
-                  {tooLong, "Path too long!"},
-                  {folder.filePath("b.txt") + "\nThe send stopped: the line takes nothing more.",
-                   "Send File"},
-              }));
+    EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
+                                  "E Can't Open file!: missing.txt", "E Path too long!: " + tooLong,
+                                  "E Path too long!: " + tooLong,
+                                  "E Send File: " + folder.filePath("b.txt") +
+                                      "\nThe send stopped: the line takes nothing more."}));
     EXPECT_TRUE(Enabled(d, IDC_SEND) && Enabled(d, IDC_SEND_NAME));
     EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "");
     d->Command(IDC_SEND_EXIT);
@@ -109,10 +90,7 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
 // nothing), stopped. The counters follow the reader and end exact; BAUDOT
 // shifts count as read, not saved.
 TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
-    QFile old("old.cap");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("stale");
-    old.close();
+    test::WriteFile("old.cap", "stale");
     {
         CaptureDialog capture(nullptr);
         TemplateDialog* d = capture.Dialog();
@@ -122,8 +100,8 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
         d->Command(IDC_START_CAPTURE);
         d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
         d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(boxes, (std::vector<Box>{{"No File Name Provided", "Can't create file!"},
-                                           {"no/such/folder/x.cap", "Can't create file!"}}));
+        EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
+                                      "E Can't create file!: no/such/folder/x.cap"}));
         EXPECT_TRUE(Enabled(d, IDC_START_CAPTURE) && Enabled(d, IDC_CAPTURE_NAME));
 
         d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
@@ -145,8 +123,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
         EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
         EXPECT_FALSE(Enabled(d, IDC_START_CAPTURE) || Enabled(d, IDC_STOP_CAPTURE));
     }
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("HI").repeated(100));
+    EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(100).toStdString());
 
     // A full disk stops the capture and names the file; the counters of the
     // last capture do not show in the next.
@@ -160,8 +137,8 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
         Transfer().RecordBlock(block, 2, 2);
     }).join();
     EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 3; }));
-    EXPECT_EQ(boxes.back().caption, "ERROR: Write to file failed! (disk full?)");
-    EXPECT_TRUE(boxes.back().text.startsWith("/dev/full\n"));
+    EXPECT_TRUE(boxes.back().startsWith("E ERROR: Write to file failed! (disk full?): /dev/full\n"))
+        << log.Joined();
     EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
     EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE) || full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");

@@ -2,57 +2,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
-#include "dialogs/message_box.h"
+#include "tests/support/files.h"
+#include "tests/support/message_log.h"
 
 namespace tavirel {
 namespace {
 
 class UtilitiesDialogTest : public testing::Test {
   protected:
-    void SetUp() override {
-        SetMessageHandler([this](QWidget* owner, const QString& text, const QString& caption,
-                                 MessageIcon icon, MessageButtons) {
-            EXPECT_EQ(owner, d.get());
-            shown << caption + QStringLiteral(": ") + text +
-                         (icon == MessageIcon::Error ? QStringLiteral(" (error)") : QString());
-            return IDOK;
-        });
-    }
-    void TearDown() override { SetMessageHandler(nullptr); }
-
     void Press(int id, const QString& input) {
         auto* field = d->ItemAs<QLineEdit>(IDC_INPUT_PATH);
         field->clear();
         QTest::keyClicks(field, input);
         QTest::mouseClick(d->ItemAs<QPushButton>(id), Qt::LeftButton);
     }
-    QByteArray Put(const QString& name, const QByteArray& bytes) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return bytes;
-    }
-    QByteArray Read(const QString& name) {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-    }
     std::string Output() const { return d->ItemText(IDC_OUTPUT_PATH).toStdString(); }
-    std::string Path(const char* name) const { return dir.filePath(name).toStdString(); }
-    std::string Shown() const { return shown.join('|').toStdString(); }
+    QString Path(const char* name) const { return QString::fromStdString(dir / name); }
 
+    test::MessageLog boxes;
     std::unique_ptr<TemplateDialog> d{BuildUtilitiesDialog(nullptr)};
-    QTemporaryDir dir;
-    QStringList shown;
+    test::TempDir dir;
 };
 
 // Focus starts on Exit, the fields empty; the tab order is the template's.
@@ -60,8 +35,6 @@ class UtilitiesDialogTest : public testing::Test {
 // parenthesis.
 TEST_F(UtilitiesDialogTest, LaysOutTheTemplate) {
     EXPECT_EQ(d->windowTitle(), "Corrow ASCII/ITA#2 Tanslation Programs");
-    EXPECT_EQ(d->findChildren<QLabel*>().size(), 8);
-    EXPECT_EQ(d->findChildren<QGroupBox*>().size(), 4);
     QStringList texts;
     for (const QLabel* label : d->findChildren<QLabel*>())
         texts << label->text();
@@ -86,22 +59,22 @@ TEST_F(UtilitiesDialogTest, LaysOutTheTemplate) {
 // output path and reports in boxes the dialog owns; an empty field does
 // nothing and a refusal keeps the last path shown. Only Exit closes.
 TEST_F(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
-    ASSERT_TRUE(dir.isValid());
     d->show();
-    Put("ab.txt", "AB");
-    Press(IDC_TO_ITA2, dir.filePath("ab.txt"));
-    EXPECT_EQ(Output(), Path("ab.ita"));
-    Put("ab2.txt", "AB");
-    Press(IDC_TO_ITA2, dir.filePath("ab2.txt"));
-    EXPECT_EQ(Read("ab2.ita"), "\x03\x19");  // the shift carried
+    test::WriteFile(dir / "ab.txt", "AB");
+    Press(IDC_TO_ITA2, Path("ab.txt"));
+    EXPECT_EQ(Output(), dir / "ab.ita");
+    test::WriteFile(dir / "ab2.txt", "AB");
+    Press(IDC_TO_ITA2, Path("ab2.txt"));
+    EXPECT_EQ(test::ReadFile(dir / "ab2.ita"), "\x03\x19");  // the shift carried
     Press(IDC_TO_ITA2, QString());
-    Press(IDC_TO_ITA2, dir.filePath("ab.ita"));
+    Press(IDC_TO_ITA2, Path("ab.ita"));
     Press(IDC_ITA2_TO_ASCII, QStringLiteral("   "));
-    EXPECT_EQ(Output(), Path("ab2.ita"));
-    EXPECT_EQ(Shown(),
-              "ASCII to BAUDOT: Task complete|ASCII to BAUDOT: Task complete|"
-              "Output would replace the input!: " +
-                  Path("ab.ita") + " (error)|File doesn't exist!:     (error)");
+    EXPECT_EQ(Output(), dir / "ab2.ita");
+    EXPECT_EQ(boxes.Joined(),
+              "I ASCII to BAUDOT: Task complete|I ASCII to BAUDOT: Task complete|"
+              "E Output would replace the input!: " +
+                  dir / "ab.ita" + "|E File doesn't exist!:    ");
+    EXPECT_EQ(boxes.owners, std::vector<QWidget*>(4, d.get()));
 
     QTest::keyClick(d.get(), Qt::Key_Escape);
     // Enter in the field is OK, which nothing answers.

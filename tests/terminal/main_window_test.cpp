@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <tuple>
 
-#include "dialogs/message_box.h"
 #include "link/port.h"
 #include "resources/menu.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -25,12 +25,6 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         CodeMode = ModeBaudot;
-        SetMessageHandler([this](QWidget*, const QString& text, const QString& caption,
-                                 MessageIcon icon, MessageButtons) {
-            // The icon by its initial: Information, Warning, Question, Error.
-            messages << QStringLiteral("%1 %2: %3").arg("IWQE"[int(icon)]).arg(caption, text);
-            return answer;
-        });
         SetPortOpener([this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = portAvailable ? std::make_unique<test::FakePort>() : nullptr;
             port = owned.get();
@@ -45,7 +39,6 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         window.reset();
         SetPortOpener(nullptr);
-        SetMessageHandler(nullptr);
         CodeMode = savedMode;
     }
     QString Row(int r) {
@@ -76,8 +69,8 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<MainWindow> window;
     test::FakePort* port = nullptr;
     bool portAvailable = true;
-    int answer = IDOK;
-    QStringList messages;
+    test::MessageLog log;
+    QStringList& messages = log.shown;
     CodeModeValue savedMode = CodeMode.load();
 };
 
@@ -103,12 +96,12 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_EQ(Enabled(), "100011");
 
     window->Command(CMD_CONNECT);
-    answer = IDCANCEL;
+    log.answer = IDCANCEL;
     window->Command(CMD_EXIT);
     EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->State()->connected.load(), 1);
-    answer = IDOK;
+    log.answer = IDOK;
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->State()->connected.load(), 0);

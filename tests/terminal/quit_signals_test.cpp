@@ -11,11 +11,11 @@
 #include <fstream>
 #include <string>
 
-#include "dialogs/message_box.h"
 #include "link/port.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"
 #include "tests/support/eventually.h"
+#include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -29,12 +29,7 @@ using namespace std::chrono_literals;
 TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
     test::PtyLine line;
     ASSERT_TRUE(line.ok());
-    QStringList asked;
-    SetMessageHandler(
-        [&](QWidget*, const QString& text, const QString&, MessageIcon, MessageButtons) {
-            asked << text;
-            return IDOK;
-        });
+    const test::MessageLog asked;
     auto window = MainWindow::Create();
     ASSERT_TRUE(window);
     window->Command(CMD_CONNECT);
@@ -53,9 +48,7 @@ TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
     EXPECT_EQ(window->State()->connected.load(), 0);
     EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
     EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
-    EXPECT_TRUE(asked.isEmpty()) << asked.join(" | ").toStdString();
-    window.reset();
-    SetMessageHandler(nullptr);
+    EXPECT_TRUE(asked.shown.isEmpty()) << asked.Joined();
 }
 
 // The signals this process catches, from /proc.

@@ -1,0 +1,30 @@
+// Stands in for the operator at every message box while it lives: keeps each
+// box as "<icon> <caption>: <text>", the icon by its initial (Information,
+// Warning, Question, Error, None), and gives the answer set.
+#pragma once
+
+#include <QStringList>
+#include <vector>
+
+#include "dialogs/message_box.h"
+
+namespace tavirel::test {
+
+struct MessageLog {
+    MessageLog() {
+        SetMessageHandler([this](QWidget* owner, const QString& text, const QString& caption,
+                                 MessageIcon icon, MessageButtons) {
+            owners.push_back(owner);
+            shown << QStringLiteral("%1 %2: %3").arg(QChar("IWQEN"[int(icon)]), caption, text);
+            return answer;
+        });
+    }
+    ~MessageLog() { SetMessageHandler(nullptr); }
+    std::string Joined() const { return shown.join('|').toStdString(); }
+
+    QStringList shown;
+    std::vector<QWidget*> owners;
+    int answer = IDOK;
+};
+
+}  // namespace tavirel::test
