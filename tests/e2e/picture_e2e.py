@@ -1,47 +1,102 @@
 #!/usr/bin/env python3
 """The picture editor in the real program, in a private X server: opened from
 the menu, a picture loaded through the file dialog, saved, and its paper
-preview compared with the simulated teleprinter's paper. Uses the harness
-of e2e_test.py and its environment.
+preview compared with the simulated teleprinter's paper.
+
+Uses the harness of e2e_test.py (the display, the program, the simulator) and
+its environment: TAVIREL_BIN, TELEPRINTER_SIM_BIN, TAVIREL_TESTDATA,
+TAVIREL_E2E_KEEP.
 """
 
 import os
 import shutil
+import subprocess
 import unittest
 
 import e2e_test as e2e
-from e2e_test import Session, clusters, wait_for
+from e2e_test import DISPLAY, Session, clusters, wait_for
 
 EDITOR_CAPTION = "Tavirel  BAUDOT Picture Editor (with overstrike support)"
 EDITOR_UNITS = (395, 355)
 PICKER_CAPTION = "Open - Load file into editor"
 PREVIEW_CAPTION = "Paper Preview"
+SEND_CAPTION = "Send File (RAW)"
 GUIDE = (185, 195, 215)
 
 setUpModule = e2e.setUpModule
 tearDownModule = e2e.tearDownModule
 
 
-# What the machine prints, and the line codes "<" and "^" stand for.
+# ------------------------------------------ the picture rules, written out again
+
 PICTURE_SET = set(b" !\"#$&'(),-./0123456789:;?ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n")
+
+
+def picture_char(b):
+    if b >= 128:
+        return 0
+    b = ord(chr(b).upper()) if ord("a") <= b <= ord("z") else b
+    return {ord("<"): 13, ord("^"): 10}.get(b, b if b in PICTURE_SET else 0)
+
+
+def display_lines(data):
+    """The editor's lines for a file's bytes."""
+    f = [picture_char(b) for b in data] + [0]
+    lines, line = [], ""
+    for i, c in enumerate(f[:-1]):
+        if c == 10:
+            lines.append(line + "^")
+            line = ""
+        elif c == 13:
+            line += "<"
+            if i > 0 and f[i - 1] != 13 and f[i + 1] != 13:
+                line += "<"
+            if f[i + 1] not in (13, 10):
+                lines.append(line)
+                line = ""
+        elif c:
+            line += chr(c)
+    return lines + ([line] if line else [])
+
+
+def saved_bytes(lines):
+    return bytes(picture_char(ord(c)) for c in "".join(lines)) + b"\0"
 
 
 # ------------------------------------------------------------------ the tests
 
 class PictureEditor(Session):
 
+    def open_editor(self):
+        self.app.menu("PictureEdit")
+        found = self.app.windows(EDITOR_CAPTION, sync=True, timeout=10)
+        self.assertTrue(found, "the picture editor did not open")
+        self.app.focus(found[0])
+        return found[0]
+
     def press(self, window, control):
         self.app.press(window, EDITOR_UNITS, control)
 
-    def editor_rows(self, img):
-        """The inked text rows of the edit box, below a ruler of 90 digits."""
+
+    def editor_lines(self, img):
+        """Per text row of the edit box, its first and last inked column,
+        measured against the ruler's digits above it."""
         sx, sy = img.width / EDITOR_UNITS[0], img.height / EDITOR_UNITS[1]
         ruler = clusters(img.dark_columns(int(7 * sx), int(73 * sy), int(388 * sx),
                                           int(82 * sy)), 2)
         self.assertEqual(len(ruler), 90, "the ruler's units line is not 90 digits")
+        centre = lambda run: (run[0] + run[1]) / 2
+        cell = (centre(ruler[-1]) - centre(ruler[0])) / 89
+        left = centre(ruler[0]) - cell / 2
         x0, x1 = int(7 * sx) + 3, int(388 * sx) - 24  # inside the frame, clear of the scroll bar
         y0, y1 = int(84 * sy) + 3, int(348 * sy) - 3
-        return clusters([y for y in range(y0, y1) if img.dark_columns(x0, y, x1, y + 1)], 2)
+        inked = [y for y in range(y0, y1) if img.dark_columns(x0, y, x1, y + 1)]
+        rows = clusters(inked, 2)
+        result = []
+        for top, bottom in rows:
+            xs = img.dark_columns(x0, top, x1, bottom + 1)
+            result.append((top, int((xs[0] - left) // cell), int((xs[-1] - left) // cell)))
+        return result
 
     def preview_cells(self, img):
         """The inked cells of the preview's paper, read off its guides: the
@@ -71,38 +126,47 @@ class PictureEditor(Session):
             rows.pop()
         return rows
 
+
     def test_load_save_and_preview_the_fish(self):
         source = os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt")
         picture = os.path.join(self.tmp, "emoji_fish_ascii.txt")
         shutil.copy(source, picture)
         with open(picture, "rb") as f:
             data = f.read()
+        lines = display_lines(data)
         # The test is worth something only if the picture has all of these.
         self.assertTrue(b"<" in data and b"+" in data and b"\r" in data and b"\n" in data)
 
-        app = self.start(simulator=False)
-        app.menu("PictureEdit")
-        editor = self.window(EDITOR_CAPTION)
+        app = self.start()
+        editor = self.open_editor()
         self.press(editor, (7, 6, 50, 14))  # Load File
-        self.window(PICKER_CAPTION)
+        picker = app.windows(PICKER_CAPTION, sync=True, timeout=10)
+        self.assertTrue(picker, "no file dialog")
+        app.focus(picker[0])
         app.type(picture, delay=10)
         app.key("Return")
         self.assertTrue(app.wait_windows(PICKER_CAPTION, 0), "the file dialog stayed")
 
-        # The picture fills the edit box (what its rows hold is the load's, tested alone).
+        # What the editor shows: the first rows, column by column under the ruler.
         app.focus(editor)
-        self.assertTrue(wait_for(lambda: len(self.editor_rows(app.shot(editor))) > 20, 5, 0.2),
-                        "no picture in the editor")
+        shown = wait_for(lambda: (lambda r: r if len(r) > 20 else None)(
+            self.editor_lines(app.shot(editor))), 5, 0.2)
+        self.assertTrue(shown, "no picture in the editor")
+        shown = shown[:-1]  # the last row may be cut by the box's edge
+        visible = lines[:len(shown)]
+        expected = [(len(line) - len(line.lstrip(" ")), len(line) - 1) for line in visible]
+        self.assertEqual([(a, b) for _, a, b in shown], expected)
 
         self.press(editor, (7, 23, 50, 14))  # Save File
         self.answer_box("File Saved")
         with open(picture + ".mod", "rb") as f:
             saved = f.read()
+        self.assertEqual(saved, saved_bytes(lines))
         self.assertEqual(saved.count(b"\0"), 1, "a character outside the set was kept")
-        self.assertTrue(saved.endswith(b"\0") and set(saved[:-1]) <= PICTURE_SET, saved)
 
         self.press(editor, (338, 44, 50, 14))  # Preview
-        preview = self.window(PREVIEW_CAPTION)
+        preview = app.windows(PREVIEW_CAPTION, sync=True, timeout=10)
+        self.assertTrue(preview, "no paper preview")
         paper = self.sim_print(picture + ".mod")
         while paper and not paper[-1].strip():
             paper.pop()
@@ -110,7 +174,7 @@ class PictureEditor(Session):
         seen = [None]
 
         def same():
-            seen[0] = self.preview_cells(app.shot(preview))
+            seen[0] = self.preview_cells(app.shot(preview[0]))
             return seen[0] == expected_cells
         wait_for(same, 5, 0.2)
         rows = max(len(seen[0]), len(expected_cells))
@@ -124,6 +188,33 @@ class PictureEditor(Session):
         self.press(editor, (338, 6, 50, 14))  # Quit / Exit
         self.assertTrue(app.wait_windows(EDITOR_CAPTION, 0), "the editor stayed open")
         self.assertTrue(app.wait_windows(PREVIEW_CAPTION, 0), "the preview outlived the editor")
+        self.send_and_compare(picture + ".mod", expected_cells)
+
+    def send_and_compare(self, path, expected_cells):
+        """Sends the saved picture with Send File and compares the machine's
+        paper with the preview."""
+        app = self.app
+        # The fastest rate in the settings, so the picture goes out in a
+        # moment; the simulator prints whatever arrives.
+        def fastest(dialog):
+            app.press(dialog, e2e.SETTINGS_UNITS, (55, 35, 55, 12))  # Baud Rate
+            app.key("End", "Return")
+        self.save_settings(fastest)
+        app.key("shift+F1")
+        dialog = self.window(SEND_CAPTION)
+        units = (268, 71)
+        app.press(dialog, units, (7, 28, 254, 12))  # the name box's edit field
+        app.type(path, delay=10)
+        app.press(dialog, units, (91, 48, 50, 14))  # Send
+        with open(path, "rb") as f:
+            picture = f.read().split(b"\0")[0]
+        # Even at 45 baud, with a shift for every character.
+        timeout = 2 * len(picture) * e2e.CHAR_TIME + 30
+        printed = wait_for(lambda: (lambda p: p if [
+            {c for c, ch in enumerate(row) if ch != " "} for row in p] == expected_cells
+            else None)(self.sim.paper()), timeout, 1.0)
+        self.assertTrue(printed, "the machine's paper is not the preview's: %r" % (
+            self.sim.paper(),))
 
 
 if __name__ == "__main__":
