@@ -35,7 +35,9 @@ SendFileDialog::SendFileDialog(QWidget* owner, TerminalWindow* terminal)
 }
 
 SendFileDialog::~SendFileDialog() {
-    // Leaving with a send running (the window closing) stops the line too.
+    // Leaving with a send running (the program quitting) stops the line too,
+    // without a message nobody is there to answer.
+    closing_ = true;
     if (send_)
         send_->Stop();
 }
@@ -98,6 +100,8 @@ void SendFileDialog::Send() {
 }
 
 void SendFileDialog::Ended(FileSend::End end, int error) {
+    if (closing_)
+        return;
     switch (end) {
         case FileSend::End::Done:
         case FileSend::End::Stopped:

@@ -42,6 +42,7 @@ class SendFileDialog {
     std::unique_ptr<TemplateDialog> dialog_;
     std::unique_ptr<FileSend> send_;
     QString name_;  // of the file being sent
+    bool closing_ = false;
 };
 
 // The names the name box lists: the folder's entries, folders included,

@@ -9,10 +9,13 @@
 #include "dialogs/capture_dialog.h"
 #include "dialogs/file_picker.h"
 #include "dialogs/send_file_dialog.h"
+#include "link/connection.h"
 #include "link/process_state.h"
+#include "link/write_queue.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/message_log.h"
+#include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
@@ -142,6 +145,26 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
     EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
     EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE) || full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
+}
+
+// The program quitting with a send running: the line is stopped, and no
+// message waits for an operator who has gone.
+TEST_F(TransferDialogsTest, AQuitDuringASendStopsTheLineSilently) {
+    test::PtyLine line;
+    TtyState state;
+    ASSERT_TRUE(line.ok() && CreateLinkEvents(state));
+    test::FakeWindow window(&state);
+    ASSERT_NE(OpenConnection(&window), 0);  // 45 baud: the send outlives the dialog
+    test::WriteFile("long.txt", std::string(100, 'R'));
+    {
+        SendFileDialog send(nullptr, &window);
+        send.Dialog()->SetItemText(IDC_SEND_NAME, "long.txt");
+        send.Dialog()->Command(IDC_SEND);
+        EXPECT_TRUE(send.Sending());
+    }
+    EXPECT_TRUE(boxes.isEmpty()) << log.Joined();
+    EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
+    CloseConnection(&window);
 }
 
 }  // namespace
