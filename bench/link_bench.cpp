@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "link/connection.h"
 #include "link/line_settings.h"
 #include "link/port_io.h"
@@ -26,14 +27,9 @@
 
 using namespace std::chrono;
 using namespace tavirel;
+using bench::CpuSeconds;
 
 namespace {
-
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // Bytes from the far end, each with the time it arrived.
 std::vector<steady_clock::time_point> Arrivals(int master, std::size_t n, milliseconds limit) {

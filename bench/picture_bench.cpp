@@ -73,12 +73,3 @@ void BM_KeystrokeToPreview30K(benchmark::State& state) {
 BENCHMARK(BM_KeystrokeToPreview30K)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -21,26 +21,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"
 #include "tests/support/pty_port.h"
 
 using namespace tavirel;
+using bench::CpuSeconds;
+using bench::Lateness;
+using bench::PeakRssMiB;
 
 namespace {
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long PeakRssMiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024;
-}
 
 // 79 printable characters and CR LF a line, like a long listing, with a last
 // line, different for every flood, that the screen can be checked for.
@@ -92,26 +83,6 @@ pid_t FarEnd(int master, std::size_t bytes, bool repeat) {
     } while (repeat);
     _exit(0);
 }
-
-// The longest a 10 ms timer ran late while the window worked.
-class Lateness {
-  public:
-    Lateness() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const qint64 late = clock_.restart() - 10;
-            worst_ = std::max(worst_, late);
-        });
-        clock_.start();
-        timer_.start(10);
-    }
-    qint64 Worst() const { return worst_; }
-
-  private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 worst_ = 0;
-};
 
 bool Connect(MainWindow& window) {
     TtyState* s = window.State();

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "dialogs/capture_dialog.h"
 #include "dialogs/message_box.h"
 #include "dialogs/send_file_dialog.h"
@@ -36,16 +37,11 @@
 #include "tests/support/pty_port.h"
 
 using namespace tavirel;
+using bench::CpuSeconds;
+using bench::Lateness;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -82,24 +78,6 @@ class FarEnd {
     std::mutex mutex_;
     std::vector<Clock::time_point> at_;
     std::thread thread_;
-};
-
-// The longest a 10 ms timer ran late while the window worked.
-class Lateness {
-  public:
-    Lateness() {
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout,
-                         [this] { worst_ = std::max(worst_, clock_.restart() - 10); });
-        clock_.start();
-        timer_.start(10);
-    }
-    qint64 Worst() const { return worst_; }
-
-  private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 worst_ = 0;
 };
 
 void Settle(int ms) {

@@ -1,13 +1,11 @@
 #include "dialogs/capture_dialog.h"
 
-#include <QFile>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "dialogs/file_picker.h"
 #include "dialogs/message_box.h"
-#include "dialogs/send_file_dialog.h"
 
 namespace tavirel {
 
@@ -64,19 +62,10 @@ void CaptureDialog::StartCapture() {
     if (guard_.Running())
         return;
     const QString name = dialog_->ItemText(IDC_CAPTURE_NAME);
-    if (name.isEmpty()) {
-        ShowMessage(dialog_.get(), QStringLiteral("No File Name Provided"),
-                    QStringLiteral("Can't create file!"), MessageIcon::Error);
+    std::FILE* file = OpenNamedFile(dialog_.get(), name, kMaxFileName, "wb",
+                                    QStringLiteral("Can't create file!"));
+    if (file == nullptr)
         return;
-    }
-    if (RefuseLongPath(dialog_.get(), name, kMaxFileName))
-        return;
-    const QByteArray path = QFile::encodeName(name);
-    std::FILE* file = std::fopen(path.constData(), "wb");
-    if (file == nullptr) {
-        ShowMessage(dialog_.get(), name, QStringLiteral("Can't create file!"), MessageIcon::Error);
-        return;
-    }
     name_ = name;
     Enable(IDC_START_CAPTURE, false);
     Enable(IDC_CAPTURE_EXIT, false);
@@ -98,8 +87,7 @@ void CaptureDialog::StopCapture() {
 }
 
 void CaptureDialog::WriteFailed(int error) {
-    ShowMessage(dialog_.get(),
-                QStringLiteral("%1\n%2").arg(name_, QString::fromLocal8Bit(std::strerror(error))),
+    ShowMessage(dialog_.get(), QStringLiteral("%1\n%2").arg(name_, SystemError(error)),
                 QStringLiteral("ERROR: Write to file failed! (disk full?)"), MessageIcon::Error);
 }
 

@@ -210,8 +210,13 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
                 w = label;
                 break;
             }
-            case ControlKind::DropDownList: {
+            case ControlKind::DropDownList:
+            case ControlKind::ComboBox: {
                 auto* combo = new QComboBox(this);
+                if (c.kind == ControlKind::ComboBox) {
+                    combo->setEditable(true);
+                    combo->setInsertPolicy(QComboBox::NoInsert);
+                }
                 // The template's height is that of the dropped list.
                 const int boxHeight = combo->sizeHint().height();
                 combo->setMaxVisibleItems(
@@ -272,17 +277,6 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
                         edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
                     w = edit;
                 }
-                break;
-            }
-            case ControlKind::ComboBox: {
-                auto* combo = new QComboBox(this);
-                combo->setEditable(true);
-                combo->setInsertPolicy(QComboBox::NoInsert);
-                const int boxHeight = combo->sizeHint().height();
-                combo->setMaxVisibleItems(
-                    std::max(1, (geometry.height() - boxHeight) / std::max(1, itemHeight)));
-                geometry.setHeight(boxHeight);
-                w = combo;
                 break;
             }
         }

@@ -54,6 +54,21 @@ bool RefuseLongPath(QWidget* owner, const QString& path, int maxLength) {
     return true;
 }
 
+std::FILE* OpenNamedFile(QWidget* owner, const QString& name, int maxLength, const char* mode,
+                         const QString& failCaption) {
+    if (name.isEmpty()) {
+        ShowMessage(owner, QStringLiteral("No File Name Provided"),
+                    QStringLiteral("Can't create file!"), MessageIcon::Error);
+        return nullptr;
+    }
+    if (RefuseLongPath(owner, name, maxLength))
+        return nullptr;
+    std::FILE* file = std::fopen(QFile::encodeName(name).constData(), mode);
+    if (file == nullptr)
+        ShowMessage(owner, name, failCaption, MessageIcon::Error);
+    return file;
+}
+
 void SetFilePicker(FilePicker picker) {
     Picker() = std::move(picker);
 }

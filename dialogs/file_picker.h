@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <cstdio>
 #include <functional>
 #include <optional>
 
@@ -24,6 +25,10 @@ struct FilePickRequest {
 // operator cancels or the path is empty.
 std::optional<QString> PickFile(QWidget* owner, const FilePickRequest& request);
 
+// The name a transfer dialog takes, in the file system's bytes; longer ones
+// are refused, never cut.
+inline constexpr int kMaxFileName = 254;
+
 // The open-file picker the program's dialogs share: "Open - Load file into
 // editor", text files first, starting in the current folder. A path longer
 // than maxLength bytes of the file system's encoding is refused with a
@@ -34,6 +39,12 @@ std::optional<QString> PickFileName(QWidget* owner, int maxLength);
 // buffers: true (and the operator told, "Path too long!") when path takes more
 // than maxLength bytes in the file system's encoding.
 bool RefuseLongPath(QWidget* owner, const QString& path, int maxLength);
+
+// Opens a file the operator named in a dialog, with fopen's mode. An empty
+// name ("No File Name Provided") or one over maxLength is refused, and a file
+// that will not open is named under failCaption; then null.
+std::FILE* OpenNamedFile(QWidget* owner, const QString& name, int maxLength, const char* mode,
+                         const QString& failCaption);
 
 // Tests: the picker answers every request in place of the dialog, so that
 // nothing blocks; null shows the dialog again.

@@ -1,6 +1,7 @@
 #include "dialogs/message_box.h"
 
 #include <QMessageBox>
+#include <cstring>
 #include <utility>
 
 namespace tavirel {
@@ -47,6 +48,10 @@ int ShowMessage(QWidget* owner, const QString& text, const QString& caption, Mes
 
 void SetMessageHandler(MessageHandler handler) {
     Handler() = std::move(handler);
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 }  // namespace tavirel

@@ -17,6 +17,9 @@ enum class MessageButtons { Ok, OkCancel };
 int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
                 MessageButtons buttons = MessageButtons::Ok);
 
+// The system's text for an errno value.
+QString SystemError(int error);
+
 // Tests: the handler sees every box instead of the operator and gives its
 // answer, so that nothing blocks; null shows the boxes again.
 using MessageHandler = std::function<int(QWidget* owner, const QString& text,

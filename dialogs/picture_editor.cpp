@@ -28,10 +28,6 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-QString SystemError(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // The whole file; nothing when it cannot be read (the operator has been told).
 std::optional<std::string> ReadPicture(QWidget* owner, const QString& path) {
     const File file(std::fopen(QFile::encodeName(path).constData(), "rb"));

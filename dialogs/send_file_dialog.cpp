@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -74,19 +73,10 @@ void SendFileDialog::Send() {
     if (Sending())
         return;
     const QString name = dialog_->ItemText(IDC_SEND_NAME);
-    if (name.isEmpty()) {
-        ShowMessage(dialog_.get(), QStringLiteral("No File Name Provided"),
-                    QStringLiteral("Can't create file!"), MessageIcon::Error);
+    std::FILE* file =
+        OpenNamedFile(dialog_.get(), name, kMaxFileName, "rb", QStringLiteral("Can't Open file!"));
+    if (file == nullptr)
         return;
-    }
-    if (RefuseLongPath(dialog_.get(), name, kMaxFileName))
-        return;
-    const QByteArray path = QFile::encodeName(name);
-    std::FILE* file = std::fopen(path.constData(), "rb");
-    if (file == nullptr) {
-        ShowMessage(dialog_.get(), name, QStringLiteral("Can't Open file!"), MessageIcon::Error);
-        return;
-    }
     dialog_->Item(IDC_SEND)->setEnabled(false);
     dialog_->Item(IDC_SEND_NAME)->setEnabled(false);
     name_ = name;
@@ -109,10 +99,10 @@ void SendFileDialog::Ended(FileSend::End end, int error) {
                         MessageIcon::Information);
             break;
         case FileSend::End::ReadError:
-            ShowMessage(dialog_.get(),
-                        QStringLiteral("%1\nThe file could not be read: %2")
-                            .arg(name_, QString::fromLocal8Bit(std::strerror(error))),
-                        QStringLiteral("Send File"), MessageIcon::Error);
+            ShowMessage(
+                dialog_.get(),
+                QStringLiteral("%1\nThe file could not be read: %2").arg(name_, SystemError(error)),
+                QStringLiteral("Send File"), MessageIcon::Error);
             break;
         case FileSend::End::LineLost:
             ShowMessage(

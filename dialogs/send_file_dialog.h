@@ -13,9 +13,6 @@ namespace tavirel {
 
 class TerminalWindow;
 
-// Names longer than this (in the file system's bytes) are refused, never cut.
-inline constexpr int kMaxFileName = 254;
-
 class SendFileDialog {
   public:
     // Built and filled, not yet shown; Dialog() is null when the template is

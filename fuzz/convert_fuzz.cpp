@@ -32,16 +32,12 @@ Bytes OneByOne(Converter which, ConverterState& s, const Bytes& in) {
 
 Bytes InBlocks(Converter which, ConverterState& s, const Pieces& input) {
     Bytes out;
-    std::size_t from = 0;
-    for (const std::size_t length : input.lengths) {
-        // Sized exactly, so a read or write past the block is caught.
-        const Bytes block(input.stream.begin() + static_cast<std::ptrdiff_t>(from),
-                          input.stream.begin() + static_cast<std::ptrdiff_t>(from + length));
-        Bytes written(MaxOutputSize(length));
+    ForEachPiece(input, [&](const Bytes& block) {
+        // Sized exactly, so a write past the output is caught.
+        Bytes written(MaxOutputSize(block.size()));
         written.resize(ConvertBlock(which, s, block, written.data()));
         out.insert(out.end(), written.begin(), written.end());
-        from += length;
-    }
+    });
     return out;
 }
 

@@ -12,17 +12,11 @@ namespace {
 template <typename Decode>
 std::vector<std::uint8_t> DecodeInPieces(const Pieces& input, Decode decode) {
     std::vector<std::uint8_t> out;
-    std::size_t from = 0;
-    for (const std::size_t length : input.lengths) {
-        // Sized exactly, so a write past the block is caught.
-        std::vector<std::uint8_t> block(
-            input.stream.begin() + static_cast<std::ptrdiff_t>(from),
-            input.stream.begin() + static_cast<std::ptrdiff_t>(from + length));
+    ForEachPiece(input, [&](std::vector<std::uint8_t>& block) {
         const std::int32_t n = decode(block.data(), static_cast<std::int32_t>(block.size()));
         Check(n >= 0 && static_cast<std::size_t>(n) <= block.size());
         out.insert(out.end(), block.begin(), block.begin() + n);
-        from += length;
-    }
+    });
     return out;
 }
 

@@ -19,20 +19,19 @@ struct Parsed {
 Parsed ParseInPieces(const Pieces& input) {
     LineMarkParser parser;
     Parsed out;
-    std::size_t from = 0;
-    for (const std::size_t length : input.lengths) {
+    std::size_t arrived = 0;
+    ForEachPiece(input, [&](const std::vector<std::uint8_t>& piece) {
         const int lead = parser.Lead();
         // Sized exactly, so a write past the read is caught.
-        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(lead) + length);
-        std::copy_n(input.stream.begin() + static_cast<std::ptrdiff_t>(from), length,
-                    buffer.begin() + lead);
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(lead) + piece.size());
+        std::copy(piece.begin(), piece.end(), buffer.begin() + lead);
         const int n = parser.Parse(buffer.data(), lead, static_cast<int>(buffer.size()));
         Check(n >= 0 && static_cast<std::size_t>(n) <= buffer.size());
         out.data.insert(out.data.end(), buffer.begin(), buffer.begin() + n);
         out.flags |= parser.TakeFlags();
-        from += length;
-        Check(out.data.size() <= from);  // a lead byte was counted when it came
-    }
+        arrived += piece.size();
+        Check(out.data.size() <= arrived);  // a lead byte was counted when it came
+    });
     return out;
 }
 

@@ -39,4 +39,18 @@ inline Pieces SplitInput(const std::uint8_t* data, std::size_t size) {
     return p;
 }
 
+// Hands each piece in turn to f as a block of its own, sized exactly, so a
+// read or write past it is caught.
+template <typename F>
+void ForEachPiece(const Pieces& input, F f) {
+    std::size_t from = 0;
+    for (const std::size_t length : input.lengths) {
+        std::vector<std::uint8_t> block(
+            input.stream.begin() + static_cast<std::ptrdiff_t>(from),
+            input.stream.begin() + static_cast<std::ptrdiff_t>(from + length));
+        f(block);
+        from += length;
+    }
+}
+
 }  // namespace tavirel::fuzz

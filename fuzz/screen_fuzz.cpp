@@ -73,16 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  options.ConsumeIntegral<std::uint16_t>());
     const std::size_t used = size - options.remaining_bytes();
     const Pieces pieces = SplitInput(data, size - used);
-    std::size_t from = 0;
-    for (const std::size_t length : pieces.lengths) {
-        // Sized exactly, so a read past the write is caught.
-        const std::vector<char> piece(
-            pieces.stream.begin() + static_cast<std::ptrdiff_t>(from),
-            pieces.stream.begin() + static_cast<std::ptrdiff_t>(from + length));
-        WriteToScreen(&window, piece.data(), static_cast<std::int32_t>(piece.size()));
+    ForEachPiece(pieces, [&](const std::vector<std::uint8_t>& piece) {
+        WriteToScreen(&window, reinterpret_cast<const char*>(piece.data()),
+                      static_cast<std::int32_t>(piece.size()));
         window.CheckCursor();
-        from += length;
-    }
+    });
     CheckStrikes(s);
     return 0;
 }

@@ -116,10 +116,10 @@ void FileSend::Sent(const Pending& p) {
 void FileSend::OnWriteDone(const WriteDone& done) {
     if (!running_)
         return;
-    auto it = std::find_if(pending_.begin(), pending_.end(),
-                           [&](const Pending& p) { return p.id == done.id; });
-    if (it == pending_.end())
+    // Write ends come in the order of the writes.
+    if (pending_.empty() || pending_.front().id != done.id)
         return;
+    const auto it = pending_.begin();
     const bool leftTheLine = done.how == WriteEnd::Complete || done.how == WriteEnd::TimedOut;
     if (leftTheLine && !it->counted)
         Sent(*it);
