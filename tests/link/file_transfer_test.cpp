@@ -7,9 +7,7 @@
 #include "link/connection.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
-#include "link/write_queue.h"
 #include "tests/support/eventually.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
@@ -20,23 +18,8 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 // Files to and from a real pseudo-terminal line.
-class FileTransferTest : public ::testing::Test {
+class FileTransferTest : public test::PtyLinkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(line.ok());
-        ASSERT_TRUE(CreateLinkEvents(state));
-    }
-    void TearDown() override {
-        CloseConnection(&window);
-        CodeMode = savedMode;
-    }
-    void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
-        CodeMode = mode;
-        state.baudRate = baud;
-        state.byteSize = bits;
-        state.stopBits = bits == 5 ? 1 : 0;
-        ASSERT_NE(OpenConnection(&window), 0);
-    }
     // A send as its dialog runs it: started, then fed the window's write
     // ends until it ends.
     std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000) {
@@ -68,11 +51,7 @@ class FileTransferTest : public ::testing::Test {
             10s);
     }
 
-    test::PtyLine line;
     test::TempDir dir;
-    const CodeModeValue savedMode = CodeMode.load();
-    TtyState state;
-    test::FakeWindow window{&state};
     std::vector<std::int64_t> sent;
     std::vector<FileSend::End> ends;
     int lastError = 0;

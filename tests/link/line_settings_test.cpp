@@ -26,9 +26,7 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " flow " << int(flow));
-            LineSettings settings;
-            settings.flowControl = flow;
-            const LinePlan p = PlanLine(settings, mode);
+            const LinePlan p = PlanLine({.flowControl = flow}, mode);
             const bool terminal = mode == ModeTerminal;
             ASSERT_TRUE(p.valid);
             EXPECT_EQ(p.cflag, kBaseCflag | (terminal && (flow & 2) ? CRTSCTS : 0u));
@@ -101,12 +99,8 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
 }
 
 LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
-    LineSettings settings;
-    settings.baudRate = baud;
-    settings.byteSize = size;
-    settings.parity = parity;
-    settings.stopBits = stop;
-    return PlanLine(settings, ModeBaudot);
+    return PlanLine({.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop},
+                    ModeBaudot);
 }
 
 TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
@@ -147,10 +141,13 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    auto owned = std::make_unique<ReadBackPort>();
-    ReadBackPort* port = owned.get();
-    state.commHandle = std::move(owned);
-
+    ReadBackPort* port = nullptr;
+    const auto connect = [&] {
+        auto owned = std::make_unique<ReadBackPort>();
+        port = owned.get();
+        state.commHandle = std::move(owned);
+    };
+    connect();
     port->readBack = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(SetupConnection(&state), 1);  // Settings saved unchanged
@@ -164,9 +161,7 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     EXPECT_EQ(window.Boxes().size(), 2u);
 
     // The next connection is a new port: told again.
-    owned = std::make_unique<ReadBackPort>();
-    port = owned.get();
-    state.commHandle = std::move(owned);
+    connect();
     port->readBack = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);

@@ -11,11 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "link/line_marks.h"
 #include "link/port_lock.h"
@@ -46,7 +42,7 @@ Bytes ReadPort(Port& port, std::size_t n, std::chrono::milliseconds limit = 2s) 
 }
 
 TEST(PortNames, ComNumbersToDevicesHeldByOneAtATime) {
-    PtyLine line(3);
+    PtyLine line;
     ASSERT_TRUE(line.ok());
     EXPECT_EQ(DeviceForPort("COM3"), line.portFolder() / "COM3");
     EXPECT_EQ(DeviceForPort("COM1"), "/dev/ttyS0");
@@ -155,10 +151,6 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
 
 TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
     const LineErrorCounts zero;
-    const auto counts = [](std::uint32_t bufOverrun, std::uint32_t overrun, std::uint32_t parity,
-                           std::uint32_t frame, std::uint32_t brk) {
-        return LineErrorCounts{bufOverrun, overrun, parity, frame, brk};
-    };
     struct Case {
         std::uint32_t marks;
         bool counters;
@@ -171,8 +163,8 @@ TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
              // A UART: a full output queue is no line error, and no counter has it.
              Case{CE_TXFULL, true, zero, CE_TXFULL},
              // A parity error marks as a framing error: the counters know better.
-             Case{CE_FRAME, true, counts(0, 0, 1, 0, 0), CE_RXPARITY},
-             Case{CE_BREAK | CE_TXFULL, true, counts(2, 1, 0, 3, 1),
+             Case{CE_FRAME, true, LineErrorCounts{0, 0, 1, 0, 0}, CE_RXPARITY},
+             Case{CE_BREAK | CE_TXFULL, true, LineErrorCounts{2, 1, 0, 3, 1},
                   CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL},
          }) {
         EXPECT_EQ(ErrorFlags(c.marks, c.counters ? &zero : nullptr, c.counters ? &c.now : nullptr),
