@@ -67,8 +67,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
         EXPECT_EQ(w.MenuRows(), (std::vector<bool>{true, false}));
     }
 
-    // A port that refuses the settings is closed again, nothing follows, and
-    // the reason is logged.
+    // A port that refuses the settings is closed again, with the reason logged.
     UseFakePort(true);
     test::DiagnosticsCapture diagnostics;
     EXPECT_EQ(OpenConnection(&window), 0);
@@ -120,8 +119,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     EXPECT_EQ(window.ReceivedText(), "3 E" + burst + std::string(1000, 'R'));
 }
 
-// The far end vanishes while a paste goes out: the reader and the writer both
-// see it, the mark shows once, and the close is prompt.
+// The far end vanishes under a paste: reader and writer see it, one mark, a prompt close.
 TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     ASSERT_NE(OpenConnection(&window), 0);
     const Bytes paste(100, 'P');
@@ -136,9 +134,8 @@ TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     EXPECT_EQ(shown.find("<CE-5>"), shown.rfind("<CE-5>")) << shown;
 }
 
-// A far end that never stops: while the window takes nothing the reader
-// waits with one bounded batch, woken once; the close is still prompt, and
-// what was waiting is kept for the screen.
+// A far end that never stops while the window takes nothing: one bounded batch,
+// one wake-up, a prompt close, and what was waiting is kept for the screen.
 TEST_F(LinkTest, AFloodIsBoundedAndNeverHoldsTheCloseUp) {
     window.StopTaking();
     Open(ModeAscii, 115200, 8);
@@ -163,9 +160,8 @@ TEST_F(LinkTest, AFloodIsBoundedAndNeverHoldsTheCloseUp) {
     EXPECT_GE(state.received.Size(), held);
 }
 
-// Terminal mode with XON/XOFF: typing reaches the far end and its answer the
-// screen; its XOFF stalls the send until the write times out, and XON lets
-// every byte through in order. Idle again, the close is prompt.
+// Terminal mode with XON/XOFF: typing and answer go through; XOFF stalls the send
+// until it times out, XON lets every byte through in order; the close is prompt.
 TEST_F(LinkTest, ASessionOnAPseudoTerminal) {
     state.flowControl = kFlowXonXoff;
     test::DiagnosticsCapture diagnostics;

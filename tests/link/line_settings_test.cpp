@@ -19,9 +19,8 @@ namespace {
 constexpr std::uint32_t kBaseCflag = CS5 | CSTOPB | CREAD | CLOCAL | kTermiosBother;
 constexpr std::uint32_t kBaseIflag = INPCK | PARMRK;
 
-// The default settings in every mode and flow control. Only Terminal mode hands
-// flow control to the port; the writer's CTS and DSR waits follow the settings
-// in every mode.
+// Only Terminal mode hands flow control to the port; the writer's CTS and DSR
+// waits follow the settings in every mode.
 TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
@@ -33,12 +32,10 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
             EXPECT_EQ(p.iflag, kBaseIflag | (terminal && (flow & 4) ? IXON | IXOFF : 0u));
             EXPECT_EQ(p.oflag | p.lflag | p.vmin | p.vtime, 0u);
             EXPECT_EQ(std::pair(p.ispeed, p.ospeed), std::pair(45u, 45u));
-            EXPECT_EQ(p.vstart, 17);
-            EXPECT_EQ(p.vstop, 19);
-            EXPECT_EQ(p.raiseDtr, terminal);
-            EXPECT_EQ(p.raiseRts, terminal);
-            EXPECT_EQ(p.waitForDsr, (flow & kFlowDtrDsr) != 0);
-            EXPECT_EQ(p.waitForCts, (flow & kFlowRtsCts) != 0);
+            EXPECT_EQ(std::pair(p.vstart + 0, p.vstop + 0), std::pair(17, 19));
+            EXPECT_EQ(std::pair(p.raiseDtr, p.raiseRts), std::pair(terminal, terminal));
+            EXPECT_EQ(std::pair(p.waitForDsr, p.waitForCts),
+                      std::pair((flow & kFlowDtrDsr) != 0, (flow & kFlowRtsCts) != 0));
         }
     }
 }
@@ -89,8 +86,7 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     }
     CodeMode = saved;
     close(slave);
-    // The pseudo-terminal ran every case at 8 data bits without parity, and
-    // said nothing: it has no modem lines, so it is no real line.
+    // A pseudo-terminal, having no modem lines, is told no difference.
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);

@@ -28,8 +28,7 @@ using Bytes = std::vector<std::uint8_t>;
 using test::PtyLine;
 using test::ReadFile;
 
-// Reads from the port until n data bytes came or the time ran out, two at a
-// time so that a mark is split across reads.
+// Up to n data bytes from the port, read two at a time so that marks split.
 Bytes ReadPort(Port& port, std::size_t n, std::chrono::milliseconds limit = 2s) {
     Bytes got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -74,14 +73,6 @@ std::string LockText(pid_t pid) {
     return text;
 }
 
-int ExclusiveFlag(const std::string& device) {
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    int excl = -1;
-    ioctl(fd, TIOCGEXCL, &excl);
-    close(fd);
-    return excl;
-}
-
 // Another process's hold on the port, by each means the system shows, refuses
 // the open with EBUSY and leaves nothing of ours behind; once the holder is
 // gone, however it went, the port is free at once.
@@ -99,8 +90,7 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(1));
     EXPECT_TRUE(diagnostics.Contains("(process 1)"));
 
-    // One whose process is gone is cleared; ours replaces it, and our close
-    // removes it.
+    // One whose process is gone is replaced by ours, which our close removes.
     const pid_t gone = fork();
     if (gone == 0)
         _exit(0);
@@ -143,7 +133,11 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     test::WriteFile(line.lockFile(), LockText(holder));
     kill(holder, SIGKILL);
     ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
-    EXPECT_EQ(ExclusiveFlag(slave), 0);
+    const int fd = open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = -1;
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    close(fd);
+    EXPECT_EQ(exclusive, 0);
     port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));

@@ -14,9 +14,8 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// The byte sequences are the code sender's tests; here the wiring: echo, the
-// modes, the connection and the queue. No time-out and a fast line, so a
-// queued write is on the port at once.
+// The wiring of the code sender: echo, modes, connection and queue, on a fast
+// line without time-out, so a queued write is on the port at once.
 class SenderTest : public test::FakeLinkTest {
   protected:
     void SetUp() override {

@@ -41,8 +41,7 @@ class WriteQueueTest : public test::FakeLinkTest {
         std::this_thread::sleep_for(20ms);
         return port->Received();
     }
-    // How often the writer looks at the port over a while in which nothing
-    // changes: a sleeping writer does not look at all.
+    // How often the writer looks while nothing changes: a sleeping one never.
     template <typename F>
     int LooksWhileNothingChanges(F looks) {
         Settled();
@@ -121,9 +120,8 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
               (Dones{{late, 0, TimedOut}, {late, 2, Complete}, {next, 1, Complete}}));
 }
 
-// The driver takes bytes but does not send them (XOFF on a real UART, or an
-// adapter slower than its clock): the writer sleeps for the time they need
-// instead of looking again at once.
+// The driver takes bytes but holds them (XOFF on a UART, a slow adapter): the
+// writer sleeps for the time they need instead of looking again at once.
 TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     port->HoldOutput(true);
     Write({3});
@@ -141,9 +139,8 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     EXPECT_EQ(port->Received(), (Bytes{3, 25}));
 
-    // On the real clock at a fast rate the held bytes need a millisecond; a
-    // driver that sends none of them is looked at less and less often. The
-    // queue makes its own wake-up when given none.
+    // On the real clock at a fast rate, a driver that sends none of its held
+    // bytes is looked at less and less often; the queue makes its own wake-up.
     state.baudRate = 115200;
     WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
     port->HoldOutput(true);
@@ -206,8 +203,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     }
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24>");
 
-    // Another error is shown by its own number; a new connection may show
-    // the device gone again.
+    // Another error shows its own number; a new connection may mark the device again.
     Reconnect();
     port->FailWrites(ENXIO);
     Write({3});

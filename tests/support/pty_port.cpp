@@ -67,10 +67,6 @@ PtyLine::~PtyLine() {
     }
 }
 
-std::filesystem::path PtyLine::portFolder() const {
-    return root_ / "tavirel" / "ports";
-}
-
 std::filesystem::path PtyLine::lockFile() const {
     return lockFolder() / LockFileName(slavePath_);
 }

@@ -27,7 +27,7 @@ class PtyLine {
     // False when the pair or the folder could not be made.
     bool ok() const { return ok_; }
     const std::string& slavePath() const { return slavePath_; }
-    std::filesystem::path portFolder() const;
+    std::filesystem::path portFolder() const { return root_ / "tavirel" / "ports"; }
     std::filesystem::path lockFolder() const { return root_ / "lock"; }
     // The slave's lock file, whoever wrote it.
     std::filesystem::path lockFile() const;
