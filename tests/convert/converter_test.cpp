@@ -1,7 +1,6 @@
 #include "convert/converter.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,8 +30,7 @@ Bytes Text(std::string_view s) {
     return Bytes(s.begin(), s.end());
 }
 
-// Every worked example, in order within one run of the process where the
-// states carry.
+// Every worked example; within a run the states carry.
 TEST(ConverterSteps, GiveTheWorkedExamples) {
     struct Case {
         Converter which;
@@ -77,8 +75,7 @@ TEST(ConverterSteps, GiveTheWorkedExamples) {
     }
 }
 
-// The charts, code by code: US-TTY read with every code's bits reversed,
-// LF and CR in their own places.
+// US-TTY read with every code's bits reversed, LF and CR in their own places.
 TEST(ConverterSteps, DecodeTheWholeReversedChart) {
     constexpr char kLetters[33] = "\0T\nO HNM\rLRGIPCVEZDBSYFXAWJ\x7FUQK\x7F";
     constexpr char kFigures[33] =
@@ -211,8 +208,7 @@ TEST_F(ConverterFrame, ConvertsBesideTheInputAndReports) {
     }
 }
 
-// Every way a conversion is refused: the message, the result, the output
-// field kept, and the input unharmed.
+// Every refusal: its message and result, the output field kept, the input unharmed.
 TEST_F(ConverterFrame, RefusesWithTheirMessages) {
     const Bytes art = Text("CAT\r\n");
     const std::string ita = Put("art.ita", art);
@@ -238,8 +234,7 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
         {d + "folder.d", 1, "File doesn't exist!: " + d + "folder.d (error)|"},
         {d + name + "xyzw", 1, "Path too long!: " + d + name + "xyzw (error)|"},
         {d + name + "x", 2, "Path too long!: " + d + name + "x.ita (error)|"},
-        // The output would be the input: by its own name, by a hard link and
-        // as a symbolic link's target.
+        // The input itself: by name, by a hard link, as a symbolic link's target.
         {ita, 2, "Output would replace the input!: " + ita + " (error)|"},
         {d + "alias.ita", 2, "Output would replace the input!: " + d + "alias.ita (error)|"},
         {d + "art.txt", 2, "Output would replace the input!: " + ita + " (error)|"},
@@ -258,8 +253,7 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
     EXPECT_EQ(Read(d + name + ".ita"), Bytes({31, 14, 3, 16, 8, 2}));
 }
 
-// A full disk, and an input that fails on reading: each named, the partial
-// output left, and the next conversion works.
+// A full disk and a failed read are named, and the next conversion works.
 TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
     if (!fs::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";

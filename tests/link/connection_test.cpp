@@ -6,15 +6,11 @@
 #include <cstdio>
 #include <thread>
 
-#include "link/port.h"
 #include "link/port_io.h"
 #include "link/sender.h"
 #include "link/transfer_state.h"
-#include "link/write_queue.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -22,22 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
 using test::Eventually;
 
-// The link opened by its COM name: a real pseudo-terminal, or a fake port
-// once UseFakePort() is called.
-class LinkTest : public ::testing::Test {
+// A real pseudo-terminal, or a fake port once UseFakePort() is called.
+class LinkTest : public test::PtyLinkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(line.ok());
-        ASSERT_TRUE(CreateLinkEvents(state));
-    }
-    void TearDown() override {
-        CloseConnection(&window);
-        SetPortOpener(nullptr);
-        CodeMode = savedMode;
-    }
     void UseFakePort(bool refuseSettings = false, int failInputWaits = 0) {
         SetPortOpener([=, this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = std::make_unique<test::FakePort>();
@@ -48,15 +33,11 @@ class LinkTest : public ::testing::Test {
         });
     }
 
-    test::PtyLine line;
-    const CodeModeValue savedMode = CodeMode.load();
-    TtyState state;
-    test::FakeWindow window{&state};
     test::FakePort* port = nullptr;
 };
 
 TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
-    UseFakePort();
+    UseFakePort(false, 2);
     for (const CodeModeValue mode : {ModeBaudot, ModeTerminal}) {
         SCOPED_TRACE(mode);
         CodeMode = mode;
@@ -73,6 +54,10 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
         EXPECT_EQ(OpenConnection(&w), 0);
         EXPECT_EQ(state.connected.load(), 1);
         EXPECT_FALSE(port->IsClosed());
+        // A failed wait is not the end of reception.
+        port->Send({'K'});
+        EXPECT_TRUE(w.WaitReceived(1));
+        EXPECT_EQ(port->failInputWaits.load(), 0);
 
         EXPECT_EQ(CloseConnection(&w), 1);
         EXPECT_EQ(state.connected.load(), 0);
@@ -82,17 +67,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
         EXPECT_EQ(w.MenuRows(), (std::vector<bool>{true, false}));
     }
 
-    // A failed wait is not the end of reception.
-    UseFakePort(false, 2);
-    test::FakeWindow w(&state);
-    ASSERT_NE(OpenConnection(&w), 0);
-    port->Send({'K'});
-    EXPECT_TRUE(w.WaitReceived(1));
-    EXPECT_EQ(port->failInputWaits.load(), 0);
-    EXPECT_EQ(CloseConnection(&w), 1);
-
-    // A port that refuses the settings is closed again, nothing follows, and
-    // the reason is logged.
+    // A port that refuses the settings is closed again, with the reason logged.
     UseFakePort(true);
     test::DiagnosticsCapture diagnostics;
     EXPECT_EQ(OpenConnection(&window), 0);
@@ -106,8 +81,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
 
 TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     UseFakePort();
-    CodeMode = ModeBaudot;
-    ASSERT_NE(OpenConnection(&window), 0);
+    Open(ModeBaudot, 45, 5);
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     Transfer().Start(file, nullptr);
@@ -145,8 +119,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     EXPECT_EQ(window.ReceivedText(), "3 E" + burst + std::string(1000, 'R'));
 }
 
-// The far end vanishes while a paste goes out: the reader and the writer both
-// see it, the mark shows once, and the close is prompt.
+// The far end vanishes under a paste: reader and writer see it, one mark, a prompt close.
 TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     ASSERT_NE(OpenConnection(&window), 0);
     const Bytes paste(100, 'P');
@@ -161,16 +134,11 @@ TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     EXPECT_EQ(shown.find("<CE-5>"), shown.rfind("<CE-5>")) << shown;
 }
 
-// A far end that never stops: while the window takes nothing the reader
-// waits with one bounded batch, woken once; the close is still prompt, and
-// what was waiting is kept for the screen.
+// A far end that never stops while the window takes nothing: one bounded batch,
+// one wake-up, a prompt close, and what was waiting is kept for the screen.
 TEST_F(LinkTest, AFloodIsBoundedAndNeverHoldsTheCloseUp) {
-    CodeMode = ModeAscii;
-    state.baudRate = 115200;
-    state.byteSize = 8;
-    state.stopBits = 0;
     window.StopTaking();
-    ASSERT_NE(OpenConnection(&window), 0);
+    Open(ModeAscii, 115200, 8);
     std::atomic<bool> flooding{true};
     std::thread far([&] {
         const Bytes block(4096, 'F');
@@ -192,17 +160,12 @@ TEST_F(LinkTest, AFloodIsBoundedAndNeverHoldsTheCloseUp) {
     EXPECT_GE(state.received.Size(), held);
 }
 
-// Terminal mode with XON/XOFF: typing reaches the far end and its answer the
-// screen; its XOFF stalls the send until the write times out, and XON lets
-// every byte through in order. Idle again, the close is prompt.
+// Terminal mode with XON/XOFF: typing and answer go through; XOFF stalls the send
+// until it times out, XON lets every byte through in order; the close is prompt.
 TEST_F(LinkTest, ASessionOnAPseudoTerminal) {
-    CodeMode = ModeTerminal;
-    state.baudRate = 2400;  // 8 ms allowed per byte
-    state.byteSize = 8;
-    state.stopBits = 0;
     state.flowControl = kFlowXonXoff;
     test::DiagnosticsCapture diagnostics;
-    ASSERT_NE(OpenConnection(&window), 0);
+    Open(ModeTerminal, 2400, 8);  // 8 ms allowed per byte
     for (const char c : std::string("hi"))
         SendKeyChar(&window, c);
     EXPECT_EQ(line.ReadFromFarEnd(2, 2s), (Bytes{'h', 'i'}));

@@ -7,9 +7,7 @@
 #include "link/connection.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
-#include "link/write_queue.h"
 #include "tests/support/eventually.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
@@ -20,25 +18,9 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 // Files to and from a real pseudo-terminal line.
-class FileTransferTest : public ::testing::Test {
+class FileTransferTest : public test::PtyLinkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(line.ok());
-        ASSERT_TRUE(CreateLinkEvents(state));
-    }
-    void TearDown() override {
-        CloseConnection(&window);
-        CodeMode = savedMode;
-    }
-    void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
-        CodeMode = mode;
-        state.baudRate = baud;
-        state.byteSize = bits;
-        state.stopBits = bits == 5 ? 1 : 0;
-        ASSERT_NE(OpenConnection(&window), 0);
-    }
-    // A send as its dialog runs it: started, then fed the window's write
-    // ends until it ends.
+    // A send as its dialog runs it: started, then fed the window's write ends.
     std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000) {
         auto send = std::make_unique<FileSend>(
             &window, file,
@@ -68,11 +50,7 @@ class FileTransferTest : public ::testing::Test {
             10s);
     }
 
-    test::PtyLine line;
     test::TempDir dir;
-    const CodeModeValue savedMode = CodeMode.load();
-    TtyState state;
-    test::FakeWindow window{&state};
     std::vector<std::int64_t> sent;
     std::vector<FileSend::End> ends;
     int lastError = 0;
@@ -107,10 +85,19 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
               "A1\n\r\n~B");
 }
 
-// A file far longer than the read block is sent whole, up to its first 0
-// byte however far in; "Bytes Sent" steps through every index.
+// Nothing to send is done at once and a read error says so; a file far longer
+// than the read block goes whole up to its first 0 byte, "Bytes Sent" stepping
+// through every index; a closed line ends the send.
 TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
+    using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
+    Begin(File("empty", ""));
+    Begin(File("zero", std::string(1, '\0') + "abc"));
+    Begin(std::fopen(dir.path.c_str(), "rb"));
+    EXPECT_EQ(ends, (std::vector{Done, Done, ReadError}));
+    EXPECT_EQ(lastError, EISDIR);
+    EXPECT_TRUE(sent.empty());
+
     std::string text;
     for (int i = 0; i < 1000; ++i)
         text += static_cast<char>('a' + i % 26);
@@ -122,6 +109,10 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     EXPECT_EQ(sent.back(), 999);
     EXPECT_TRUE(std::is_sorted(sent.begin(), sent.end()));
     EXPECT_EQ(window.Screen(), text);
+
+    CloseConnection(&window);
+    Begin(File("text", "abc"));
+    EXPECT_EQ(ends.back(), LineLost);
 }
 
 // Stop: nothing further starts, the queue and the driver are emptied, the
@@ -142,25 +133,7 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
 }
 
-// Nothing to send ends at once as done; a file that cannot be read on says
-// so, and a closed line ends the send rather than hanging it.
-TEST_F(FileTransferTest, EmptyUnreadableAndLineLost) {
-    Open(ModeAscii, 115200, 8);
-    Begin(File("empty", ""));
-    Begin(File("zero", std::string(1, '\0') + "abc"));
-    EXPECT_EQ(ends, (std::vector{FileSend::End::Done, FileSend::End::Done}));
-    Begin(std::fopen(dir.path.c_str(), "rb"));
-    EXPECT_EQ(ends.back(), FileSend::End::ReadError);
-    EXPECT_EQ(lastError, EISDIR);
-    EXPECT_TRUE(sent.empty());
-
-    CloseConnection(&window);
-    Begin(File("text", "abc"));
-    EXPECT_EQ(ends.back(), FileSend::End::LineLost);
-}
-
-// A capture at the fastest rate a pseudo-terminal gives: every byte lands
-// in the file in order, and the counters end exact.
+// A capture at a pseudo-terminal's fastest rate is byte-exact, counters too.
 TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
     class Dialog : public ProgressDialog {
       public:

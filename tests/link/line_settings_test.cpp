@@ -19,28 +19,23 @@ namespace {
 constexpr std::uint32_t kBaseCflag = CS5 | CSTOPB | CREAD | CLOCAL | kTermiosBother;
 constexpr std::uint32_t kBaseIflag = INPCK | PARMRK;
 
-// The default settings in every mode and flow control. Only Terminal mode hands
-// flow control to the port; the writer's CTS and DSR waits follow the settings
-// in every mode.
+// Only Terminal mode hands flow control to the port; the writer's CTS and DSR
+// waits follow the settings in every mode.
 TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " flow " << int(flow));
-            LineSettings settings;
-            settings.flowControl = flow;
-            const LinePlan p = PlanLine(settings, mode);
+            const LinePlan p = PlanLine({.flowControl = flow}, mode);
             const bool terminal = mode == ModeTerminal;
             ASSERT_TRUE(p.valid);
             EXPECT_EQ(p.cflag, kBaseCflag | (terminal && (flow & 2) ? CRTSCTS : 0u));
             EXPECT_EQ(p.iflag, kBaseIflag | (terminal && (flow & 4) ? IXON | IXOFF : 0u));
             EXPECT_EQ(p.oflag | p.lflag | p.vmin | p.vtime, 0u);
             EXPECT_EQ(std::pair(p.ispeed, p.ospeed), std::pair(45u, 45u));
-            EXPECT_EQ(p.vstart, 17);
-            EXPECT_EQ(p.vstop, 19);
-            EXPECT_EQ(p.raiseDtr, terminal);
-            EXPECT_EQ(p.raiseRts, terminal);
-            EXPECT_EQ(p.waitForDsr, (flow & kFlowDtrDsr) != 0);
-            EXPECT_EQ(p.waitForCts, (flow & kFlowRtsCts) != 0);
+            EXPECT_EQ(std::pair(p.vstart + 0, p.vstop + 0), std::pair(17, 19));
+            EXPECT_EQ(std::pair(p.raiseDtr, p.raiseRts), std::pair(terminal, terminal));
+            EXPECT_EQ(std::pair(p.waitForDsr, p.waitForCts),
+                      std::pair((flow & kFlowDtrDsr) != 0, (flow & kFlowRtsCts) != 0));
         }
     }
 }
@@ -91,8 +86,7 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     }
     CodeMode = saved;
     close(slave);
-    // The pseudo-terminal ran every case at 8 data bits without parity, and
-    // said nothing: it has no modem lines, so it is no real line.
+    // A pseudo-terminal, having no modem lines, is told no difference.
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
@@ -101,12 +95,8 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
 }
 
 LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
-    LineSettings settings;
-    settings.baudRate = baud;
-    settings.byteSize = size;
-    settings.parity = parity;
-    settings.stopBits = stop;
-    return PlanLine(settings, ModeBaudot);
+    return PlanLine({.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop},
+                    ModeBaudot);
 }
 
 TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
@@ -147,10 +137,13 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    auto owned = std::make_unique<ReadBackPort>();
-    ReadBackPort* port = owned.get();
-    state.commHandle = std::move(owned);
-
+    ReadBackPort* port = nullptr;
+    const auto connect = [&] {
+        auto owned = std::make_unique<ReadBackPort>();
+        port = owned.get();
+        state.commHandle = std::move(owned);
+    };
+    connect();
     port->readBack = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(SetupConnection(&state), 1);  // Settings saved unchanged
@@ -164,9 +157,7 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     EXPECT_EQ(window.Boxes().size(), 2u);
 
     // The next connection is a new port: told again.
-    owned = std::make_unique<ReadBackPort>();
-    port = owned.get();
-    state.commHandle = std::move(owned);
+    connect();
     port->readBack = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);

@@ -11,11 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "link/line_marks.h"
 #include "link/port_lock.h"
@@ -32,8 +28,7 @@ using Bytes = std::vector<std::uint8_t>;
 using test::PtyLine;
 using test::ReadFile;
 
-// Reads from the port until n data bytes came or the time ran out, two at a
-// time so that a mark is split across reads.
+// Up to n data bytes from the port, read two at a time so that marks split.
 Bytes ReadPort(Port& port, std::size_t n, std::chrono::milliseconds limit = 2s) {
     Bytes got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -46,7 +41,7 @@ Bytes ReadPort(Port& port, std::size_t n, std::chrono::milliseconds limit = 2s) 
 }
 
 TEST(PortNames, ComNumbersToDevicesHeldByOneAtATime) {
-    PtyLine line(3);
+    PtyLine line;
     ASSERT_TRUE(line.ok());
     EXPECT_EQ(DeviceForPort("COM3"), line.portFolder() / "COM3");
     EXPECT_EQ(DeviceForPort("COM1"), "/dev/ttyS0");
@@ -78,14 +73,6 @@ std::string LockText(pid_t pid) {
     return text;
 }
 
-int ExclusiveFlag(const std::string& device) {
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    int excl = -1;
-    ioctl(fd, TIOCGEXCL, &excl);
-    close(fd);
-    return excl;
-}
-
 // Another process's hold on the port, by each means the system shows, refuses
 // the open with EBUSY and leaves nothing of ours behind; once the holder is
 // gone, however it went, the port is free at once.
@@ -103,8 +90,7 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(1));
     EXPECT_TRUE(diagnostics.Contains("(process 1)"));
 
-    // One whose process is gone is cleared; ours replaces it, and our close
-    // removes it.
+    // One whose process is gone is replaced by ours, which our close removes.
     const pid_t gone = fork();
     if (gone == 0)
         _exit(0);
@@ -147,7 +133,11 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     test::WriteFile(line.lockFile(), LockText(holder));
     kill(holder, SIGKILL);
     ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
-    EXPECT_EQ(ExclusiveFlag(slave), 0);
+    const int fd = open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = -1;
+    ioctl(fd, TIOCGEXCL, &exclusive);
+    close(fd);
+    EXPECT_EQ(exclusive, 0);
     port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
@@ -155,10 +145,6 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
 
 TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
     const LineErrorCounts zero;
-    const auto counts = [](std::uint32_t bufOverrun, std::uint32_t overrun, std::uint32_t parity,
-                           std::uint32_t frame, std::uint32_t brk) {
-        return LineErrorCounts{bufOverrun, overrun, parity, frame, brk};
-    };
     struct Case {
         std::uint32_t marks;
         bool counters;
@@ -171,8 +157,8 @@ TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
              // A UART: a full output queue is no line error, and no counter has it.
              Case{CE_TXFULL, true, zero, CE_TXFULL},
              // A parity error marks as a framing error: the counters know better.
-             Case{CE_FRAME, true, counts(0, 0, 1, 0, 0), CE_RXPARITY},
-             Case{CE_BREAK | CE_TXFULL, true, counts(2, 1, 0, 3, 1),
+             Case{CE_FRAME, true, LineErrorCounts{0, 0, 1, 0, 0}, CE_RXPARITY},
+             Case{CE_BREAK | CE_TXFULL, true, LineErrorCounts{2, 1, 0, 3, 1},
                   CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL},
          }) {
         EXPECT_EQ(ErrorFlags(c.marks, c.counters ? &zero : nullptr, c.counters ? &c.now : nullptr),

@@ -2,19 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "link/line_settings.h"
-#include "link/write_queue.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
-#include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 
 namespace tavirel {
@@ -23,40 +14,20 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// The byte sequences are the code sender's tests; here the wiring: echo, the
-// modes, the connection and the queue. A connected record on a fake port with
-// no time-out and a fast line, so a queued write is on the port at once.
-class SenderTest : public ::testing::Test {
+// The wiring of the code sender: echo, modes, connection and queue, on a fast
+// line without time-out, so a queued write is on the port at once.
+class SenderTest : public test::FakeLinkTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(CreateLinkEvents(state));
-        state.commHandle = std::make_unique<test::FakePort>();
-        port = static_cast<test::FakePort*>(state.commHandle.get());
-        state.connected = 1;
         state.baudRate = 128000;
-        Reconnect();
+        FakeLinkTest::SetUp();
         ForgetShiftSent();  // the process's sender starts from no known shift
-    }
-    // The writer posts to the window, which goes first.
-    void TearDown() override {
-        state.writer.reset();
-        CodeMode = saved;
-    }
-    void Reconnect() {
-        state.writer.reset();
-        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent, 0,
-                                                    CharacterTime(state));
     }
     void Type(const std::string& keys, int handled = 1) {
         for (const char c : keys)
             EXPECT_EQ(SendKeyChar(&window, static_cast<unsigned char>(c)), handled);
         EXPECT_TRUE(state.writer->WaitIdle(2s));
     }
-
-    const CodeModeValue saved = CodeMode.load();
-    TtyState state;
-    test::FakeWindow window{&state};
-    test::FakePort* port = nullptr;
 };
 
 TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {

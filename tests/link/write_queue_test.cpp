@@ -9,12 +9,10 @@
 #include <thread>
 
 #include "link/connection.h"
-#include "link/line_settings.h"
 #include "link/modem_watch.h"
 #include "link/port_io.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/eventually.h"
-#include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 
 namespace tavirel {
@@ -22,35 +20,15 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-
-using test::Eventually;
-constexpr WriteEnd kComplete = WriteEnd::Complete;
-constexpr WriteEnd kTimedOut = WriteEnd::TimedOut;
-constexpr WriteEnd kCutShort = WriteEnd::CutShort;
-constexpr WriteEnd kFailed = WriteEnd::Failed;
 using Dones = std::vector<WriteDone>;
+using test::Eventually;
+using enum WriteEnd;
 
-// A connected record on a fake port, with the queue on a hand-moved clock at
-// 45 baud, 5 data bits, 1.5 stop bits: 166.7 ms a character, 426 ms a byte
-// allowed.
-class WriteQueueTest : public ::testing::Test {
+// The queue on a hand-moved clock at 45 baud, 5 data bits, 1.5 stop bits:
+// 166.7 ms a character, 426 ms a byte allowed.
+class WriteQueueTest : public test::FakeLinkTest {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(CreateLinkEvents(state));
-        state.commHandle = std::make_unique<test::FakePort>();
-        port = static_cast<test::FakePort*>(state.commHandle.get());
-        state.connected = 1;
-        port->Apply(PlanLine(state, ModeBaudot));
-        Reconnect();
-    }
-    // A new queue on the same port, as a new connection makes.
-    void Reconnect() {
-        state.writer.reset();
-        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent,
-                                                    WriteMsPerByte(state.baudRate),
-                                                    CharacterTime(state), clock);
-    }
-    void TearDown() override { state.writer.reset(); }
+    WriteQueueTest() { clock = &handClock; }
     int Write(const Bytes& bytes, std::uint64_t* id = nullptr) {
         return WriteCommBlock(&window, bytes.data(), static_cast<std::int32_t>(bytes.size()), id);
     }
@@ -63,8 +41,7 @@ class WriteQueueTest : public ::testing::Test {
         std::this_thread::sleep_for(20ms);
         return port->Received();
     }
-    // How often the writer looks at the port over a while in which nothing
-    // changes: a sleeping writer does not look at all.
+    // How often the writer looks while nothing changes: a sleeping one never.
     template <typename F>
     int LooksWhileNothingChanges(F looks) {
         Settled();
@@ -73,10 +50,7 @@ class WriteQueueTest : public ::testing::Test {
         return looks() - before;
     }
 
-    TtyState state;
-    test::FakeWindow window{&state};
-    test::FakePort* port = nullptr;
-    test::MockClock clock;
+    test::MockClock handClock;
 };
 
 TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
@@ -88,26 +62,26 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
     for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{}, Bytes{25}, Bytes{14}})
         EXPECT_EQ(Write(b, &ids[i++]), 1);
     EXPECT_TRUE(ids[0] < ids[1] && ids[1] < ids[2] && ids[2] < ids[3]);
-    clock.Advance(1s);
+    handClock.Advance(1s);
     EXPECT_TRUE(Settled().empty());
     // Held by CTS, the writer waits for the line to change, not on a timer.
     EXPECT_LE(LooksWhileNothingChanges([&] { return port->ModemLineReads(); }), 1);
     port->SetInputLines(true, true);
     ASSERT_TRUE(Sent(1));
-    clock.Advance(160ms);
+    handClock.Advance(160ms);
     EXPECT_EQ(Settled().size(), 1u);  // the first character is still on the line
-    clock.Advance(5ms);               // within the lead before it ends
+    handClock.Advance(5ms);           // within the lead before it ends
     ASSERT_TRUE(Sent(2));
-    clock.Advance(167ms);
+    handClock.Advance(167ms);
     ASSERT_TRUE(Sent(3));
     EXPECT_EQ(port->Received(), (Bytes{3, 25, 14}));
     EXPECT_FALSE(state.writer->Idle());
-    clock.Advance(200ms);
+    handClock.Advance(200ms);
     EXPECT_TRUE(state.writer->WaitIdle(2s));
-    EXPECT_EQ(window.Dones(), (Dones{{ids[0], 1, kComplete},
-                                     {ids[1], 0, kComplete},
-                                     {ids[2], 1, kComplete},
-                                     {ids[3], 1, kComplete}}));
+    EXPECT_EQ(window.Dones(), (Dones{{ids[0], 1, Complete},
+                                     {ids[1], 0, Complete},
+                                     {ids[2], 1, Complete},
+                                     {ids[3], 1, Complete}}));
 
     // Without modem lines (a pseudo-terminal) there is nothing to wait for.
     port->SetHasModemLines(false);
@@ -123,52 +97,50 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     EXPECT_EQ(Write({1, 2}, &late), 1);
     EXPECT_EQ(Write({3}, &next), 1);
     ASSERT_TRUE(Eventually([&] { return port->WriteAttempts() > 0; }));  // its time runs
-    clock.Advance(851ms);
+    handClock.Advance(851ms);
     EXPECT_TRUE(Settled().empty());
     EXPECT_FALSE(diagnostics.Contains("Probable Write Timeout"));
-    clock.Advance(2ms);  // 2 x 426 ms allowed
+    handClock.Advance(2ms);  // 2 x 426 ms allowed
     EXPECT_TRUE(Eventually(
         [&] { return diagnostics.Contains("Probable Write Timeout: Total of 0 bytes sent"); }));
     EXPECT_EQ(window.Screen(), "");
-    EXPECT_EQ(window.Dones(), (Dones{{late, 0, kTimedOut}}));
+    EXPECT_EQ(window.Dones(), (Dones{{late, 0, TimedOut}}));
 
     port->StallWrites(false);
     for (int i = 0; i < 10 && port->Received().size() < 3; ++i) {
-        clock.Advance(170ms);
+        handClock.Advance(170ms);
         Settled();
     }
     EXPECT_EQ(port->Received(), (Bytes{1, 2, 3}));
-    clock.Advance(1s);
+    handClock.Advance(1s);
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     EXPECT_TRUE(diagnostics.Contains("\n1 bytes written"));
     // Its end follows once all of it has left the line.
     EXPECT_EQ(window.Dones(),
-              (Dones{{late, 0, kTimedOut}, {late, 2, kComplete}, {next, 1, kComplete}}));
+              (Dones{{late, 0, TimedOut}, {late, 2, Complete}, {next, 1, Complete}}));
 }
 
-// The driver takes bytes but does not send them (XOFF on a real UART, or an
-// adapter slower than its clock): the writer sleeps for the time they need
-// instead of looking again at once.
+// The driver takes bytes but holds them (XOFF on a UART, a slow adapter): the
+// writer sleeps for the time they need instead of looking again at once.
 TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     port->HoldOutput(true);
     Write({3});
     Write({25});
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
-    clock.Advance(200ms);  // the line clock has run out; the driver still holds 3
+    handClock.Advance(200ms);  // the line clock has run out; the driver still holds 3
     EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 2);
     EXPECT_TRUE(port->Received().empty());
 
     port->DrainOutput(1);
-    clock.Advance(167ms);  // the writer looks again when its time is up
+    handClock.Advance(167ms);  // the writer looks again when its time is up
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
     port->HoldOutput(false);
-    clock.Advance(1s);
+    handClock.Advance(1s);
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     EXPECT_EQ(port->Received(), (Bytes{3, 25}));
 
-    // On the real clock at a fast rate the held bytes need a millisecond; a
-    // driver that sends none of them is looked at less and less often. The
-    // queue makes its own wake-up when given none.
+    // On the real clock at a fast rate, a driver that sends none of its held
+    // bytes is looked at less and less often; the queue makes its own wake-up.
     state.baudRate = 115200;
     WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
     port->HoldOutput(true);
@@ -191,10 +163,10 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     ASSERT_TRUE(Sent(1));
     state.writer->Purge();
     EXPECT_EQ(window.Screen(), "<CE-995>");  // once: the second write never started
-    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, kCutShort}, {unstarted, 0, kCutShort}}));
+    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, CutShort}, {unstarted, 0, CutShort}}));
     EXPECT_EQ(port->OutputPurges(), 1);
     EXPECT_TRUE(state.writer->Idle());
-    clock.Advance(1s);
+    handClock.Advance(1s);
     EXPECT_EQ(Settled(), (Bytes{3}));
 
     test::DiagnosticsCapture diagnostics;
@@ -202,14 +174,14 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     std::uint64_t held = 0;
     Write({25}, &held);
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
-    clock.Advance(427ms);
+    handClock.Advance(427ms);
     ASSERT_TRUE(Eventually([&] { return diagnostics.Contains("Total of 0 bytes sent"); }));
     state.writer->Stop();  // the Disconnect
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995>");
-    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, kCutShort},
-                                     {unstarted, 0, kCutShort},
-                                     {held, 0, kTimedOut},
-                                     {held, 0, kCutShort}}));
+    EXPECT_EQ(window.Dones(), (Dones{{cut, 1, CutShort},
+                                     {unstarted, 0, CutShort},
+                                     {held, 0, TimedOut},
+                                     {held, 0, CutShort}}));
     port->HoldOutput(false);
     EXPECT_EQ(port->Received(), (Bytes{3}));
 
@@ -222,7 +194,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     std::uint64_t failed = 0;
     EXPECT_EQ(Write({3}, &failed), 1);
     ASSERT_TRUE(state.writer->WaitIdle(2s));
-    EXPECT_EQ(window.Dones().back(), (WriteDone{failed, 0, kFailed}));
+    EXPECT_EQ(window.Dones().back(), (WriteDone{failed, 0, Failed}));
     // The device takes no more writes.
     for (const int display : {0, 1}) {
         state.displayErrors = display;
@@ -231,8 +203,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     }
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24>");
 
-    // Another error is shown by its own number; a new connection may show
-    // the device gone again.
+    // Another error shows its own number; a new connection may mark the device again.
     Reconnect();
     port->FailWrites(ENXIO);
     Write({3});
@@ -279,12 +250,8 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
 TEST(WriteTimings, MultiplierAndCharacterTime) {
     for (const auto& [baud, ms] : {std::pair(45u, 426u), {110u, 174u}, {19200u, 1u}, {38400u, 0u}})
         EXPECT_EQ(WriteMsPerByte(baud), ms) << baud;
-    TtyState s;
-    s.byteSize = 8;
-    s.parity = 2;
-    s.stopBits = 2;
-    s.baudRate = 9600;
-    EXPECT_EQ(CharacterTime(s), 1'250'000ns);
+    EXPECT_EQ(CharacterTime({.baudRate = 9600, .byteSize = 8, .parity = 2, .stopBits = 2}),
+              1'250'000ns);
 }
 
 }  // namespace

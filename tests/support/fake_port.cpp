@@ -47,23 +47,11 @@ void FakePort::Update() {
     SetReady(outputReady_, !stalled_ || hungUp_);
 }
 
-void FakePort::Send(const std::vector<std::uint8_t>& bytes) {
-    std::lock_guard lock(mutex_);
-    input_.insert(input_.end(), bytes.begin(), bytes.end());
-    Update();
-}
-
 void FakePort::SetInputLines(bool cts, bool dsr) {
     std::lock_guard lock(mutex_);
     cts_ = cts;
     dsr_ = dsr;
     SetReady(linesChanged_, true);
-}
-
-void FakePort::StallWrites(bool stalled) {
-    std::lock_guard lock(mutex_);
-    stalled_ = stalled;
-    Update();
 }
 
 void FakePort::HoldOutput(bool held) {
@@ -78,12 +66,6 @@ void FakePort::DrainOutput(std::size_t n) {
     Move(held_, n, output_);
 }
 
-void FakePort::HangUp() {
-    std::lock_guard lock(mutex_);
-    hungUp_ = true;
-    Update();
-}
-
 int FakePort::Apply(const LinePlan& plan) {
     std::lock_guard lock(mutex_);
     if (refuseSettings || !plan.valid)
@@ -92,11 +74,6 @@ int FakePort::Apply(const LinePlan& plan) {
     dtr_ = plan.raiseDtr;
     rts_ = plan.raiseRts;
     return 1;
-}
-
-int FakePort::BytesWaiting() {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(input_.size());
 }
 
 int FakePort::Read(std::uint8_t* buffer, int maxLength) {
@@ -125,32 +102,12 @@ int FakePort::Write(const std::uint8_t* bytes, int length) {
     return length;
 }
 
-int FakePort::OutputQueued() {
-    std::lock_guard lock(mutex_);
-    ++outputQueuedCalls_;
-    return static_cast<int>(held_.size());
-}
-
 int FakePort::ModemLines() {
     ++modemLineReads_;
     if (!hasLines_)
         return -1;
     return (dtr_ ? kLineDtr : 0) | (rts_ ? kLineRts : 0) | (cts_ ? kLineCts : 0) |
            (dsr_ ? kLineDsr : 0);
-}
-
-void FakePort::Purge() {
-    std::lock_guard lock(mutex_);
-    ++purges_;
-    input_.clear();
-    held_.clear();
-    Update();
-}
-
-void FakePort::PurgeOutput() {
-    std::lock_guard lock(mutex_);
-    ++outputPurges_;
-    held_.clear();
 }
 
 WaitResult FakePort::Wait(int ownFd, int wakeFd, int timeoutMs) {
@@ -173,10 +130,6 @@ WaitResult FakePort::WaitInput(int wakeFd, int timeoutMs) {
         return WaitResult::Failed;
     }
     return Wait(inputReady_, wakeFd, timeoutMs);
-}
-
-WaitResult FakePort::WaitOutput(int wakeFd, int timeoutMs) {
-    return Wait(outputReady_, wakeFd, timeoutMs);
 }
 
 WaitResult FakePort::WaitModemChange(int wakeFd, int timeoutMs) {

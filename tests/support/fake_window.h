@@ -3,15 +3,21 @@
 // from the queue at once, on the thread that wakes it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "link/clock.h"
+#include "link/line_settings.h"
 #include "link/terminal_window.h"
+#include "link/write_queue.h"
+#include "tests/support/eventually.h"
+#include "tests/support/fake_port.h"
 
 namespace tavirel {
 
@@ -31,39 +37,48 @@ class FakeWindow : public TerminalWindow {
     void StopTaking() { taking_ = false; }
 
     TtyState* State() override { return state_; }
-    int WriteToScreen(const char* text, std::int32_t length) override;
+    int WriteToScreen(const char* text, std::int32_t length) override {
+        PostErrorMark(std::string(text, static_cast<std::size_t>(std::max(length, 0))));
+        return 1;
+    }
     void ShowTerminalCaret() override { ++caretShows_; }
-    void SetWaitCursor(bool waiting) override;
-    void ConnectionChanged(bool connected) override;
+    void SetWaitCursor(bool waiting) override {
+        waiting_ = waiting;
+        ++cursorChanges_;
+    }
+    void ConnectionChanged(bool connected) override {
+        Under(mutex_, [&] { menuRows_.push_back(connected); });
+    }
     void WakeReceived() override;
-    void PostErrorMark(const std::string& text) override { Append(text); }
-    void PostMessageBox(const std::string& text, const std::string& caption) override;
-    void PostWriteDone(const WriteDone& done) override;
+    void PostErrorMark(const std::string& text) override {
+        Under(mutex_, [&] { screen_ += text; });
+    }
+    void PostMessageBox(const std::string& text, const std::string& caption) override {
+        Under(mutex_, [&] { boxes_.push_back(caption + ": " + text); });
+    }
+    void PostWriteDone(const WriteDone& done) override {
+        Under(mutex_, [&] { dones_.push_back(done); });
+    }
 
     // Everything shown: echo, marks and received characters, in order.
-    std::string Screen() { return Copy(screen_); }
-    std::string ReceivedText() { return Copy(received_); }
-    std::vector<std::string> Boxes() { return Copy(boxes_); }
-    std::vector<bool> MenuRows() { return Copy(menuRows_); }
+    std::string Screen() { return Locked(mutex_, screen_); }
+    std::string ReceivedText() { return Locked(mutex_, received_); }
+    std::vector<std::string> Boxes() { return Locked(mutex_, boxes_); }
+    std::vector<bool> MenuRows() { return Locked(mutex_, menuRows_); }
     // Every write end posted, in order.
-    std::vector<WriteDone> Dones() { return Copy(dones_); }
+    std::vector<WriteDone> Dones() { return Locked(mutex_, dones_); }
     int Wakes() const { return wakes_; }
     int CaretShows() const { return caretShows_; }
     bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }
-    // Wait until the received text has at least n characters, or the screen
-    // shows text.
-    bool WaitReceived(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(2));
-    bool WaitScreenContains(const std::string& text);
-
-  private:
-    void Append(const std::string& text);
-    // A member the link's threads also write, read under the lock.
-    template <typename T>
-    T Copy(const T& member) {
-        std::lock_guard lock(mutex_);
-        return member;
+    // Waits until the received text has n characters, or the screen shows text.
+    bool WaitReceived(std::size_t n) {
+        return Eventually([&] { return ReceivedText().size() >= n; });
+    }
+    bool WaitScreenContains(const std::string& text) {
+        return Eventually([&] { return Screen().find(text) != std::string::npos; });
     }
 
+  private:
     TtyState* state_;
     std::mutex mutex_;
     std::string screen_, received_;
@@ -77,16 +92,35 @@ class FakeWindow : public TerminalWindow {
 // A clock moved by hand; moving it wakes whoever sleeps on it.
 class MockClock : public Clock {
   public:
-    Time Now() override;
-    int WaitMs(Time t) override;
-    void AddSleeper(int fd) override;
-    void RemoveSleeper(int fd) override;
+    Time Now() override { return Locked(mutex_, now_); }
+    int WaitMs(Time t) override { return t <= Now() ? 0 : -1; }
+    void AddSleeper(int fd) override {
+        Under(mutex_, [&] { sleepers_.push_back(fd); });
+    }
+    void RemoveSleeper(int fd) override {
+        Under(mutex_, [&] { std::erase(sleepers_, fd); });
+    }
     void Advance(std::chrono::nanoseconds d);
 
   private:
     std::mutex mutex_;
     Time now_{};
     std::vector<int> sleepers_;
+};
+
+// A connected record on a fake port, its writer on `clock`, as a connection
+// makes them. The writer posts to the window, so it goes first.
+class FakeLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    void Reconnect();  // a new writer on the same port, as a new connection makes
+
+    const CodeModeValue savedMode = CodeMode.load();
+    TtyState state;
+    FakeWindow window{&state};
+    FakePort* port = nullptr;
+    Clock* clock = &SteadyClock();
 };
 
 }  // namespace tavirel::test

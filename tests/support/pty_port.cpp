@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <system_error>
 
+#include "link/connection.h"
+#include "link/port.h"
 #include "link/port_lock.h"
 
 namespace tavirel::test {
 
-PtyLine::PtyLine(int portNumber) {
+PtyLine::PtyLine() {
     if (const char* config = std::getenv("XDG_CONFIG_HOME"))
         savedConfigHome_ = config;
 
@@ -42,7 +44,7 @@ PtyLine::PtyLine(int portNumber) {
     if (slavePath_.empty())
         return;
 
-    std::filesystem::create_symlink(slavePath_, ports / ("COM" + std::to_string(portNumber)), ec);
+    std::filesystem::create_symlink(slavePath_, ports / "COM3", ec);
     if (ec)
         return;
     setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
@@ -63,10 +65,6 @@ PtyLine::~PtyLine() {
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
-}
-
-std::filesystem::path PtyLine::portFolder() const {
-    return root_ / "tavirel" / "ports";
 }
 
 std::filesystem::path PtyLine::lockFile() const {
@@ -121,6 +119,25 @@ void PtyLine::CloseFarEnd() {
     if (master_ >= 0)
         close(master_);
     master_ = -1;
+}
+
+void PtyLinkTest::SetUp() {
+    ASSERT_TRUE(line.ok());
+    ASSERT_TRUE(CreateLinkEvents(state));
+}
+
+void PtyLinkTest::TearDown() {
+    CloseConnection(&window);
+    SetPortOpener(nullptr);
+    CodeMode = savedMode;
+}
+
+void PtyLinkTest::Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
+    CodeMode = mode;
+    state.baudRate = baud;
+    state.byteSize = bits;
+    state.stopBits = bits == 5 ? 1 : 0;
+    ASSERT_NE(OpenConnection(&window), 0);
 }
 
 }  // namespace tavirel::test
