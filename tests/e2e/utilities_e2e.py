@@ -43,10 +43,7 @@ class UtilitiesDialog(harness.Session):
         self.dialog = self.window(UTILITIES_CAPTION)
 
     def set_input(self, text):
-        self.app.press(self.dialog, UNITS, INPUT)
-        self.app.key("ctrl+a", "BackSpace")
-        if text:
-            self.app.type(text)
+        self.app.fill(self.dialog, UNITS, INPUT, text)
 
     def do_it(self, button, caption):
         """Presses a button and answers the one message box it shows."""
