@@ -155,13 +155,9 @@ class Image:
         v = int.from_bytes(self._pixels[at:at + self._bytes], self._order)
         return tuple((v & m) >> s for m, s in self._shifts)
 
-    def dark(self, x, y):
-        r, g, b = self.rgb(x, y)
-        return r + g + b < 3 * 100
-
     def dark_columns(self, x0, y0, x1, y1):
         return [x for x in range(max(0, x0), min(self.width, x1))
-                if any(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1)))]
+                if any(sum(self.rgb(x, y)) < 300 for y in range(max(0, y0), min(self.height, y1)))]
 
     def row(self, y, x0, x1):
         at = y * self._stride
@@ -339,12 +335,6 @@ class Tavirel:
         a, b = runs[["Action", "Settings...", "Transfer", "PictureEdit", "About"].index(name)]
         self.click((a + b) // 2, 10)
 
-    def wait_exit(self, timeout):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
     def stop(self):
         stop_process(self.proc)
         self.log.close()
@@ -439,6 +429,13 @@ class Session(unittest.TestCase):
         self.app.press(dialog, SEND_UNITS, SEND_BUTTON)
         return dialog
 
+    def put(self, name, data):
+        """A file of the test's own; returns its path."""
+        path = os.path.join(self.tmp, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
     def sim_print(self, path):
         """The simulated machine's own print of a file, without a line."""
         out = os.path.join(self.tmp, "printed.txt")
@@ -463,8 +460,7 @@ class Session(unittest.TestCase):
         self.app.key("x")  # E&xit
         self.window(CLOSE_CAPTION)
         self.app.key("Return")
-        code = self.app.wait_exit(10)
-        self.assertEqual(code, 0, "Tavirel did not end cleanly after OK")
+        self.assertEqual(self.app.proc.wait(10), 0, "Tavirel did not end cleanly after OK")
 
 
 class TypingAndReceiving(Session):
@@ -520,10 +516,7 @@ class OverstruckArt(Session):
 
     def burst(self, art):
         """Has the machine send art in one write."""
-        path = os.path.join(self.tmp, "art.txt")
-        with open(path, "wb") as f:
-            f.write(art)
-        self.assertEqual(self.sim.ask("burst " + path), "ok")
+        self.assertEqual(self.sim.ask("burst " + self.put("art.txt", art)), "ok")
 
     def receive(self, art, unlike=None):
         """The window's dump and its picture once art has arrived and two

@@ -4,7 +4,6 @@ opened from the menu, a picture loaded through the file dialog, saved, its
 paper preview compared with the simulated teleprinter's paper, then sent."""
 
 import os
-import shutil
 import unittest
 
 import e2e_test as e2e
@@ -121,11 +120,9 @@ class PictureEditor(Session):
         return rows
 
     def test_load_save_and_preview_the_fish(self):
-        source = os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt")
-        picture = os.path.join(self.tmp, "emoji_fish_ascii.txt")
-        shutil.copy(source, picture)
-        with open(picture, "rb") as f:
+        with open(os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt"), "rb") as f:
             data = f.read()
+        picture = self.put("emoji_fish_ascii.txt", data)
         lines = display_lines(data)
         # The test is worth something only if the picture has all of these.
         self.assertTrue(b"<" in data and b"+" in data and b"\r" in data and b"\n" in data)

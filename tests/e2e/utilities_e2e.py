@@ -27,12 +27,6 @@ tearDownModule = harness.tearDownModule
 
 class UtilitiesDialog(harness.Session):
 
-    def put(self, name, data):
-        path = os.path.join(self.tmp, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
-
     def read(self, name):
         with open(os.path.join(self.tmp, name), "rb") as f:
             return f.read()
