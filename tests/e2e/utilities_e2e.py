@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""The Utilities dialog in the real program, in a private X server, driven by
-real X input events: the harness of e2e_test.py.
-
-Each converter is run from its "Do It" button on a file typed into the input
-field; what is checked is what a user sees and gets: the message boxes by
-their captions, the output files' bytes, and the output path the dialog shows
-(copied from its field and converted onward).
-"""
+"""The Utilities dialog in the real program, on the harness of e2e_test.py:
+each converter run from its "Do It" button on a typed path, checked by its
+message box, its output's bytes and the output path the dialog shows."""
 
 import os
 import unittest
