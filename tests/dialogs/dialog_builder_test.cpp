@@ -116,7 +116,6 @@ TEST(AboutDialogTest, ShowsTheSystemVersionAndTheTextUntilOk) {
     ASSERT_EQ(std::sscanf(u.release, "%d.%d", &major, &minor), 2);
     EXPECT_EQ(d->ItemAs<QLabel>(IDC_ABOUT_VERSION)->text(),
               QStringLiteral("Tavirel v.%1.%2").arg(major).arg(minor));
-    EXPECT_EQ(d->ItemAs<QLabel>(IDC_ABOUT_AUTHOR)->text(), "by Zeltor v.03.10.000");
     EXPECT_TRUE(d->Item(IDC_ABOUT_ICON)->isHidden());
 
     const auto* edit = d->ItemAs<QPlainTextEdit>(IDC_ABOUT_TEXT);
@@ -150,10 +149,8 @@ TEST(FilePickerTest, TakesANewNameAsAFullPathAndNothingOnCancel) {
                                   "TXT Files (*.txt);;All Files (*.*)", folder.path()};
 
     WhenPickerOpens([&](QFileDialog& d) {
-        EXPECT_EQ(d.windowTitle(), request.title);
         EXPECT_EQ(d.nameFilters(), QStringList({"TXT Files (*.txt)", "All Files (*.*)"}));
         EXPECT_EQ(d.selectedNameFilter(), "TXT Files (*.txt)");
-        EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptOpen);
         d.selectFile(QStringLiteral("not there yet.txt"));
         static_cast<QDialog&>(d).accept();  // as the Open button does
     });

@@ -1,14 +1,9 @@
 #!/usr/bin/env python3
-"""The real program in a private X server, driven by real X input events,
-talking to the simulated teleprinter over a pseudo-terminal.
-
-Only what a user can see is checked: the simulated machine's paper and the
-bytes on its line, the program's pixels, its window titles and its exit code.
-
-Needs Xvfb, openbox, xdotool and xwd. Binaries come from TAVIREL_BIN and
-TELEPRINTER_SIM_BIN, else from the build folder beside the sources; teleprinter
-art from TAVIREL_TESTDATA, else the test data beside the repository.
-"""
+"""The real program in a private X server (Xvfb, openbox, xdotool, xwd), driven
+by real X input, talking to the simulated teleprinter over a pseudo-terminal.
+Only what a user sees is checked: the machine's paper and line, the program's
+pixels, window titles and exit code. Paths: TAVIREL_BIN, TELEPRINTER_SIM_BIN,
+TAVIREL_TESTDATA, else beside the sources."""
 
 import os
 import queue
@@ -34,6 +29,8 @@ SETTINGS_CAPTION = "TTY Settings..."
 ABOUT_CAPTION = "About Tavirel"
 # Dialog sizes and controls in dialog units: (x, y, width, height).
 SETTINGS_UNITS, SETTINGS_SAVE, SETTINGS_DONE = (200, 169), (125, 103, 37, 14), (133, 119, 56, 14)
+SEND_CAPTION, SEND_UNITS = "Send File (RAW)", (268, 71)
+SEND_NAME, SEND_BUTTON = (7, 28, 254, 12), (91, 48, 50, 14)
 
 # One character on the line at 45 baud, 5 data bits, 1.5 stop bits: 7.5 bits.
 CHAR_TIME = 7.5 / 45
@@ -41,29 +38,29 @@ CHAR_TIME = 7.5 / 45
 
 def exact(title):
     """xdotool matches names as regular expressions."""
-    metachars = "\\.^$|?*+()[]{}"
-    return "^" + "".join("\\" + c if c in metachars else c for c in title) + "$"
+    return "^" + "".join("\\" + c if c in "\\.^$|?*+()[]{}" else c for c in title) + "$"
 
 
-def wait_for(predicate, timeout, interval=0.05):
-    """Polls until predicate() is truthy; returns its last value."""
+def wait_for(get, timeout, interval=0.05, until=bool):
+    """Polls get() until until(value) holds; returns that value, or None."""
     deadline = time.monotonic() + timeout
     while True:
-        value = predicate()
-        if value or time.monotonic() >= deadline:
+        value = get()
+        if until(value):
             return value
+        if time.monotonic() >= deadline:
+            return None
         time.sleep(interval)
 
 
 def stop_process(proc, grace=3.0):
-    if proc is None or proc.poll() is not None:
-        return
-    proc.terminate()
-    try:
-        proc.wait(grace)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait(grace)
+    if proc is not None and proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(grace)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(grace)
 
 
 # ---------------------------------------------------------------- the display
@@ -73,9 +70,7 @@ class Display:
     backend leaves dialogs unpainted and keyboard focus wanders."""
 
     def __init__(self):
-        self.xvfb = None
-        self.wm = None
-        self.name = None
+        self.xvfb = self.wm = self.name = None
         self.logdir = tempfile.mkdtemp(prefix="tavirel-e2e-x-")
 
     def start(self):
@@ -86,17 +81,11 @@ class Display:
                  "-screen", "0", "1280x1024x24"],
                 pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=log)
         os.close(write_fd)
-        number = b""
-        deadline = time.monotonic() + 15
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = os.read(read_fd, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_fd)
-        if not number.strip():
+        with os.fdopen(read_fd) as numbers:  # ends early if Xvfb dies
+            number = numbers.readline().strip()
+        if not number:
             raise RuntimeError("Xvfb gave no display number")
-        self.name = ":" + number.decode().strip()
+        self.name = ":" + number
         with open(os.path.join(self.logdir, "openbox.log"), "w") as log:
             self.wm = subprocess.Popen(["openbox"], env=self.env(),
                                        stdout=subprocess.DEVNULL, stderr=log)
@@ -106,12 +95,9 @@ class Display:
             raise RuntimeError("openbox did not start")
 
     def env(self, **extra):
-        env = dict(os.environ)
-        env["DISPLAY"] = self.name
-        env.pop("WAYLAND_DISPLAY", None)
-        env.pop("QT_QPA_PLATFORM", None)
-        env.update(extra)
-        return env
+        env = {k: v for k, v in os.environ.items()
+               if k not in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        return dict(env, DISPLAY=self.name, **extra)
 
     def run(self, args, timeout=15, check=True):
         for attempt in range(3):
@@ -156,36 +142,22 @@ class Image:
     """An X window dump: 24-bit TrueColor pixels at 32 bits each."""
 
     def __init__(self, data):
-        header = struct.unpack(">25I", data[:100])
-        header_size, width, height = header[0], header[4], header[5]
-        byte_order, bits_per_pixel, bytes_per_line = header[7], header[11], header[12]
-        ncolors = header[19]
-        red_mask, green_mask, blue_mask = header[14], header[15], header[16]
-        if bits_per_pixel not in (24, 32):
-            raise ValueError("unexpected xwd pixel size %d" % bits_per_pixel)
-        self._bytes = bits_per_pixel // 8
-        self.width, self.height = width, height
-        self._stride = bytes_per_line
-        self._pixels = data[header_size + 12 * ncolors:]
-        self._order = "little" if byte_order == 0 else "big"
-        self._shifts = [(m, (m & -m).bit_length() - 1) for m in (red_mask, green_mask, blue_mask)]
+        h = struct.unpack(">25I", data[:100])
+        if h[11] not in (24, 32):
+            raise ValueError("unexpected xwd pixel size %d" % h[11])
+        self.width, self.height, self._stride, self._bytes = h[4], h[5], h[12], h[11] // 8
+        self._pixels = data[h[0] + 12 * h[19]:]  # past the header and the colour map
+        self._order = "little" if h[7] == 0 else "big"
+        self._shifts = [(m, (m & -m).bit_length() - 1) for m in h[14:17]]  # red, green, blue
 
     def rgb(self, x, y):
         at = y * self._stride + self._bytes * x
         v = int.from_bytes(self._pixels[at:at + self._bytes], self._order)
         return tuple((v & m) >> s for m, s in self._shifts)
 
-    def dark(self, x, y):
-        r, g, b = self.rgb(x, y)
-        return r + g + b < 3 * 100
-
-    def dark_count(self, x0, y0, x1, y1):
-        return sum(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1))
-                   for x in range(max(0, x0), min(self.width, x1)))
-
     def dark_columns(self, x0, y0, x1, y1):
         return [x for x in range(max(0, x0), min(self.width, x1))
-                if any(self.dark(x, y) for y in range(max(0, y0), min(self.height, y1)))]
+                if any(sum(self.rgb(x, y)) < 300 for y in range(max(0, y0), min(self.height, y1)))]
 
     def row(self, y, x0, x1):
         at = y * self._stride
@@ -263,14 +235,7 @@ class Simulator:
         return int(self.answer(command))
 
     def stop(self):
-        if self.proc.poll() is None:
-            try:
-                self.proc.stdin.write("quit\n")
-                self.proc.stdin.flush()
-                self.proc.wait(3)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
-        stop_process(self.proc)
+        stop_process(self.proc)  # a terminated simulator ends as "quit" ends it
         for stream in (self.proc.stdin, self.proc.stdout):
             try:
                 stream.close()
@@ -283,8 +248,7 @@ class Simulator:
 
 class Tavirel:
     def __init__(self, xdg, logdir):
-        self.log_path = os.path.join(logdir, "tavirel.log")
-        self.log = open(self.log_path, "w")
+        self.log = open(os.path.join(logdir, "tavirel.log"), "w")
         runtime = os.path.join(xdg, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         self.proc = subprocess.Popen(
@@ -298,10 +262,8 @@ class Tavirel:
 
     def windows(self, caption, sync=False, timeout=15):
         """Visible windows of this process with exactly that caption."""
-        args = ["xdotool", "search"]
-        if sync:
-            args.append("--sync")
-        args += ["--onlyvisible", "--pid", str(self.proc.pid), "--name", exact(caption)]
+        args = ["xdotool", "search", *(["--sync"] if sync else []), "--onlyvisible",
+                "--pid", str(self.proc.pid), "--name", exact(caption)]
         try:
             result = DISPLAY.run(args, timeout=timeout, check=False)
         except subprocess.TimeoutExpired:
@@ -338,11 +300,19 @@ class Tavirel:
         """Clicks the middle of a dialog control given in dialog units;
         the dialog's size in pixels against its size in units gives the scale."""
         # Clicks on a dialog not yet painted go nowhere.
-        if not wait_for(lambda: self.shot(dialog).dark_count(0, 0, 80, 80) > 0, 5, 0.1):
+        if not wait_for(lambda: self.shot(dialog).dark_columns(0, 0, 80, 80), 5, 0.1):
             raise AssertionError("dialog never painted")
         width, height = self.geometry(dialog)
         x, y, w, h = control
         self.click((x + w / 2) * width / units[0], (y + h / 2) * height / units[1], dialog)
+
+    def fill(self, dialog, units, field, text):
+        """Replaces what a dialog's edit field holds."""
+        self.focus(dialog)
+        self.press(dialog, units, field)
+        self.key("ctrl+a", "BackSpace")
+        if text:
+            self.type(text, delay=5)
 
     def geometry(self, window=None):
         out = DISPLAY.run(["xdotool", "getwindowgeometry", "--shell",
@@ -353,36 +323,21 @@ class Tavirel:
     def shot(self, window=None):
         return Image(DISPLAY.run(["xwd", "-id", window or self.window, "-silent"]).stdout)
 
-    def menu_bar(self):
-        """Centres of the menu bar's labels, found from the ink of the top rows
-        so the test follows the font rather than fixed pixel positions."""
-        # Before the first paint the window is blank: wait for the labels.
+    def menu(self, name):
+        """Clicks a menu bar label, found from the ink of the top rows so the
+        test follows the font; before the first paint there is none."""
         def labels():
             img = self.shot()
             return clusters(img.dark_columns(0, 2, img.width, 18), gap=7)
-        runs = wait_for(lambda: (lambda r: r if len(r) == 5 else None)(labels()), 5, 0.1)
+        runs = wait_for(labels, 5, 0.1, until=lambda r: len(r) == 5)
         if not runs:
             raise AssertionError("menu bar labels not found: %r" % (labels(),))
-        names = ["Action", "Settings...", "Transfer", "PictureEdit", "About"]
-        return {name: ((a + b) // 2, 10) for name, (a, b) in zip(names, runs)}
-
-    def menu(self, name):
-        x, y = self.menu_bar()[name]
-        self.click(x, y)
-
-    def wait_exit(self, timeout):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
+        a, b = runs[["Action", "Settings...", "Transfer", "PictureEdit", "About"].index(name)]
+        self.click((a + b) // 2, 10)
 
     def stop(self):
         stop_process(self.proc)
         self.log.close()
-
-    def output(self):
-        with open(self.log_path, errors="replace") as f:
-            return f.read()
 
 
 # ---------------------------------------------------------------- the tests
@@ -395,19 +350,12 @@ class Session(unittest.TestCase):
         self.xdg = os.path.join(self.tmp, "xdg")
         self.ports = os.path.join(self.xdg, "tavirel", "ports")
         os.makedirs(self.ports)
-        self.sim = None
-        self.app = None
+        self.sim = self.app = None
         self.addCleanup(shutil.rmtree, self.tmp, True)
 
     def tearDown(self):
-        # Newer unittest reports at once; older versions keep errors until after tearDown.
-        outcome = self._outcome
-        result = getattr(outcome, "result", None)
-        reported = getattr(result, "errors", []) + getattr(result, "failures", [])
-        failed = any(test is self for test, _ in reported) or any(
-            error is not None for _, error in getattr(outcome, "errors", []))
         if self.app is not None:
-            if failed:
+            if not self._outcome.success:
                 self.diagnose()
             self.app.stop()
         if self.sim is not None:
@@ -421,13 +369,11 @@ class Session(unittest.TestCase):
                     self.sim.paper(), " ".join(self.sim.raw())))
         except Exception as e:  # the simulator may be the fault
             sys.stderr.write("\n  simulator: %s\n" % e)
-        sim_log = os.path.join(self.tmp, "sim.stderr")
-        if os.path.exists(sim_log):
-            with open(sim_log, errors="replace") as f:
-                sys.stderr.write("  simulator output:\n%s\n" % f.read())
-        if self.app is not None:
-            sys.stderr.write("  tavirel alive: %s, output:\n%s\n" % (
-                self.app.alive(), self.app.output()))
+        for name, what in (("sim.stderr", "simulator"), ("tavirel.log", "tavirel")):
+            if os.path.exists(os.path.join(self.tmp, name)):
+                with open(os.path.join(self.tmp, name), errors="replace") as f:
+                    sys.stderr.write("  %s output:\n%s\n" % (what, f.read()))
+        sys.stderr.write("  tavirel alive: %s\n" % self.app.alive())
 
     def start(self, simulator=True, *sim_args):
         if simulator:
@@ -475,6 +421,21 @@ class Session(unittest.TestCase):
         self.assertTrue(self.app.wait_windows(SETTINGS_CAPTION, 0), "Settings stayed open")
         self.app.focus()
 
+    def send_file(self, path):
+        """Sends a file with Send File; returns the dialog, left open."""
+        self.app.key("shift+F1")
+        dialog = self.window(SEND_CAPTION)
+        self.app.fill(dialog, SEND_UNITS, SEND_NAME, path)
+        self.app.press(dialog, SEND_UNITS, SEND_BUTTON)
+        return dialog
+
+    def put(self, name, data):
+        """A file of the test's own; returns its path."""
+        path = os.path.join(self.tmp, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
     def sim_print(self, path):
         """The simulated machine's own print of a file, without a line."""
         out = os.path.join(self.tmp, "printed.txt")
@@ -499,8 +460,7 @@ class Session(unittest.TestCase):
         self.app.key("x")  # E&xit
         self.window(CLOSE_CAPTION)
         self.app.key("Return")
-        code = self.app.wait_exit(10)
-        self.assertEqual(code, 0, "Tavirel did not end cleanly after OK")
+        self.assertEqual(self.app.proc.wait(10), 0, "Tavirel did not end cleanly after OK")
 
 
 class TypingAndReceiving(Session):
@@ -516,8 +476,8 @@ class TypingAndReceiving(Session):
         # Return is CR LF: the second line starts at the left of the next row.
         # Each character and each shift takes one character time on the line.
         keys = len(first) + len(second) + 4
-        paper = wait_for(lambda: (lambda p: p if p[:2] == [first, second] else None)(
-            self.sim.paper()), 2 * (keys + 16) * CHAR_TIME + 5, 0.25)
+        paper = wait_for(self.sim.paper, 2 * (keys + 16) * CHAR_TIME + 5, 0.25,
+                         until=lambda p: p[:2] == [first, second])
         self.assertTrue(paper, "paper is %r" % (self.sim.paper(),))
         self.assertEqual(paper, [first, second], "more printed than typed")
 
@@ -525,7 +485,7 @@ class TypingAndReceiving(Session):
         # margin, five letters wider than two figures.
         self.assertEqual(self.sim.ask("type HELLO 73\\r\\n", timeout=30), "ok")
         words = lambda: clusters(self.first_row(app.shot()), 6)
-        shown = wait_for(lambda: (lambda w: w if len(w) == 2 else None)(words()), 5, 0.2)
+        shown = wait_for(words, 5, 0.2, until=lambda w: len(w) == 2)
         self.assertTrue(shown, "not two words on the first row: %r" % (words(),))
         hello, seventy_three = shown
         self.assertLess(hello[0], 8, "the text does not start at the left margin")
@@ -556,10 +516,7 @@ class OverstruckArt(Session):
 
     def burst(self, art):
         """Has the machine send art in one write."""
-        path = os.path.join(self.tmp, "art.txt")
-        with open(path, "wb") as f:
-            f.write(art)
-        self.assertEqual(self.sim.ask("burst " + path), "ok")
+        self.assertEqual(self.sim.ask("burst " + self.put("art.txt", art)), "ok")
 
     def receive(self, art, unlike=None):
         """The window's dump and its picture once art has arrived and two
@@ -691,8 +648,7 @@ class Settings(Session):
         app = self.start()
         self.save_settings(lambda dialog: app.press(dialog, SETTINGS_UNITS, (134, 75, 34, 10)))
         app.type("AB")
-        raw = wait_for(lambda: (lambda r: r if r[-2:] == ["41", "42"] else None)(
-            self.sim.raw()), 5, 0.1)
+        raw = wait_for(self.sim.raw, 5, 0.1, until=lambda r: r[-2:] == ["41", "42"])
         self.assertTrue(raw, "ASCII mode did not send 41 42: %s" % " ".join(self.sim.raw()))
         self.assertEqual(raw, ["41", "42"], "more than the two characters went out")
 

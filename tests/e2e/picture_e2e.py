@@ -1,26 +1,18 @@
 #!/usr/bin/env python3
-"""The picture editor in the real program, in a private X server: opened from
-the menu, a picture loaded through the file dialog, saved, and its paper
-preview compared with the simulated teleprinter's paper.
-
-Uses the harness of e2e_test.py (the display, the program, the simulator) and
-its environment: TAVIREL_BIN, TELEPRINTER_SIM_BIN, TAVIREL_TESTDATA,
-TAVIREL_E2E_KEEP.
-"""
+"""The picture editor in the real program, on the harness of e2e_test.py:
+opened from the menu, a picture loaded through the file dialog, saved, its
+paper preview compared with the simulated teleprinter's paper, then sent."""
 
 import os
-import shutil
-import subprocess
 import unittest
 
 import e2e_test as e2e
-from e2e_test import DISPLAY, Session, clusters, wait_for
+from e2e_test import Session, clusters, wait_for
 
 EDITOR_CAPTION = "Tavirel  BAUDOT Picture Editor (with overstrike support)"
 EDITOR_UNITS = (395, 355)
 PICKER_CAPTION = "Open - Load file into editor"
 PREVIEW_CAPTION = "Paper Preview"
-SEND_CAPTION = "Send File (RAW)"
 GUIDE = (185, 195, 215)
 
 setUpModule = e2e.setUpModule
@@ -63,20 +55,21 @@ def saved_bytes(lines):
     return bytes(picture_char(ord(c)) for c in "".join(lines)) + b"\0"
 
 
+def inked(rows):
+    """The struck columns of each row of printed text."""
+    return [{c for c, ch in enumerate(row) if ch != " "} for row in rows]
+
+
 # ------------------------------------------------------------------ the tests
 
 class PictureEditor(Session):
 
     def open_editor(self):
         self.app.menu("PictureEdit")
-        found = self.app.windows(EDITOR_CAPTION, sync=True, timeout=10)
-        self.assertTrue(found, "the picture editor did not open")
-        self.app.focus(found[0])
-        return found[0]
+        return self.window(EDITOR_CAPTION)
 
     def press(self, window, control):
         self.app.press(window, EDITOR_UNITS, control)
-
 
     def editor_lines(self, img):
         """Per text row of the edit box, its first and last inked column,
@@ -126,13 +119,10 @@ class PictureEditor(Session):
             rows.pop()
         return rows
 
-
     def test_load_save_and_preview_the_fish(self):
-        source = os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt")
-        picture = os.path.join(self.tmp, "emoji_fish_ascii.txt")
-        shutil.copy(source, picture)
-        with open(picture, "rb") as f:
+        with open(os.path.join(e2e.TESTDATA, "overstrike", "emoji_fish_ascii.txt"), "rb") as f:
             data = f.read()
+        picture = self.put("emoji_fish_ascii.txt", data)
         lines = display_lines(data)
         # The test is worth something only if the picture has all of these.
         self.assertTrue(b"<" in data and b"+" in data and b"\r" in data and b"\n" in data)
@@ -140,17 +130,15 @@ class PictureEditor(Session):
         app = self.start()
         editor = self.open_editor()
         self.press(editor, (7, 6, 50, 14))  # Load File
-        picker = app.windows(PICKER_CAPTION, sync=True, timeout=10)
-        self.assertTrue(picker, "no file dialog")
-        app.focus(picker[0])
+        self.window(PICKER_CAPTION)
         app.type(picture, delay=10)
         app.key("Return")
         self.assertTrue(app.wait_windows(PICKER_CAPTION, 0), "the file dialog stayed")
 
         # What the editor shows: the first rows, column by column under the ruler.
         app.focus(editor)
-        shown = wait_for(lambda: (lambda r: r if len(r) > 20 else None)(
-            self.editor_lines(app.shot(editor))), 5, 0.2)
+        shown = wait_for(lambda: self.editor_lines(app.shot(editor)), 5, 0.2,
+                         until=lambda r: len(r) > 20)
         self.assertTrue(shown, "no picture in the editor")
         shown = shown[:-1]  # the last row may be cut by the box's edge
         visible = lines[:len(shown)]
@@ -165,56 +153,28 @@ class PictureEditor(Session):
         self.assertEqual(saved.count(b"\0"), 1, "a character outside the set was kept")
 
         self.press(editor, (338, 44, 50, 14))  # Preview
-        preview = app.windows(PREVIEW_CAPTION, sync=True, timeout=10)
-        self.assertTrue(preview, "no paper preview")
+        preview = self.window(PREVIEW_CAPTION)
         paper = self.sim_print(picture + ".mod")
         while paper and not paper[-1].strip():
             paper.pop()
-        expected_cells = [{c for c, ch in enumerate(row) if ch != " "} for row in paper]
-        seen = [None]
-
-        def same():
-            seen[0] = self.preview_cells(app.shot(preview[0]))
-            return seen[0] == expected_cells
-        wait_for(same, 5, 0.2)
-        rows = max(len(seen[0]), len(expected_cells))
-        pad = lambda cells: cells + [set()] * (rows - len(cells))
-        differ = [(r, sorted(a ^ b)) for r, (a, b) in
-                  enumerate(zip(pad(seen[0]), pad(expected_cells))) if a != b]
-        self.assertEqual(differ, [], "rows and columns where the preview differs from the "
-                         "simulator's paper")
+        cells = lambda: self.preview_cells(app.shot(preview))
+        wait_for(lambda: cells() == inked(paper), 5, 0.2)
+        self.assertEqual(cells(), inked(paper), "the preview is not the simulator's paper")
 
         app.focus(editor)
         self.press(editor, (338, 6, 50, 14))  # Quit / Exit
         self.assertTrue(app.wait_windows(EDITOR_CAPTION, 0), "the editor stayed open")
         self.assertTrue(app.wait_windows(PREVIEW_CAPTION, 0), "the preview outlived the editor")
-        self.send_and_compare(picture + ".mod", expected_cells)
 
-    def send_and_compare(self, path, expected_cells):
-        """Sends the saved picture with Send File and compares the machine's
-        paper with the preview."""
-        app = self.app
-        # The fastest rate in the settings, so the picture goes out in a
-        # moment; the simulator prints whatever arrives.
+        # Sent at the fastest rate in the settings: the simulator prints whatever arrives.
         def fastest(dialog):
             app.press(dialog, e2e.SETTINGS_UNITS, (55, 35, 55, 12))  # Baud Rate
             app.key("End", "Return")
         self.save_settings(fastest)
-        app.key("shift+F1")
-        dialog = self.window(SEND_CAPTION)
-        units = (268, 71)
-        app.press(dialog, units, (7, 28, 254, 12))  # the name box's edit field
-        app.type(path, delay=10)
-        app.press(dialog, units, (91, 48, 50, 14))  # Send
-        with open(path, "rb") as f:
-            picture = f.read().split(b"\0")[0]
-        # Even at 45 baud, with a shift for every character.
-        timeout = 2 * len(picture) * e2e.CHAR_TIME + 30
-        printed = wait_for(lambda: (lambda p: p if [
-            {c for c, ch in enumerate(row) if ch != " "} for row in p] == expected_cells
-            else None)(self.sim.paper()), timeout, 1.0)
-        self.assertTrue(printed, "the machine's paper is not the preview's: %r" % (
-            self.sim.paper(),))
+        self.send_file(picture + ".mod")
+        timeout = 2 * len(saved) * e2e.CHAR_TIME + 30  # even at 45 baud, a shift for each
+        self.assertTrue(wait_for(lambda: inked(self.sim.paper()) == inked(paper), timeout, 1.0),
+                        "the machine's paper is not the preview's: %r" % (self.sim.paper(),))
 
 
 if __name__ == "__main__":

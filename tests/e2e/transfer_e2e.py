@@ -12,10 +12,8 @@ import e2e_test as h  # noqa: E402
 setUpModule = h.setUpModule
 tearDownModule = h.tearDownModule
 
-SEND_CAPTION = "Send File (RAW)"
-CAPTURE_CAPTION = "Capture Data to Disk"
-SEND_SIZE, CAPTURE_SIZE = (268, 71), (187, 82)
-SEND_NAME, SEND_BUTTON, SEND_EXIT = (7, 28, 254, 12), (91, 48, 50, 14), (161, 48, 50, 14)
+CAPTURE_CAPTION, CAPTURE_SIZE = "Capture Data to Disk", (187, 82)
+SEND_EXIT = (161, 48, 50, 14)
 CAPTURE_NAME = (7, 21, 172, 14)
 START, STOP, CAPTURE_EXIT = (59, 38, 53, 15), (128, 38, 51, 15), (7, 38, 37, 14)
 FISH = os.path.join(h.TESTDATA, "overstrike", "emoji_fish_ita2.txt")
@@ -31,23 +29,10 @@ class Transfers(h.Session):
         self.save_settings(lambda dialog: app.key("Tab", *["Down"] * 8))
         return app
 
-    def fill(self, dialog, size, box, text):
-        self.app.focus(dialog)
-        self.app.press(dialog, size, box)
-        self.app.key("ctrl+a")
-        self.app.type(text, delay=5)
-
-    def send(self, path):
-        self.app.key("shift+F1")
-        dialog = self.window(SEND_CAPTION)
-        self.fill(dialog, SEND_SIZE, SEND_NAME, path)
-        self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
-        return dialog
-
     def test_a_picture_prints_whole_and_exit_stops_the_machine(self):
         self.start_fast()
         expected = self.sim_print(FISH)
-        dialog = self.send(FISH)
+        dialog = self.send_file(FISH)
         self.assertTrue(h.wait_for(lambda: self.app.windows("Send File"), 60, 0.5),
                         "no Task complete")
         self.assertEqual(self.sim.paper(), expected)
@@ -56,21 +41,21 @@ class Transfers(h.Session):
         # Every character's code went out, plus its shifts, and nothing else.
         self.assertGreaterEqual(len(self.sim.raw()), len(text))
         self.answer_box("Send File")
-        self.assertTrue(self.app.windows(SEND_CAPTION), "the dialog closed after the send")
+        self.assertTrue(self.app.windows(h.SEND_CAPTION), "the dialog closed after the send")
 
         # Again, stopped halfway: the paper stops within one character.
         before = self.sim.number("count")
-        self.fill(dialog, SEND_SIZE, SEND_NAME, FISH)
-        self.app.press(dialog, SEND_SIZE, SEND_BUTTON)
+        self.app.fill(dialog, h.SEND_UNITS, h.SEND_NAME, FISH)
+        self.app.press(dialog, h.SEND_UNITS, h.SEND_BUTTON)
         self.assertTrue(h.wait_for(lambda: self.sim.number("count") > before + 300, 20, 0.05))
-        self.app.press(dialog, SEND_SIZE, SEND_EXIT)
+        self.app.press(dialog, h.SEND_UNITS, SEND_EXIT)
         self.assertTrue(self.app.windows("Send File", sync=True, timeout=10),
                         "no Task complete after Exit")
         stopped = self.sim.number("count")
         h.wait_for(lambda: False, 0.5)  # the line stays quiet
         self.assertLessEqual(self.sim.number("count") - stopped, 1)
         self.answer_box("Send File")
-        self.assertTrue(self.app.wait_windows(SEND_CAPTION, 0), "Exit left the dialog open")
+        self.assertTrue(self.app.wait_windows(h.SEND_CAPTION, 0), "Exit left the dialog open")
 
     def capture(self):
         self.app.menu("Transfer")
@@ -80,10 +65,10 @@ class Transfers(h.Session):
     def test_captures_land_byte_for_byte_and_failures_are_told(self):
         self.start_fast()
         dialog = self.capture()
-        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, os.path.join(self.tmp, "no", "such", "x.cap"))
+        self.app.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, os.path.join(self.tmp, "no/such/x.cap"))
         self.app.press(dialog, CAPTURE_SIZE, START)
         self.answer_box("Can't create file!")
-        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, "/dev/full")
+        self.app.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, "/dev/full")
         self.app.press(dialog, CAPTURE_SIZE, START)
         self.assertEqual(self.sim.ask("type RYRY\\r\\n", timeout=30), "ok")
         self.answer_box("ERROR: Write to file failed! (disk full?)")
@@ -92,7 +77,7 @@ class Transfers(h.Session):
 
         path = os.path.join(self.tmp, "traffic.cap")
         dialog = self.capture()
-        self.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, path)
+        self.app.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, path)
         self.app.press(dialog, CAPTURE_SIZE, START)
         self.assertEqual(self.sim.ask("type THE QUICK BROWN FOX 1234\\r\\n", timeout=30), "ok")
         want = b"THE QUICK BROWN FOX 1234\r\n"

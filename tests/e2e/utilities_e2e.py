@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""The Utilities dialog in the real program, in a private X server, driven by
-real X input events: the harness of e2e_test.py.
-
-Each converter is run from its "Do It" button on a file typed into the input
-field; what is checked is what a user sees and gets: the message boxes by
-their captions, the output files' bytes, and the output path the dialog shows
-(copied from its field and converted onward).
-"""
+"""The Utilities dialog in the real program, on the harness of e2e_test.py:
+each converter run from its "Do It" button on a typed path, checked by its
+message box, its output's bytes and the output path the dialog shows."""
 
 import os
 import unittest
@@ -27,12 +22,6 @@ tearDownModule = harness.tearDownModule
 
 class UtilitiesDialog(harness.Session):
 
-    def put(self, name, data):
-        path = os.path.join(self.tmp, name)
-        with open(path, "wb") as f:
-            f.write(data)
-        return path
-
     def read(self, name):
         with open(os.path.join(self.tmp, name), "rb") as f:
             return f.read()
@@ -43,10 +32,7 @@ class UtilitiesDialog(harness.Session):
         self.dialog = self.window(UTILITIES_CAPTION)
 
     def set_input(self, text):
-        self.app.press(self.dialog, UNITS, INPUT)
-        self.app.key("ctrl+a", "BackSpace")
-        if text:
-            self.app.type(text)
+        self.app.fill(self.dialog, UNITS, INPUT, text)
 
     def do_it(self, button, caption):
         """Presses a button and answers the one message box it shows."""

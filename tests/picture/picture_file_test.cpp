@@ -7,12 +7,7 @@
 namespace tavirel {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values)
-        s += static_cast<char>(v);
-    return s;
-}
+using namespace std::string_literals;
 
 // Every value from well below 0 to well above 255 against the set the
 // machine prints, written out here rather than derived from the code tables.
@@ -59,13 +54,13 @@ TEST(PictureFileTest, SaveWritesOneBytePerCharacterAndAFinalZero) {
         std::u16string display;
         std::string file;
     } cases[] = {
-        {u"a%b", Bytes({65, 0, 66, 0})},
-        {u"", Bytes({0})},
-        {u"AB\nCD", Bytes({65, 66, 67, 68, 0})},
-        {u"AB\r\nCD", Bytes({65, 66, 67, 68, 0})},
-        {u"AB<^CD", Bytes({65, 66, 13, 10, 67, 68, 0})},
+        {u"a%b", "A\0B\0"s},
+        {u"", "\0"s},
+        {u"AB\nCD", "ABCD\0"s},
+        {u"AB\r\nCD", "ABCD\0"s},
+        {u"AB<^CD", "AB\r\nCD\0"s},
         // Outside the set, however it is encoded: one 0 in its place.
-        {u"A\u00e9B\U0001F41FC", Bytes({65, 0, 66, 0, 67, 0})},
+        {u"A\u00e9B\U0001F41FC", "A\0B\0C\0"s},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FileFromDisplay(c.display), c.file);
@@ -78,8 +73,8 @@ TEST(PictureFileTest, LoadAndSaveDoubleALoneCarriageReturnOnceOnly) {
         const std::string display = DisplayFromFile(file);
         return FileFromDisplay(std::u16string(display.begin(), display.end()));
     };
-    const std::string once = roundTrip(Bytes({65, 66, 13, 10}));
-    EXPECT_EQ(once, Bytes({65, 66, 13, 13, 10, 0}));
+    const std::string once = roundTrip("AB\r\n");
+    EXPECT_EQ(once, "AB\r\r\n\0"s);
     EXPECT_EQ(roundTrip(once), once);
 }
 

@@ -76,27 +76,6 @@ TEST(ScreenBufferTest, CellsKeepWhatWasStruckOnThem) {
     }
 }
 
-// At row 299 the buffer shifts up under a cursor that stays, and the strikes
-// travel with their rows.
-TEST(ScreenBufferTest, TheBottomShiftMovesRowsAndStrikes) {
-    ScreenBuffer buffer;
-    buffer.Write("top\r\nsecond" + std::string(25, '\n'));
-    buffer.Write("\rE\rs");  // strikes on row 26 and row 1
-    buffer.row = 1;
-    buffer.Write("\rS");
-    buffer.row = 299;
-    buffer.column = 0;
-    buffer.Write("bottom\rB\n");
-    EXPECT_EQ(std::pair(buffer.row, buffer.column), std::pair(299, 1));
-    EXPECT_EQ(Row(buffer, 0), "Second");
-    EXPECT_EQ(Row(buffer, 298), "Bottom");
-    EXPECT_EQ(Row(buffer, 299), "");
-    EXPECT_EQ(Strikes(buffer, 0, 0) + Strikes(buffer, 25, 0) + Strikes(buffer, 298, 0), "sSEsbB");
-    EXPECT_EQ(Strikes(buffer, 299, 0), " ");
-    buffer.Write(std::string(300, '\n'));
-    EXPECT_EQ(Strikes(buffer, 298, 0) + Strikes(buffer, 0, 0), "  ");
-}
-
 // Records what the screen logic asks of its window; cells are 8 x 16.
 struct Win : ScreenWindow {
     explicit Win(ScreenState* s) : state(s) {
@@ -161,22 +140,29 @@ TEST_F(ScreenTest, StoresEveryOtherByteMarkingOnlyItsCellAndRingsForBel) {
     EXPECT_EQ(std::pair(win.beeps, win.cells.size()), std::pair(1, std::size_t{1}));
 }
 
-// The view follows from the 26th line feed until its range ends; the bottom
-// shift repaints it all.
-TEST_F(ScreenTest, LineFeedsMoveTheViewThenTheBuffer) {
+// The view follows from the 26th line feed until its range ends. At row 299
+// the buffer shifts up under a cursor that stays, the strikes travel with
+// their rows, and the whole view is repainted.
+TEST_F(ScreenTest, LineFeedsMoveTheViewThenTheBufferWithItsStrikes) {
     SizeTerminal(&win, 400, 640);
     win.Write("top\r\nsecond" + std::string(24, '\n'));
     EXPECT_EQ(state.vScrollPos, 0);
-    win.Write("\n");
+    win.Write("\n\rE\rs");  // strikes on row 26 and row 1
     EXPECT_EQ(state.vScrollPos, 16);
+    state.row = 1;
+    win.Write("\rS");
     state.row = 299;
     state.column = 0;
     win.wholeErases = 0;
     win.Write("bottom\rB\n");
     EXPECT_EQ(std::pair(state.row, state.column), std::pair(299, 1));
     EXPECT_EQ(win.wholeErases, 1);
+    EXPECT_EQ(Row(state, 0) + "|" + Row(state, 298) + "|" + Row(state, 299), "Second|Bottom|");
+    EXPECT_EQ(Strikes(state, 0, 0) + Strikes(state, 25, 0) + Strikes(state, 298, 0), "sSEsbB");
+    EXPECT_EQ(Strikes(state, 299, 0), " ");
     win.Write(std::string(300, '\n'));
     EXPECT_EQ(state.vScrollPos, 4400);
+    EXPECT_EQ(Strikes(state, 298, 0) + Strikes(state, 0, 0), "  ");
 }
 
 TEST(ScreenScrollTest, StepsAreClampedToTheRange) {
