@@ -39,11 +39,11 @@
 using namespace tavirel;
 using bench::CpuSeconds;
 using bench::Lateness;
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) {
+double Ms(Steady::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
@@ -55,7 +55,7 @@ class FarEnd {
         stop_ = true;
         thread_.join();
     }
-    std::vector<Clock::time_point> Arrivals() {
+    std::vector<Steady::time_point> Arrivals() {
         std::lock_guard lock(mutex_);
         return at_;
     }
@@ -70,13 +70,13 @@ class FarEnd {
             const ssize_t r = read(master_, buf, sizeof buf);
             std::lock_guard lock(mutex_);
             for (ssize_t i = 0; i < r; ++i)
-                at_.push_back(Clock::now());
+                at_.push_back(Steady::now());
         }
     }
     int master_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
-    std::vector<Clock::time_point> at_;
+    std::vector<Steady::time_point> at_;
     std::thread thread_;
 };
 
@@ -109,8 +109,8 @@ struct Bench {
 
     // Sends the file through the dialog; stopAfter > 0 presses Exit once
     // that many bytes have reached the far end. Returns when the send ended.
-    std::vector<Clock::time_point> Send(std::size_t stopAfter, Clock::time_point* start,
-                                        Clock::time_point* end, Clock::time_point* exitAt) {
+    std::vector<Steady::time_point> Send(std::size_t stopAfter, Steady::time_point* start,
+                                         Steady::time_point* end, Steady::time_point* exitAt) {
         FarEnd far(line.master());
         SendFileDialog dialog(window.get(), window.get());
         QObject::connect(window.get(), &MainWindow::WriteDone, dialog.Dialog(),
@@ -120,7 +120,7 @@ struct Bench {
                          });
         QEventLoop loop;
         SetMessageHandler([&](QWidget*, const QString&, const QString&, auto&&...) {
-            *end = Clock::now();
+            *end = Steady::now();
             loop.quit();
             return IDOK;
         });
@@ -129,14 +129,14 @@ struct Bench {
             QObject::connect(&watch, &QTimer::timeout, [&] {
                 if (far.Arrivals().size() >= stopAfter) {
                     watch.stop();
-                    *exitAt = Clock::now();
+                    *exitAt = Steady::now();
                     dialog.Dialog()->Command(IDC_SEND_EXIT);
                 }
             });
             watch.start(1);
         }
         dialog.Dialog()->SetItemText(IDC_SEND_NAME, QString::fromStdString(file.string()));
-        *start = Clock::now();
+        *start = Steady::now();
         dialog.Dialog()->Command(IDC_SEND);
         loop.exec();
         Settle(1000);  // whatever still comes
@@ -155,7 +155,7 @@ void SendPaced(Bench& b, const char* name, CodeModeValue mode, std::uint32_t bau
         text += "RY"[i % 2];
     b.WriteFile(text);
     const double charMs = Ms(CharacterTime(*b.window->State()));
-    Clock::time_point start, end, exitAt;
+    Steady::time_point start, end, exitAt;
     const auto at = b.Send(0, &start, &end, &exitAt);
     std::vector<double> gaps;
     for (std::size_t i = 1; i < at.size(); ++i)
@@ -173,7 +173,7 @@ void SendPaced(Bench& b, const char* name, CodeModeValue mode, std::uint32_t bau
 void StopHalfway(Bench& b) {
     b.Connect(ModeBaudot, 45, 5);
     b.WriteFile(std::string(100, 'R'));
-    Clock::time_point start, end, exitAt;
+    Steady::time_point start, end, exitAt;
     const auto at = b.Send(10, &start, &end, &exitAt);
     const auto after = std::count_if(at.begin(), at.end(), [&](auto t) { return t > exitAt; });
     std::printf("stop at 45 baud: %zu bytes out, %ld after Exit; Task complete %.1f ms after it\n",
@@ -189,7 +189,7 @@ void Capture(Bench& b, CodeModeValue mode, std::size_t mib) {
     dialog.Dialog()->Command(IDC_START_CAPTURE);
     Lateness lateness;
     const double cpu0 = CpuSeconds();
-    const auto start = Clock::now();
+    const auto start = Steady::now();
     const pid_t child = fork();
     if (child == 0) {
         std::vector<std::uint8_t> data(total);
@@ -214,7 +214,7 @@ void Capture(Bench& b, CodeModeValue mode, std::size_t mib) {
     });
     poll.start(1);
     loop.exec();
-    const double seconds = Ms(Clock::now() - start) / 1000;
+    const double seconds = Ms(Steady::now() - start) / 1000;
     dialog.Dialog()->Command(IDC_STOP_CAPTURE);
     const double cpu = CpuSeconds() - cpu0;
     waitpid(child, nullptr, 0);

@@ -70,9 +70,9 @@ class FakeWindow : public TerminalWindow {
     int Wakes() const { return wakes_; }
     int CaretShows() const { return caretShows_; }
     bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }
-    // Waits until the received text has n characters, or the screen shows text.
-    bool WaitReceived(std::size_t n) {
-        return Eventually([&] { return ReceivedText().size() >= n; });
+    // Waits until the received text has n characters.
+    bool WaitReceived(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(2)) {
+        return Eventually([&] { return ReceivedText().size() >= n; }, limit);
     }
     bool WaitScreenContains(const std::string& text) {
         return Eventually([&] { return Screen().find(text) != std::string::npos; });

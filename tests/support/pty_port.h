@@ -26,6 +26,8 @@ class PtyLine {
 
     // False when the pair or the folder could not be made.
     bool ok() const { return ok_; }
+    // The far end's descriptor, for the benchmarks that time it themselves.
+    int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const { return root_ / "tavirel" / "ports"; }
     std::filesystem::path lockFolder() const { return root_ / "lock"; }

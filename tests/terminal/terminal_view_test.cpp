@@ -162,7 +162,7 @@ class TerminalViewTest : public ::testing::Test {
                 const bool caret = s.view.CaretExists() && row == st.row && column == st.column;
                 if (!Near(s.Cell(shown, row, column), glyphs.Expected(strikes, caret)) &&
                     wrong.size() < 200)
-                    wrong += " " + std::to_string(row) + "," + std::to_string(column);
+                    wrong += ' ' + std::to_string(row) + ',' + std::to_string(column);
             }
         }
         return wrong;
