@@ -179,7 +179,8 @@ void SettingsDialog::Save() {
     ReadSettingsDialog();
     if (host_.ConnectItemEnabled()) {
         std::int32_t& retries = ConnectRetryCount();
-        if (OpenConnection(host_.Terminal()) != 0) {
+        OpenFailure failure;
+        if (OpenConnection(host_.Terminal(), &failure) != 0) {
             retries = 0;
         } else if (retries >= kConnectRetries) {
             ShowMessage(dialog_.get(), kGivingUp, kSettingsCaption, MessageIcon::Warning);
@@ -187,7 +188,8 @@ void SettingsDialog::Save() {
             retries = 0;
             return;
         } else {
-            ShowMessage(dialog_.get(), kConnectionFailed, kSettingsCaption, MessageIcon::Warning);
+            ShowMessage(dialog_.get(), QString::fromStdString(ConnectionFailedText(failure)),
+                        kSettingsCaption, MessageIcon::Warning);
             ++retries;
         }
     }

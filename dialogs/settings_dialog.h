@@ -44,7 +44,6 @@ inline constexpr std::array<std::uint32_t, 5> ParityTable{0, 2, 1, 3,
 inline constexpr std::array<std::uint32_t, 3> StopBitsTable{0, 1, 2};  // 1, 1.5, 2
 
 inline constexpr char kSettingsCaption[] = "Tavirel by Quennick / Zeltor";
-inline constexpr char kConnectionFailed[] = "Connection failed.";
 inline constexpr char kGivingUp[] = "Something really wrong here, I quit.";
 inline constexpr std::int32_t kConnectRetries = 3;
 

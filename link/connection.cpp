@@ -67,8 +67,6 @@ std::string DeviceNamed(const std::string& name) {
     return (device.parent_path() / target).lexically_normal().string();
 }
 
-}  // namespace
-
 std::string OpenFailureAdvice(const OpenFailure& failure) {
     switch (failure.error) {
         case EACCES:
@@ -87,6 +85,15 @@ std::string OpenFailureAdvice(const OpenFailure& failure) {
         default:
             return {};
     }
+}
+
+}  // namespace
+
+std::string ConnectionFailedText(const OpenFailure& failure) {
+    std::string text = "Connection failed.";
+    if (const std::string advice = OpenFailureAdvice(failure); !advice.empty())
+        text += "\n" + advice;
+    return text;
 }
 
 std::uint32_t WriteMsPerByte(std::uint32_t baudRate) {

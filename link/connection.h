@@ -57,9 +57,10 @@ struct OpenFailure {
 // failed step is logged at warning level with its reason.
 int OpenConnection(TerminalWindow* window, OpenFailure* failure = nullptr);
 
-// The line to show under "Connection failed." when the operator can do
-// something about the reason; empty when not.
-std::string OpenFailureAdvice(const OpenFailure& failure);
+// The message of a failed connect, whoever asked for it: "Connection
+// failed.", then on a line of its own what the operator can do about the
+// reason, when there is something.
+std::string ConnectionFailedText(const OpenFailure& failure);
 
 // Cancels queued writes, stops and joins the reader, then drops DTR, purges
 // and closes the port. Safe to call when nothing is open. Returns 1 (0 without

@@ -113,13 +113,9 @@ void MainWindow::Command(int command) {
     switch (command) {
         case CMD_CONNECT: {
             OpenFailure failure;
-            if (OpenConnection(this, &failure) == 0) {
-                // What the operator can do about it goes on a line of its own.
-                QString text = QStringLiteral("Connection failed.");
-                if (const std::string advice = OpenFailureAdvice(failure); !advice.empty())
-                    text += QLatin1Char('\n') + QString::fromStdString(advice);
-                ShowMessage(this, text, QString::fromLatin1(kMainCaption), MessageIcon::Warning);
-            }
+            if (OpenConnection(this, &failure) == 0)
+                ShowMessage(this, QString::fromStdString(ConnectionFailedText(failure)),
+                            QString::fromLatin1(kMainCaption), MessageIcon::Warning);
             break;
         }
         case CMD_DISCONNECT:

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QStringList>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +36,10 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         ConnectRetryCount() = 0;
         SetPortOpener([this](const std::string& name) -> std::unique_ptr<Port> {
             opened.push_back(name);
-            return portWorks ? std::make_unique<test::FakePort>() : nullptr;
+            if (portWorks)
+                return std::make_unique<test::FakePort>();
+            errno = EACCES;
+            return nullptr;
         });
     }
     void TearDown() override {
@@ -120,8 +124,8 @@ TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {
     EXPECT_EQ(Stored(), "COM1 14400 bits 6 parity 1 stop 1 flow 5 mode 2 00101");
 }
 
-// Failed connects count over every opening; the fourth gives up and ends the
-// dialog, a success starts the count again.
+// Failed connects count over every opening and say why as Connect does; the
+// fourth gives up and ends the dialog, a success starts the count again.
 TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     TemplateDialog* d = &Open();
     Click(IDC_SAVE);
@@ -135,7 +139,9 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     EXPECT_TRUE(d->isVisible());
     Click(IDC_SAVE);
     EXPECT_FALSE(d->isVisible());
-    const QString failed = QStringLiteral("W Tavirel by Quennick / Zeltor: Connection failed.");
+    const QString failed = QStringLiteral(
+        "W Tavirel by Quennick / Zeltor: Connection failed.\nPermission denied: your user must be "
+        "in the dialout group (sudo adduser $USER dialout, then log in again).");
     EXPECT_EQ(
         messages,
         QStringList({failed, failed, failed,
