@@ -15,9 +15,13 @@ namespace {
 // it was given stays open.
 class Fd {
   public:
-    Fd(const ConverterFile& file, int flags) : fd_(file.fd), owned_(file.fd < 0) {
-        if (owned_)
-            fd_ = ::open(file.path.c_str(), flags | O_CLOEXEC, 0666);
+    Fd(const ConverterFile& file, int flags, bool mayWait) : fd_(file.fd), owned_(file.fd < 0) {
+        if (!owned_)
+            return;
+        fd_ = ::open(file.path.c_str(), flags | O_CLOEXEC | (mayWait ? 0 : O_NONBLOCK), 0666);
+        // Reads and writes wait as usual once it is open.
+        if (const int status = fd_ >= 0 && !mayWait ? ::fcntl(fd_, F_GETFL) : -1; status >= 0)
+            ::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK);
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -116,7 +120,7 @@ int RunConverter(Converter which, const ConverterFile& in, const ConverterFile& 
         host.ShowMessage(inputPath, kPathTooLongCaption, Icon::Error);
         return 1;
     }
-    Fd input(in, O_RDONLY);
+    Fd input(in, O_RDONLY, host.MayWaitToOpen());
     struct stat inputInfo {};
     // A folder opens but never reads: it does not exist as a file.
     if (input.get() < 0 || ::fstat(input.get(), &inputInfo) != 0 || S_ISDIR(inputInfo.st_mode)) {
@@ -130,7 +134,7 @@ int RunConverter(Converter which, const ConverterFile& in, const ConverterFile& 
     }
     // Opened without truncation, so that the input is untouched should this
     // be another name for it.
-    Fd output(out, O_WRONLY | O_CREAT);
+    Fd output(out, O_WRONLY | O_CREAT, host.MayWaitToOpen());
     struct stat outputInfo {};
     if (output.get() < 0 || ::fstat(output.get(), &outputInfo) != 0) {
         host.ShowMessage(outputPath, kCannotCreateCaption, Icon::Error);

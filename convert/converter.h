@@ -47,6 +47,10 @@ class ConverterHost {
     virtual ~ConverterHost() = default;
     virtual void ShowOutputPath(const std::string& path) = 0;
     virtual void ShowMessage(const std::string& text, const std::string& caption, Icon icon) = 0;
+    // Whether opening a file may wait for the other end of a pipe, as a
+    // command-line tool does. A window never waits: a pipe without a writer
+    // then reads as empty, one without a reader cannot be created.
+    virtual bool MayWaitToOpen() const { return false; }
 };
 
 // Message captions.

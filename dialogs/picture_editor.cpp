@@ -1,7 +1,6 @@
 #include "dialogs/picture_editor.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,11 +29,10 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // The whole file; nothing when it cannot be read (the operator has been told).
 std::optional<std::string> ReadPicture(QWidget* owner, const QString& path) {
-    const File file(std::fopen(QFile::encodeName(path).constData(), "rb"));
-    if (!file) {
-        ShowMessage(owner, path, QStringLiteral("File doesn't exist!"), MessageIcon::Error);
+    const File file(
+        OpenNamedFile(owner, path, kMaxPicturePath, "rb", QStringLiteral("File doesn't exist!")));
+    if (!file)
         return std::nullopt;
-    }
     std::string bytes;
     char block[65536];
     std::size_t n = 0;
@@ -66,9 +64,12 @@ void LoadPicture(TemplateDialog& dialog, const QString& path) {
 void SavePicture(TemplateDialog& dialog, const QString& path) {
     if (RefuseLongPath(&dialog, path, kMaxPicturePath))
         return;
-    std::FILE* file = std::fopen(QFile::encodeName(path).constData(), "wb");
+    // An empty path is not refused beforehand: it fails to open like any other.
+    QString refusal;
+    std::FILE* file = OpenUserFile(path, "wb", &refusal);
     if (file == nullptr) {
-        ShowMessage(&dialog, path, QStringLiteral("Cannot Open Write File"), MessageIcon::Error);
+        ShowMessage(&dialog, refusal.isEmpty() ? path : path + QLatin1Char('\n') + refusal,
+                    QStringLiteral("Cannot Open Write File"), MessageIcon::Error);
         return;
     }
     const QString text = dialog.ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT)->toPlainText();

@@ -1,6 +1,7 @@
 #include "convert/converter.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -251,6 +252,33 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
     EXPECT_EQ(Read(ita), art);
     EXPECT_EQ(Run(Converter::AsciiToIta2, d + name), 0);
     EXPECT_EQ(Read(d + name + ".ita"), Bytes({31, 14, 3, 16, 8, 2}));
+}
+
+// The dialog never waits for the other end of a pipe: one without a writer
+// reads as empty, one without a reader cannot be created.
+TEST_F(ConverterFrame, PipesWithNobodyAtTheOtherEndDoNotHoldTheWindow) {
+    const std::string in = Put("in.txt", Text("AB"));
+    const std::string pipeIn = dir / "pipe.txt";
+    const std::string pipeOut = dir / "in.ita";
+    ASSERT_EQ(::mkfifo(pipeIn.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(pipeOut.c_str(), 0600), 0);
+    const struct {
+        std::string input, pipe;
+        int result;
+        std::string shown;
+    } rows[] = {
+        {pipeIn, pipeIn, 0, "ASCII to BAUDOT: Task complete|"},
+        {in, pipeOut, 2, "Can't create file!: " + pipeOut + " (error)|"},
+    };
+    for (const auto& r : rows) {
+        int result = -1;
+        EXPECT_TRUE(test::ReturnsAtOnce(r.pipe, [&] {
+            result = Run(Converter::AsciiToIta2, r.input);
+        })) << r.input;
+        EXPECT_EQ(result, r.result) << r.input;
+        EXPECT_EQ(host.shown, r.shown);
+    }
+    EXPECT_TRUE(Read(dir / "pipe.ita").empty());
 }
 
 // A full disk and a failed read are named, and the next conversion works.

@@ -146,10 +146,11 @@ TEST(FilePickerTest, TakesANewNameAsAFullPathAndNothingOnCancel) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const FilePickRequest request{FilePickRequest::Mode::Open, "Open - Load file into editor",
-                                  "TXT Files (*.txt);;All Files (*.*)", folder.path()};
+                                  kOpenFileFilter, folder.path()};
 
     WhenPickerOpens([&](QFileDialog& d) {
-        EXPECT_EQ(d.nameFilters(), QStringList({"TXT Files (*.txt)", "All Files (*.*)"}));
+        EXPECT_EQ(d.nameFilters(),
+                  QStringList({"TXT Files (*.txt) (*.txt)", "All Files (*.*) (*)"}));
         EXPECT_EQ(d.selectedNameFilter(), "TXT Files (*.txt)");
         d.selectFile(QStringLiteral("not there yet.txt"));
         static_cast<QDialog&>(d).accept();  // as the Open button does

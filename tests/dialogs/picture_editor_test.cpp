@@ -1,5 +1,7 @@
 #include "dialogs/picture_editor.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -94,7 +96,8 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     picked = file;
     Click(IDC_LOAD_FILE);
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0], "Open - Load file into editor|TXT Files (*.txt);;All Files (*.*)|.");
+    EXPECT_EQ(requests[0],
+              "Open - Load file into editor|TXT Files (*.txt) (*.txt);;All Files (*.*) (*)|.");
     EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
     EXPECT_EQ(Text(IDC_LOADED_PATH), file);
     EXPECT_EQ(Text(IDC_SAVE_PATH), file + ".mod");
@@ -120,6 +123,13 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     EXPECT_TRUE(messages[1].startsWith("E Path too long!: "));
     EXPECT_TRUE(messages[1].contains(QString(20, u'p')));
 
+    // A pipe with nobody at its other end is refused at once, not waited on.
+    picked = Path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(*picked).constData(), 0600), 0);
+    EXPECT_TRUE(test::ReturnsAtOnce(picked->toStdString(), [&] { Click(IDC_LOAD_FILE); }));
+    EXPECT_EQ(messages.last(), "E File doesn't exist!: " + *picked +
+                                   "\nThis is a pipe with nobody at its other end.");
+
     // Anything the loaded-path field does empties the save path.
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
     QApplication::sendEvent(dialog->Item(IDC_LOADED_PATH), &focus);
@@ -144,14 +154,22 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
     EXPECT_EQ(Read("big.mod"), QByteArray("AB\r\r\n").repeated(40'000).append('\0').toStdString());
 
     messages.clear();
+    const QString pipe = Path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     save("/dev/full");
     save("");
     save(Path("") + QString(256 - Path("").size(), u'q'));
-    ASSERT_EQ(messages.size(), 3) << log.Joined();
+    const QString inFolder = folder.path() + '/';
+    save(inFolder + QString(255 - inFolder.size(), u'q'));  // at the limit
+    EXPECT_TRUE(test::ReturnsAtOnce(pipe.toStdString(), [&] { save(pipe); }));
+    ASSERT_EQ(messages.size(), 5) << log.Joined();
     EXPECT_TRUE(messages[0].startsWith("E Cannot Write File: /dev/full\n")) << log.Joined();
     EXPECT_EQ(messages[1], "E Cannot Open Write File: ");
     EXPECT_TRUE(messages[2].startsWith("E Path too long!: "));
     EXPECT_FALSE(QFile::exists(Path("") + QString(256 - Path("").size(), u'q')));
+    EXPECT_EQ(messages[3], "N File Saved: Task complete");
+    EXPECT_EQ(messages[4], "E Cannot Open Write File: " + pipe +
+                               "\nThis is a pipe with nobody at its other end.");
 }
 
 // The preview follows the typing, changes platen, tells what the print costs
