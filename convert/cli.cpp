@@ -1,9 +1,11 @@
 // tavirel-convert: the Utilities dialog's four converters on the command line.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +26,9 @@ constexpr const char* kHelp =
     "Converts teleprinter files between ASCII text, ITA2 codes and raw paper-tape\n"
     "images, as the Utilities dialog of Tavirel does. Each output is written beside\n"
     "its input under the input's name with the conversion's own ending, and its\n"
-    "path is printed: art/cat.txt becomes art/cat.ita. An input is never\n"
-    "overwritten: a conversion whose output would be its own input is refused.\n"
+    "path is printed once it is complete: art/cat.txt becomes art/cat.ita. An input\n"
+    "is never overwritten: a conversion whose output would be its own input is\n"
+    "refused.\n"
     "\n"
     "CONVERSION is one of:\n"
     "  ita     ASCII text to ITA2 codes for a teleprinter (.ita): one 5-bit code a\n"
@@ -46,6 +49,7 @@ constexpr const char* kHelp =
     "  -          as FILE: read standard input; the output goes to standard output\n"
     "             unless -o says otherwise\n"
     "  -h, --help show this text\n"
+    "  --version  show the version\n"
     "\n"
     "The letters or figures shift, and whether the cleaner has passed the leader,\n"
     "carry from one FILE to the next, as they do from one conversion to the next\n"
@@ -53,27 +57,50 @@ constexpr const char* kHelp =
     "\n"
     "Paths are limited to 254 characters for an input and 255 for an output.\n"
     "\n"
-    "Exit status: 0 done; 1 an input is missing, unreadable or its path too long;\n"
-    "2 an output cannot be created; 3 a write failed; 64 wrong usage. With several\n"
-    "files, the highest of their results.\n";
+    "Exit status: 0 done; 1 an input is missing, a folder, unreadable or its path\n"
+    "too long; 2 an output cannot be created; 3 a write failed; 64 wrong usage.\n"
+    "With several files, the highest of their results. An output that failed partway\n"
+    "is left as it is and named on standard error as incomplete, with its size; its\n"
+    "path is not printed.\n";
 
-// Output paths on standard output, failures on standard error; the
-// completion message says nothing a zero exit status does not.
+// The path of a finished output on standard output, failures on standard
+// error; the completion message says nothing a zero exit status does not.
 class CommandLineHost : public ConverterHost {
   public:
     explicit CommandLineHost(bool printPaths) : printPaths_(printPaths) {}
-    void ShowOutputPath(const std::string& path) override {
-        if (printPaths_)
-            std::printf("%s\n", path.c_str());
-    }
+    // Created, not yet finished.
+    void ShowOutputPath(const std::string& path) override { outputPath_ = path; }
     void ShowMessage(const std::string& text, const std::string& caption, Icon icon) override {
         if (icon == Icon::Error)
             std::fprintf(stderr, "tavirel-convert: %s: %s\n", text.c_str(), caption.c_str());
+        else if (printPaths_ && outputPath_)
+            std::printf("%s\n", outputPath_->c_str());
     }
+    bool MayWaitToOpen() const override { return true; }
+    // An output the conversion created and did not finish.
+    const std::optional<std::string>& OutputPath() const { return outputPath_; }
 
   private:
     bool printPaths_;
+    std::optional<std::string> outputPath_;
 };
+
+// A failed output stays as it is, so say what is there: never pass it off as
+// done.
+void ReportIncomplete(const ConverterFile& out, const std::string& path) {
+    struct stat info {};
+    const int found = out.fd >= 0 ? ::fstat(out.fd, &info) : ::stat(path.c_str(), &info);
+    if (found == 0 && S_ISREG(info.st_mode))
+        std::fprintf(stderr, "tavirel-convert: %s: incomplete, %lld bytes\n", path.c_str(),
+                     static_cast<long long>(info.st_size));
+    else
+        std::fprintf(stderr, "tavirel-convert: %s: incomplete\n", path.c_str());
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
 bool ParseConversion(std::string_view name, Converter& which) {
     if (name == "ita")
@@ -105,6 +132,10 @@ int main(int argc, char* argv[]) {
         const std::string_view arg = argv[i];
         if (!onlyFiles && (arg == "-h" || arg == "--help")) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (!onlyFiles && arg == "--version") {
+            std::printf("tavirel-convert %s\n", TAVIREL_VERSION);
             return 0;
         }
         if (!onlyFiles && arg == "--") {
@@ -146,9 +177,17 @@ int main(int argc, char* argv[]) {
             out = {"standard output", STDOUT_FILENO};
         else
             out = {tavirel::MakeOutputName(file, tavirel::InfoFor(which).extension)};
+        if (in.fd < 0 && IsFolder(file)) {
+            std::fprintf(stderr, "tavirel-convert: %s: is a folder, not a file\n", file.c_str());
+            worst = std::max(worst, 1);
+            continue;
+        }
         // Paths on standard output would mix with the data written there.
         CommandLineHost host(out.fd != STDOUT_FILENO);
-        worst = std::max(worst, tavirel::RunConverter(which, in, out, state, host));
+        const int result = tavirel::RunConverter(which, in, out, state, host);
+        if (result != 0 && host.OutputPath())
+            ReportIncomplete(out, *host.OutputPath());
+        worst = std::max(worst, result);
         std::fflush(stdout);
     }
     return worst;

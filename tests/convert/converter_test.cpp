@@ -182,6 +182,11 @@ class ConverterFrame : public testing::Test {
         host.shown.clear();
         return RunConverter(which, input, state, host);
     }
+    // A shell command in the test's folder; its exit status.
+    int Sh(const std::string& command) const {
+        const int status = std::system(("cd '" + dir.path.string() + "' && " + command).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 
     test::TempDir dir;
     ConverterState state;
@@ -250,8 +255,10 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
         EXPECT_EQ(host.outputPath, "(earlier)") << c.input;
     }
     EXPECT_EQ(Read(ita), art);
+    // At the limits: an output path of 255, an input path of 254.
     EXPECT_EQ(Run(Converter::AsciiToIta2, d + name), 0);
     EXPECT_EQ(Read(d + name + ".ita"), Bytes({31, 14, 3, 16, 8, 2}));
+    EXPECT_EQ(Run(Converter::AsciiToIta2, Put(name.substr(0, name.size() - 1) + ".txt", art)), 0);
 }
 
 // The dialog never waits for the other end of a pipe: one without a writer
@@ -305,25 +312,57 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
 // The command-line tool: paths printed, states carried from file to file,
 // pipes, and the highest result as exit status.
 TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
-    const auto sh = [this](const std::string& command) {
-        const int status = std::system(("cd '" + dir.path.string() + "' && " + command).c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
     const std::string tool = TAVIREL_CONVERT_BIN;
     Put("a.txt", Text("AB"));
     Put("b.txt", Text("AB"));
-    EXPECT_EQ(sh(tool + " ita a.txt b.txt >paths"), 0);
+    EXPECT_EQ(Sh(tool + " ita a.txt b.txt >paths"), 0);
     EXPECT_EQ(Read(dir / "paths"), Text("a.ita\nb.ita\n"));
     EXPECT_EQ(Read(dir / "b.ita"), Bytes({3, 25}));
-    EXPECT_EQ(sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
+    EXPECT_EQ(Sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
                  " ita - -o piped.ita >/dev/null"),
               0);
     EXPECT_EQ(Read(dir / "piped.ita"), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
-    EXPECT_EQ(sh(tool + " ita a.ita none.txt 2>errors"), 2);
+    EXPECT_EQ(Sh(tool + " ita a.ita none.txt 2>errors"), 2);
     EXPECT_EQ(Read(dir / "errors"), Text("tavirel-convert: a.ita: Output would replace the input!\n"
                                          "tavirel-convert: none.txt: File doesn't exist!\n"));
-    EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);
-    EXPECT_EQ(sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
+    EXPECT_EQ(Sh(tool + " --help | grep -q 'Exit status'"), 0);
+    EXPECT_EQ(Sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
+}
+
+// What the tool says besides converting: its version, a folder given as a
+// file, and an output that failed partway, which is named as incomplete with
+// what it holds and never printed as done.
+TEST_F(ConverterFrame, CommandLineToolNamesWhatItDidNotDo) {
+    fs::create_directory(dir / "art");
+    Put("big.txt", Bytes(3000, 'R'));
+    Put("small.txt", Text("RY"));
+    fs::create_symlink("/dev/full", dir / "small.asc");
+    const std::string tool = TAVIREL_CONVERT_BIN;
+    const std::string failed = ": ERROR: Write to file failed! (disk full?)\n";
+    const struct {
+        std::string command;
+        int status;
+        std::string out, err;
+    } rows[] = {
+        {tool + " --version", 0, "tavirel-convert " TAVIREL_VERSION "\n", ""},
+        {tool + " ita art", 1, "", "tavirel-convert: art: is a folder, not a file\n"},
+        // A file system that takes the first block only; the size is checked below.
+        {"trap '' XFSZ; ulimit -f 1; exec " + tool + " subset big.txt", 3, "",
+         "tavirel-convert: big.asc" + failed +
+             "tavirel-convert: big.asc: incomplete, SIZE bytes\n"},
+        {tool + " subset small.txt", 3, "",
+         "tavirel-convert: small.asc" + failed + "tavirel-convert: small.asc: incomplete\n"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(Sh(r.command + " >out 2>err"), r.status) << r.command;
+        EXPECT_EQ(test::ReadFile(dir / "out"), r.out) << r.command;
+        std::string err = r.err;
+        if (const std::size_t at = err.find("SIZE"); at != std::string::npos)
+            err.replace(at, 4, std::to_string(fs::file_size(dir / "big.asc")));
+        EXPECT_EQ(test::ReadFile(dir / "err"), err) << r.command;
+    }
+    EXPECT_GT(fs::file_size(dir / "big.asc"), 0u);
+    EXPECT_LT(fs::file_size(dir / "big.asc"), 3000u);
 }
 
 }  // namespace
