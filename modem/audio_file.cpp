@@ -1,8 +1,11 @@
 #include "modem/audio_file.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -26,6 +29,8 @@ bool EndsWith(std::string_view s, std::string_view end) {
 AudioReader::~AudioReader() {
     if (file_ != nullptr)
         sf_close(file_);
+    if (rawFd_ > STDIN_FILENO)
+        close(rawFd_);
 }
 
 bool AudioReader::Open(const std::string& path, RawPcm raw) {
@@ -33,7 +38,10 @@ bool AudioReader::Open(const std::string& path, RawPcm raw) {
     if (raw.rate > 0) {
         info_.samplerate = static_cast<int>(raw.rate);
         info_.channels = 1;
-        info_.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
+        rawFd_ = path == "-" ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (rawFd_ < 0)
+            error_ = std::strerror(errno);
+        return rawFd_ >= 0;
     }
     file_ = path == "-" ? sf_open_fd(STDIN_FILENO, SFM_READ, &info_, 0)
                         : sf_open(path.c_str(), SFM_READ, &info_);
@@ -62,6 +70,26 @@ bool AudioReader::Open(const std::string& path, RawPcm raw) {
 }
 
 std::size_t AudioReader::Read(float* out, std::size_t count) {
+    if (rawFd_ >= 0) {
+        // Whole samples only: a read may end inside one.
+        rawBytes_.resize(2 * count);
+        std::size_t got = 0;
+        while (got < 2 || got % 2 != 0) {
+            const ssize_t n = read(rawFd_, rawBytes_.data() + got, rawBytes_.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error_ = std::string("cannot be read (") + std::strerror(errno) + ")";
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        for (std::size_t i = 0; i + 1 < got; i += 2) {
+            const auto v = static_cast<std::int16_t>(rawBytes_[i] | rawBytes_[i + 1] << 8);
+            out[i / 2] = static_cast<float>(v) / 32768.0f;
+        }
+        return got / 2;
+    }
     if (file_ == nullptr)
         return 0;
     const auto channels = static_cast<std::size_t>(info_.channels);
@@ -93,9 +121,11 @@ bool AudioWriter::Open(const std::string& path, double rate) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(rate);
     info.channels = 1;
-    if (path == "-")
-        info.format = SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE;
-    else if (EndsWith(path, ".wav"))
+    if (path == "-") {
+        rawFd_ = STDOUT_FILENO;
+        return true;
+    }
+    if (EndsWith(path, ".wav"))
         info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     else if (EndsWith(path, ".flac"))
         info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
@@ -115,6 +145,28 @@ bool AudioWriter::Open(const std::string& path, double rate) {
 }
 
 bool AudioWriter::Write(const std::vector<float>& samples) {
+    if (rawFd_ >= 0) {
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(2 * samples.size());
+        for (const float v : samples) {
+            const auto s = static_cast<std::int16_t>(
+                std::lround(std::clamp(v, -1.0f, 32767.0f / 32768.0f) * 32768.0f));
+            bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
+            bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+        }
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = write(rawFd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error_ = std::string("cannot be written (") + std::strerror(errno) + ")";
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
     if (file_ == nullptr)
         return false;
     const auto count = static_cast<sf_count_t>(samples.size());

@@ -5,6 +5,7 @@
 #include <sndfile.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ class AudioReader {
     std::vector<float> frames_;
     std::string error_;
     bool cutShort_ = false;
+    // Raw samples are read here, not by libsndfile, which refuses a standard
+    // input that does not start at its beginning.
+    int rawFd_ = -1;
+    std::vector<std::uint8_t> rawBytes_;
 };
 
 class AudioWriter {
@@ -58,6 +63,7 @@ class AudioWriter {
   private:
     SNDFILE* file_ = nullptr;
     std::string error_;
+    int rawFd_ = -1;
 };
 
 }  // namespace tavirel
