@@ -26,6 +26,10 @@ bool EndsWith(std::string_view s, std::string_view end) {
 
 }  // namespace
 
+bool IsAudioFileName(std::string_view path) {
+    return EndsWith(path, ".wav") || EndsWith(path, ".flac");
+}
+
 AudioReader::~AudioReader() {
     if (file_ != nullptr)
         sf_close(file_);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavirel {
@@ -44,6 +45,9 @@ class AudioReader {
     int rawFd_ = -1;
     std::vector<std::uint8_t> rawBytes_;
 };
+
+// Whether AudioWriter can write a file of this name: it ends in .wav or .flac.
+bool IsAudioFileName(std::string_view path);
 
 class AudioWriter {
   public:

@@ -267,6 +267,8 @@ int main(int argc, char* argv[]) {
     if (command == "send") {
         if (o.files.empty())
             return Usage("no FILE given ('-' reads standard input)");
+        if (o.output != nullptr && std::string_view(o.output) != "-" && !IsAudioFileName(o.output))
+            return Usage("the name of OUT must end in .wav or .flac");
         return Send(o);
     }
     return Receive(o);

@@ -25,6 +25,7 @@ constexpr double kBasebandSamplesPerBit = 40.0;
 constexpr double kSquelchBits = 30.0;
 constexpr double kSquelchOpen = 5.5;
 constexpr double kSquelchClose = 4.0;
+constexpr std::size_t kHeldCharacters = 32;
 // Levels for threshold correction follow the decided bits this fast.
 constexpr double kLevelWeight = 1.0 / 32.0;
 // A character closer than this to where the last one's clock puts it
@@ -132,6 +133,7 @@ struct Demodulator::Impl {
 
     double strong = 0, weak = 0;
     bool open = false;
+    std::vector<std::uint8_t> held;  // the current run's, while the squelch is shut
 
     bool waiting = false, armed = false;
     // Where the next character starts if it follows this one straight on.
@@ -193,6 +195,7 @@ Demodulator::Impl::Impl(const ModemSettings& settings) : s(settings) {
         average.assign(nfft, 0.0f);
     }
     nextLook = std::llround(kCoarseSeconds * rate);
+    held.reserve(kHeldCharacters);
 }
 
 Demodulator::Impl::~Impl() {
@@ -369,8 +372,18 @@ void Demodulator::Impl::Character(std::vector<std::uint8_t>& codes) {
     std::uint8_t code = 0;
     for (int j = 0; j < 5; ++j)
         code = static_cast<std::uint8_t>(code | (marks[j + 2] ? 1 << j : 0));
-    if (open)
+    // The squelch opens a little after a signal starts. The characters of the
+    // run it opened on are kept meanwhile and given then: noise seldom keeps
+    // a clock, so a run that lasts until the squelch opens is the signal.
+    if (!following)
+        held.clear();
+    if (open) {
+        codes.insert(codes.end(), held.begin(), held.end());
+        held.clear();
         codes.push_back(code);
+    } else if (held.size() < kHeldCharacters) {
+        held.push_back(code);
+    }
     Learn(t0, marks);
     if (open && spectrum != nullptr)
         FineAfc(t0, marks);
