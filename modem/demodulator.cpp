@@ -15,6 +15,7 @@ namespace {
 
 using Complex = std::complex<double>;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr float kLoudest = 1e4f;
 
 // Samples per bit after decimation: fine enough to place a character to a
 // fortieth of a bit.
@@ -479,8 +480,12 @@ Demodulator::~Demodulator() = default;
 
 void Demodulator::Process(const float* samples, std::size_t count,
                           std::vector<std::uint8_t>& codes) {
-    for (std::size_t i = 0; i < count; ++i)
-        impl_->Input(samples[i], codes);
+    for (std::size_t i = 0; i < count; ++i) {
+        // A damaged file may hold anything: what is not a number is silence,
+        // and nothing is louder than a long sum can carry.
+        const float x = samples[i];
+        impl_->Input(std::isfinite(x) ? std::clamp(x, -kLoudest, kLoudest) : 0.0f, codes);
+    }
 }
 
 void Demodulator::Flush(std::vector<std::uint8_t>& codes) {
