@@ -15,9 +15,11 @@ need_packages() {
         "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core
+    pkg-config libliquid-dev libsndfile1-dev)
 # The end-to-end tests drive the real program in a private X server.
-TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format)
+# minimodem is the independent modem at the far end of the modem's tests.
+TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format minimodem)
 BENCH_PACKAGES=(libbenchmark-dev)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

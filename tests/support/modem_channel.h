@@ -1,0 +1,111 @@
+// A channel for the modem's tests and benchmark: random teleprinter text,
+// white noise at a set SNR from a seeded generator of our own (so figures do
+// not depend on the standard library's), and the character error rate.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace tavirel::test {
+
+class Random {
+  public:
+    explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    std::uint64_t Next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return state_;
+    }
+    double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+    double Gauss() {
+        if (spare_) {
+            spare_ = false;
+            return saved_;
+        }
+        const double r = std::sqrt(-2.0 * std::log(1.0 - Uniform()));
+        const double a = 2.0 * std::numbers::pi * Uniform();
+        saved_ = r * std::sin(a);
+        spare_ = true;
+        return r * std::cos(a);
+    }
+
+  private:
+    std::uint64_t state_;
+    bool spare_ = false;
+    double saved_ = 0;
+};
+
+// Letters, figures and spaces (70, 12 and 18 in 100) in lines of 60 to 69,
+// ended by CR LF.
+inline std::string RandomText(std::size_t characters, Random& random) {
+    static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    static const std::string kFigures = "0123456789-.,/?:;()'";
+    std::string text;
+    std::size_t line = 0, lineLength = 60 + random.Next() % 10;
+    while (text.size() < characters) {
+        if (line == lineLength) {
+            text += "\r\n";
+            line = 0;
+            lineLength = 60 + random.Next() % 10;
+            continue;
+        }
+        const auto pick = random.Next() % 100;
+        if (pick < 18)
+            text += ' ';
+        else if (pick < 88)
+            text += kLetters[random.Next() % kLetters.size()];
+        else
+            text += kFigures[random.Next() % kFigures.size()];
+        ++line;
+    }
+    return text;
+}
+
+inline double Power(const std::vector<float>& x) {
+    double sum = 0;
+    for (const float v : x)
+        sum += static_cast<double>(v) * v;
+    return sum / static_cast<double>(x.size());
+}
+
+// White Gaussian noise at snr dB against power, the noise counted in 3 kHz:
+// its variance is power / 10^(snr/10) * (rate/2) / 3000.
+inline std::vector<float> AddNoise(std::vector<float> x, double power, double rate, double snr,
+                                   Random& random) {
+    const double sigma = std::sqrt(power / std::pow(10.0, snr / 10.0) * (rate / 2.0) / 3000.0);
+    for (float& v : x)
+        v += static_cast<float>(sigma * random.Gauss());
+    return x;
+}
+
+// Edit distance between the texts without their CR and LF, against the
+// length of what was sent, in per cent.
+inline double CharacterErrorRate(const std::string& sent, const std::string& got) {
+    auto strip = [](const std::string& s) {
+        std::string out;
+        std::copy_if(s.begin(), s.end(), std::back_inserter(out),
+                     [](char c) { return c != '\r' && c != '\n'; });
+        return out;
+    };
+    const std::string a = strip(sent), b = strip(got);
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = above;
+        }
+    }
+    return 100.0 * static_cast<double>(row[b.size()]) / static_cast<double>(a.size());
+}
+
+}  // namespace tavirel::test
