@@ -155,8 +155,9 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-// A teleprinter hands the reader a character every 150 to 250 ms: the
-// counters follow to the last one without waiting for Stop.
+// A teleprinter hands the reader a character every 150 to 250 ms, sooner and
+// later than the counters' 200 ms: they follow to the last one without
+// waiting for Stop.
 TEST_F(TransferDialogsTest, CaptureCountersFollowAMachinesPace) {
     constexpr int kBlocks = 30;
     CaptureDialog capture(nullptr);
