@@ -15,4 +15,34 @@ std::string LoneLfToCrLf(std::string_view text) {
     return out;
 }
 
+void LoneLineFeedFinder::Scan(std::string_view piece, std::vector<std::size_t>& found) {
+    for (const char c : piece) {
+        if (c == '\n') {
+            // At the margin a feed only moves the paper up.
+            if (away_) {
+                if (!judging_)
+                    judged_ = found.size();
+                judging_ = true;
+                found.push_back(position_);
+            }
+        } else if (c == '\r') {
+            if (judging_)
+                found.resize(judged_);
+            judging_ = false;
+            away_ = false;
+        } else if (static_cast<unsigned char>(c) >= 32) {
+            judging_ = false;
+            away_ = true;
+        }
+        ++position_;
+    }
+}
+
+std::vector<std::size_t> LoneLineFeeds(std::string_view text) {
+    std::vector<std::size_t> found;
+    LoneLineFeedFinder finder;
+    finder.Scan(text, found);
+    return found;
+}
+
 }  // namespace tavirel

@@ -2,12 +2,36 @@
 // teleprinter needs CR LF, or a pasted paragraph prints as a staircase.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavirel {
 
 // Puts a CR before every LF that does not already follow one.
 std::string LoneLfToCrLf(std::string_view text);
+
+// Finds the lone line feeds: those that feed the paper while the carriage is
+// away from the margin, with no CR before the next character that prints (or
+// none at all). The lines after each creep right as a staircase. Bytes below
+// 32 other than CR and LF print nothing and move nothing. Takes the text in
+// pieces, in order, with the same list each time; positions count from the
+// start of the whole. After the last piece the list is complete.
+class LoneLineFeedFinder {
+  public:
+    void Scan(std::string_view piece, std::vector<std::size_t>& found);
+
+  private:
+    std::size_t position_ = 0;
+    bool away_ = false;
+    // The line feeds in found from judged_ on wait for the next character:
+    // a CR takes them out again.
+    bool judging_ = false;
+    std::size_t judged_ = 0;
+};
+
+// The positions of the lone line feeds of a whole text.
+std::vector<std::size_t> LoneLineFeeds(std::string_view text);
 
 }  // namespace tavirel

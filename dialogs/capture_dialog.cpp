@@ -92,9 +92,12 @@ void CaptureDialog::WriteFailed(int error) {
 }
 
 void CaptureDialog::ShowCounters() {
-    if (guard_.Running() && lastShown_.isValid() && !lastShown_.hasExpired(kCounterIntervalMs)) {
+    // The clock is read once: read twice, the wait left could come out below
+    // zero, a timer Qt refuses while it calls it active.
+    const qint64 since = lastShown_.isValid() ? lastShown_.elapsed() : kCounterIntervalMs;
+    if (guard_.Running() && since < kCounterIntervalMs) {
         if (!counterTimer_.isActive())
-            counterTimer_.start(kCounterIntervalMs - static_cast<int>(lastShown_.elapsed()));
+            counterTimer_.start(static_cast<int>(kCounterIntervalMs - since));
         return;
     }
     lastShown_.start();

@@ -36,14 +36,33 @@ int ShowMessage(QWidget* owner, const QString& text, const QString& caption, Mes
     if (const MessageHandler& handler = Handler())
         return handler(owner, text, caption, icon, buttons);
 
-    QMessageBox box(BoxIcon(icon), caption, text,
-                    buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                        : QMessageBox::Ok,
-                    owner);
+    QMessageBox::StandardButtons shown = QMessageBox::Ok;
+    QMessageBox::StandardButton first = QMessageBox::Ok;
+    switch (buttons) {
+        case MessageButtons::Ok:
+            break;
+        case MessageButtons::OkCancel:
+            shown = QMessageBox::Ok | QMessageBox::Cancel;
+            break;
+        case MessageButtons::YesNoCancel:
+            shown = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+            first = QMessageBox::Yes;
+            break;
+    }
+    QMessageBox box(BoxIcon(icon), caption, text, shown, owner);
     // Texts are paths and fixed messages, never markup.
     box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok ? IDOK : IDCANCEL;
+    box.setDefaultButton(first);
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return IDCANCEL;
+    }
 }
 
 void SetMessageHandler(MessageHandler handler) {

@@ -11,9 +11,10 @@ class QWidget;
 namespace tavirel {
 
 enum class MessageIcon { Information, Warning, Question, Error, None };
-enum class MessageButtons { Ok, OkCancel };
+enum class MessageButtons { Ok, OkCancel, YesNoCancel };
 
-// Shows a modal box with plain text; returns IDOK or IDCANCEL.
+// Shows a modal box with plain text; returns the button pressed: IDOK, IDYES,
+// IDNO or IDCANCEL (also when the box is closed without one).
 int ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
                 MessageButtons buttons = MessageButtons::Ok);
 

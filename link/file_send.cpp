@@ -1,9 +1,13 @@
 #include "link/file_send.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 #include <utility>
 
+#include "code/line_ends.h"
 #include "link/line_settings.h"
 #include "link/port_io.h"
 #include "link/process_state.h"
@@ -19,8 +23,13 @@ constexpr auto kAheadTime = std::chrono::milliseconds(100);
 
 }  // namespace
 
-FileSend::FileSend(TerminalWindow* window, std::FILE* file, Events events, std::size_t blockSize)
-    : window_(window), file_(file), events_(std::move(events)), blockSize_(blockSize) {}
+FileSend::FileSend(TerminalWindow* window, std::FILE* file, Events events,
+                   std::vector<std::size_t> crBefore, std::size_t blockSize)
+    : window_(window),
+      file_(file),
+      events_(std::move(events)),
+      blockSize_(blockSize),
+      crBefore_(std::move(crBefore)) {}
 
 FileSend::~FileSend() {
     if (file_ != nullptr)
@@ -41,7 +50,7 @@ void FileSend::Start() {
     Fill();
 }
 
-bool FileSend::NextByte(std::uint8_t& ch) {
+bool FileSend::NextByte(std::uint8_t& ch, std::int64_t& index) {
     if (atEnd_)
         return false;
     if (blockPos_ == block_.size()) {
@@ -56,12 +65,22 @@ bool FileSend::NextByte(std::uint8_t& ch) {
             return false;
         }
     }
-    ch = block_[blockPos_++];
+    ch = block_[blockPos_];
     // The file is text up to its first 0 byte: picture files end with one.
     if (ch == 0) {
         atEnd_ = true;
         return false;
     }
+    while (nextCr_ < crBefore_.size() && std::cmp_less(crBefore_[nextCr_], nextIndex_))
+        ++nextCr_;
+    if (nextCr_ < crBefore_.size() && std::cmp_equal(crBefore_[nextCr_], nextIndex_)) {
+        ++nextCr_;
+        ch = '\r';
+        index = -1;
+        return true;
+    }
+    ++blockPos_;
+    index = nextIndex_++;
     return true;
 }
 
@@ -69,9 +88,10 @@ void FileSend::Fill() {
     const std::size_t ahead = Ahead();
     while (running_ && Transfer().sendInProgress.load() != 0 && pending_.size() < ahead) {
         std::uint8_t ch = 0;
-        if (!NextByte(ch))
+        std::int64_t index = 0;
+        if (!NextByte(ch, index))
             break;
-        Pending p{0, nextIndex_++, ch, true, false};
+        Pending p{0, index, ch, true, false};
         int started = 0;
         if (CodeMode.load() == ModeBaudot) {
             const BaudotCodes codes = Process().sender.Encode(ch);
@@ -109,26 +129,26 @@ void FileSend::Sent(const Pending& p) {
     } else {
         window_->WriteToScreen(&c, 1);
     }
-    if (events_.sent)
+    if (events_.sent && p.index >= 0)
         events_.sent(p.index);
 }
 
 void FileSend::OnWriteDone(const WriteDone& done) {
-    if (!running_)
-        return;
     // Write ends come in the order of the writes.
-    if (pending_.empty() || pending_.front().id != done.id)
+    if (!running_ || pending_.empty() || pending_.front().id != done.id)
         return;
-    const auto it = pending_.begin();
-    const bool leftTheLine = done.how == WriteEnd::Complete || done.how == WriteEnd::TimedOut;
-    if (leftTheLine && !it->counted)
-        Sent(*it);
-    if (done.how == WriteEnd::TimedOut) {
-        it->counted = true;
-        return;
-    }
-    pending_.erase(it);
-    Fill();
+    // The queue is up to date before anything is shown, so a call made
+    // meanwhile finds it as it is.
+    const Pending p = pending_.front();
+    const bool timedOut = done.how == WriteEnd::TimedOut;
+    if (timedOut)
+        pending_.front().counted = true;
+    else
+        pending_.pop_front();
+    if ((timedOut || done.how == WriteEnd::Complete) && !p.counted)
+        Sent(p);
+    if (!timedOut)
+        Fill();
 }
 
 void FileSend::Stop() {
@@ -151,6 +171,26 @@ void FileSend::Finish(End end, int error) {
     }
     if (events_.ended)
         events_.ended(end, error);
+}
+
+std::vector<std::size_t> LoneLineFeedsInFile(std::FILE* file) {
+    std::vector<std::size_t> found;
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
+        return found;
+    LoneLineFeedFinder finder;
+    std::vector<char> block(65536);
+    std::size_t n = 0;
+    while ((n = std::fread(block.data(), 1, block.size(), file)) > 0) {
+        const std::string_view piece(block.data(), n);
+        const std::size_t nul = piece.find('\0');
+        finder.Scan(piece.substr(0, nul), found);
+        if (nul != std::string_view::npos)
+            break;
+    }
+    // A read error shows again when the send reads.
+    std::rewind(file);
+    return found;
 }
 
 }  // namespace tavirel

@@ -33,7 +33,10 @@ class FileSend {
 
     // Takes file (open for reading) and closes it when the send ends. The
     // file streams through a buffer of blockSize bytes, however long it is.
-    FileSend(TerminalWindow* window, std::FILE* file, Events events, std::size_t blockSize = 64000);
+    // A CR goes out before each byte whose offset crBefore lists (in order);
+    // it is shown, not counted.
+    FileSend(TerminalWindow* window, std::FILE* file, Events events,
+             std::vector<std::size_t> crBefore = {}, std::size_t blockSize = 64000);
     ~FileSend();
     FileSend(const FileSend&) = delete;
     FileSend& operator=(const FileSend&) = delete;
@@ -50,12 +53,13 @@ class FileSend {
   private:
     struct Pending {
         std::uint64_t id;
-        std::int64_t index;
+        std::int64_t index;  // -1 for an added CR
         std::uint8_t ch;
         bool hasCode;
         bool counted;  // timed out: counted at its deadline already
     };
-    bool NextByte(std::uint8_t& ch);
+    // The next byte to send and its offset in the file (-1 for an added CR).
+    bool NextByte(std::uint8_t& ch, std::int64_t& index);
     void Fill();
     void Sent(const Pending& p);
     void Finish(End end, int error);
@@ -68,10 +72,17 @@ class FileSend {
     std::vector<std::uint8_t> block_;
     std::size_t blockPos_ = 0;
     std::int64_t nextIndex_ = 0;
+    const std::vector<std::size_t> crBefore_;
+    std::size_t nextCr_ = 0;
     bool atEnd_ = false;
     int readError_ = 0;
     bool running_ = false;
     std::deque<Pending> pending_;
 };
+
+// The offsets of a regular file's lone line feeds (LoneLineFeeds,
+// code/line_ends.h) up to its first 0 byte, read through and put back at its
+// start. Nothing for a file that cannot be read ahead (a device, a pipe).
+std::vector<std::size_t> LoneLineFeedsInFile(std::FILE* file);
 
 }  // namespace tavirel

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "code/baudot_sender.h"
+#include "code/line_ends.h"
 #include "picture/picture_file.h"
 
 namespace tavirel {
@@ -16,8 +17,6 @@ constexpr char kLf = 10;
 class Carriage {
   public:
     explicit Carriage(Paper& paper) : paper_(paper) { Row(); }
-
-    bool AtMargin() const { return reach_ == 0; }
 
     void Put(char c) {
         switch (c) {
@@ -114,13 +113,11 @@ Paper LayOutPaper(std::u16string_view text, const PrintOptions& options) {
         } else {
             ++paper.lineCodes;
         }
-        if (c == kLf && !carriage.AtMargin()) {
-            const auto next = bytes.find_first_not_of(kLf, i + 1);
-            if (next == std::string::npos || bytes[next] != kCr)
-                paper.loneLineFeeds.push_back(from[i]);
-        }
         carriage.Put(c);
     }
+    // What goes on the line: up to the first 0.
+    for (const std::size_t at : LoneLineFeeds(std::string_view(bytes).substr(0, bytes.find('\0'))))
+        paper.loneLineFeeds.push_back(from[at]);
     paper.printTime = options.characterTime * static_cast<std::int64_t>(paper.lineCodes);
     paper.rowsPastPlaten = static_cast<std::size_t>(std::count_if(
         paper.rows.begin(), paper.rows.end(), [](const PaperRow& r) { return r.pastPlaten; }));

@@ -39,6 +39,8 @@ inline constexpr int kStringFirstStopBits = 832;  // "1", "1.5", "2"
 // The buttons every dialog knows, and the results of a message box.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 // About (100).
 inline constexpr int IDC_ABOUT_ICON = 528;

@@ -118,6 +118,30 @@ TEST(LoneLfToCrLf, AddsACarriageReturnOnlyWhereNoneIs) {
         EXPECT_EQ(LoneLfToCrLf(text), expected) << testing::PrintToString(text);
 }
 
+// Line feeds that leave the carriage away from the margin: those with no CR
+// before the next character that prints, or none after them. Found alike in
+// one piece and in pieces of a byte.
+TEST(LoneLineFeeds, AreThoseWithNoCarriageReturnBeforeTheNextCharacter) {
+    const std::pair<std::string, std::vector<std::size_t>> cases[] = {
+        {"", {}},
+        {"\n\nA\n", {3}},           // at the margin a feed is harmless
+        {"AB\nCD\n", {2, 5}},       // line ends of LF alone, the last too
+        {"AB\r\nCD\n\rE", {}},      // a CR before or after
+        {"AB\n\nC\n\n\r", {2, 3}},  // runs, judged whole
+        {"AB\n\a\rC", {}},          // a bell prints nothing
+        {"AB\n\a C", {2}},
+        {"\xC9\n", {1}},
+    };
+    for (const auto& [text, lone] : cases) {
+        EXPECT_EQ(LoneLineFeeds(text), lone) << testing::PrintToString(text);
+        LoneLineFeedFinder finder;
+        std::vector<std::size_t> found;
+        for (const char& c : text)
+            finder.Scan(std::string_view(&c, 1), found);
+        EXPECT_EQ(found, lone) << testing::PrintToString(text) << " in pieces";
+    }
+}
+
 std::string Decode(BaudotDecoder& d, Bytes block) {
     const std::int32_t n = d.Decode(block.data(), static_cast<std::int32_t>(block.size()));
     EXPECT_TRUE(n >= 0 && static_cast<std::size_t>(n) <= block.size()) << n;

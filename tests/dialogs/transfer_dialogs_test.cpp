@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <random>
 #include <thread>
 
 #include "dialogs/capture_dialog.h"
@@ -12,6 +18,7 @@
 #include "link/connection.h"
 #include "link/process_state.h"
 #include "link/write_queue.h"
+#include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/message_log.h"
@@ -76,7 +83,8 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     d->Command(IDC_SEND);
     d->Command(IDC_GET_FILE);
     EXPECT_EQ(d->ItemText(IDC_SEND_NAME), folder.filePath("b.txt"));
-    d->Command(IDC_SEND);  // no line to send on
+    d->Command(IDC_SEND);  // no line to send on: told once the send has ended
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 5; }));
     const QString tooLong = "The path is longer than 254 characters:\n" + longName;
     EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
                                   "E Can't Open file!: missing.txt", "E Path too long!: " + tooLong,
@@ -145,6 +153,161 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
     EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
     EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE) || full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
+}
+
+// A teleprinter hands the reader a character every 150 to 250 ms, sooner and
+// later than the counters' 200 ms: they follow to the last one without
+// waiting for Stop.
+TEST_F(TransferDialogsTest, CaptureCountersFollowAMachinesPace) {
+    constexpr int kBlocks = 30;
+    CaptureDialog capture(nullptr);
+    TemplateDialog* d = capture.Dialog();
+    d->SetItemText(IDC_CAPTURE_NAME, "slow.cap");
+    d->Command(IDC_START_CAPTURE);
+    std::atomic<bool> typed{false};
+    std::thread machine([&] {
+        std::mt19937 random(45);
+        for (int i = 0; i < kBlocks; ++i) {
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(std::uniform_int_distribution(150, 250)(random)));
+            std::uint8_t c = 'R';
+            Transfer().RecordBlock(&c, 1, 1);
+        }
+        typed = true;
+    });
+    // The program's own kind of loop, whose timers fire on time, looking at
+    // the counters now and then.
+    const QString all = QString::number(kBlocks);
+    QEventLoop loop;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (typed && d->ItemText(IDC_BYTES_READ) == all && d->ItemText(IDC_BYTES_SAVED) == all)
+            loop.quit();
+    });
+    look.start(50);
+    QTimer::singleShot(kBlocks * 250 + 2000, &loop, [&] { loop.exit(1); });
+    EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
+    machine.join();
+    d->Command(IDC_STOP_CAPTURE);
+}
+
+// The send dialog on a fake line at 1200 baud, ASCII.
+class SendOnALineTest : public TransferDialogsTest {
+  protected:
+    // Carries each write end to the dialog as the main window does: a queued call.
+    struct Window : test::FakeWindow {
+        using FakeWindow::FakeWindow;
+        void PostWriteDone(const WriteDone& done) override {
+            QMetaObject::invokeMethod(
+                &context, [this, done] { dialog->OnWriteDone(done); }, Qt::QueuedConnection);
+        }
+        QObject context;
+        SendFileDialog* dialog = nullptr;
+    };
+
+    void SetUp() override {
+        TransferDialogsTest::SetUp();
+        ASSERT_TRUE(CreateLinkEvents(state));
+        state.commHandle.reset(port = new test::FakePort);
+        state.connected = 1;
+        state.baudRate = 1200;
+        state.byteSize = 8;
+        CodeMode = ModeAscii;
+        Connect();
+        window.dialog = &send;
+    }
+    void TearDown() override {
+        state.writer.reset();
+        CodeMode = savedMode;
+        TransferDialogsTest::TearDown();
+    }
+    // A new writer on the same port, as a new connection makes.
+    void Connect() {
+        state.writer.reset();
+        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent,
+                                                    WriteMsPerByte(state.baudRate),
+                                                    CharacterTime(state), SteadyClock());
+    }
+    // Sends the file at path; what reached the line once the operator has
+    // seen `told` boxes in all.
+    std::string Send(qsizetype told) {
+        const std::size_t before = port->Received().size();
+        send.Dialog()->SetItemText(IDC_SEND_NAME, path);
+        send.Dialog()->Command(IDC_SEND);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == told; }));
+        EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
+        const std::vector<std::uint8_t> line = port->Received();
+        return {line.begin() + static_cast<std::ptrdiff_t>(before), line.end()};
+    }
+
+    const CodeModeValue savedMode = CodeMode.load();
+    TtyState state;
+    Window window{&state};
+    test::FakePort* port = nullptr;
+    SendFileDialog send{nullptr, &window};
+    const QString path = folder.filePath("file.txt");
+};
+
+// The line goes in the middle of a send. The operator is told once the send
+// has ended, while the write ends still queued arrive (a box runs its own
+// event loop); the same dialog sends again once the line is back.
+TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
+    test::WriteFile(path.toStdString(), std::string(300, 'R'));
+    log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
+    TemplateDialog* d = send.Dialog();
+    d->SetItemText(IDC_SEND_NAME, path);
+    d->Command(IDC_SEND);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return d->ItemText(IDC_BYTES_SENT).toInt() >= 3; }));
+    port->FailWrites(EIO);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty(); }));
+    EXPECT_EQ(boxes, QStringList("E Send File: " + path +
+                                 "\nThe send stopped: the line takes nothing more."));
+    EXPECT_TRUE(Enabled(d, IDC_SEND) && Enabled(d, IDC_SEND_NAME));
+
+    port->FailWrites(0);
+    Connect();
+    test::WriteFile(path.toStdString(), "RYRY\r\n");
+    EXPECT_EQ(Send(2), "RYRY\r\n");
+    EXPECT_EQ(boxes.back(), "I Send File: Task complete");
+}
+
+// Line feeds with no carriage return make a staircase on paper: before the
+// send the operator is asked whether a CR goes before each, and the answer is
+// what goes out; a cancel leaves the dialog as it was. A file without any is
+// sent without a question.
+TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
+    const QString three = "Q Send File: " + path +
+                          "\n3 line feeds without a carriage return: the carriage does not go "
+                          "back, so the lines after them creep to the right.\n\nSend a carriage "
+                          "return before each? No sends the file as it is.";
+    const QString one = "Q Send File: " + path +
+                        "\n1 line feed without a carriage return: the carriage does not go back, "
+                        "so the lines after it creep to the right.\n\nSend a carriage return "
+                        "before it? No sends the file as it is.";
+    const QString done = "I Send File: Task complete";
+    const struct {
+        const char* file;
+        int answer;
+        QStringList boxes;
+        const char* line;
+    } rows[] = {
+        {"AB\nCD\n\nE\r\n", IDYES, {three, done}, "AB\r\nCD\r\n\r\nE\r\n"},
+        {"AB\nCD\n\nE\r\n", IDNO, {three, done}, "AB\nCD\n\nE\r\n"},
+        {"AB\nCD\n\nE\r\n", IDCANCEL, {three}, ""},
+        {"\nAB\n", IDYES, {one, done}, "\nAB\r\n"},
+        {"AB\r\n\nCD\r\n", IDYES, {done}, "AB\r\n\nCD\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::string(row.file)) + " answered " +
+                     std::to_string(row.answer));
+        test::WriteFile(path.toStdString(), row.file);
+        log.shown.clear();
+        log.answer = row.answer;
+        EXPECT_EQ(Send(row.boxes.size()), row.line);
+        EXPECT_EQ(boxes, row.boxes);
+        EXPECT_EQ(send.Dialog()->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
+        EXPECT_TRUE(Enabled(send.Dialog(), IDC_SEND) && Enabled(send.Dialog(), IDC_SEND_NAME));
+    }
 }
 
 // The program quitting with a send running: the line is stopped, and no

@@ -262,7 +262,9 @@ class Tavirel:
 
     def windows(self, caption, sync=False, timeout=15):
         """Visible windows of this process with exactly that caption."""
-        args = ["xdotool", "search", *(["--sync"] if sync else []), "--onlyvisible",
+        # --all: without it a window of the process with any caption would do,
+        # and --sync would not wait for this one.
+        args = ["xdotool", "search", *(["--sync"] if sync else []), "--all", "--onlyvisible",
                 "--pid", str(self.proc.pid), "--name", exact(caption)]
         try:
             result = DISPLAY.run(args, timeout=timeout, check=False)

@@ -88,6 +88,60 @@ class Transfers(h.Session):
         with open(path, "rb") as f:
             self.assertEqual(f.read(), want)
 
+    def test_a_hang_up_mid_send_is_told_and_a_second_send_goes_out(self):
+        self.start()
+        self.connect()  # 45 baud
+        long_file = self.put("long.txt", b"RYRY " * 40)
+        dialog = self.send_file(long_file)
+        self.assertTrue(h.wait_for(lambda: self.sim.number("count") >= 3, 15, 0.1))
+        self.assertEqual(self.sim.ask("hangup"), "ok")
+        self.answer_box("Send File")  # the send stopped: the line takes nothing more
+        # The dialog still answers: a send on the dead line says so again.
+        self.app.fill(dialog, h.SEND_UNITS, h.SEND_NAME, long_file)
+        self.app.press(dialog, h.SEND_UNITS, h.SEND_BUTTON)
+        self.answer_box("Send File")
+        self.app.press(dialog, h.SEND_UNITS, SEND_EXIT)
+        self.assertTrue(self.app.wait_windows(h.SEND_CAPTION, 0), "Exit left the dialog open")
+        # A machine on the line again: a new connection sends.
+        self.sim.stop()
+        self.sim = h.Simulator(self.ports, self.tmp)
+        self.app.focus()
+        self.app.key("shift+Next")
+        self.connect()
+        self.send_file(self.put("short.txt", b"RY\r\n"))
+        self.answer_box("Send File")
+        self.assertIn("RY", self.sim.paper())
+
+    def counters(self, dialog):
+        """The pixels of Bytes Read and Bytes Saved."""
+        img = self.app.shot(dialog)
+        sx, sy = img.width / CAPTURE_SIZE[0], img.height / CAPTURE_SIZE[1]
+        return b"".join(img.row(y, int(37 * sx), int(179 * sx))
+                        for y in range(int(58 * sy), int(71 * sy)))
+
+    def test_a_45_baud_capture_counts_to_the_end(self):
+        self.start()
+        self.connect()
+        dialog = self.capture()
+        path = os.path.join(self.tmp, "slow.cap")
+        self.app.fill(dialog, CAPTURE_SIZE, CAPTURE_NAME, path)
+        self.app.press(dialog, CAPTURE_SIZE, START)
+        typed = b"RYRYRYRYRY THE QUICK BROWN FOX\r\n"
+        self.assertEqual(self.sim.ask("type RYRYRYRYRY THE QUICK BROWN FOX\\r\\n", timeout=60),
+                         "ok")
+        self.assertTrue(h.wait_for(lambda: os.path.getsize(path) == len(typed), 5, 0.1))
+
+        def settled():
+            first = self.counters(dialog)
+            h.wait_for(lambda: False, 0.5)
+            return first if self.counters(dialog) == first else None
+        before = h.wait_for(settled, 5, 0)
+        self.assertTrue(before, "the counters never settled")
+        # Stop shows the truth: the same, if the counters kept up to the end.
+        self.app.press(dialog, CAPTURE_SIZE, STOP)
+        self.assertTrue(h.wait_for(lambda: self.counters(dialog) == before, 3, 0.1),
+                        "the counters stopped before the traffic did")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "code/line_ends.h"
 #include "link/connection.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
@@ -21,7 +22,8 @@ using Bytes = std::vector<std::uint8_t>;
 class FileTransferTest : public test::PtyLinkTest {
   protected:
     // A send as its dialog runs it: started, then fed the window's write ends.
-    std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000) {
+    std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000,
+                                    std::vector<std::size_t> crBefore = {}) {
         auto send = std::make_unique<FileSend>(
             &window, file,
             FileSend::Events{[this](std::int64_t i) { sent.push_back(i); },
@@ -29,7 +31,7 @@ class FileTransferTest : public test::PtyLinkTest {
                                  ends.push_back(end);
                                  lastError = error;
                              }},
-            block);
+            std::move(crBefore), block);
         send->Start();
         return send;
     }
@@ -87,7 +89,8 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 
 // Nothing to send is done at once and a read error says so; a file far longer
 // than the read block goes whole up to its first 0 byte, "Bytes Sent" stepping
-// through every index; a closed line ends the send.
+// through every index of the file, with a CR before each lone line feed when
+// asked (shown, not counted); a closed line ends the send.
 TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
@@ -100,15 +103,24 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
 
     std::string text;
     for (int i = 0; i < 1000; ++i)
-        text += static_cast<char>('a' + i % 26);
-    auto send = Begin(File("a", text + '\0' + "tail"), 64);
+        text += i % 10 == 9 ? '\n' : static_cast<char>('a' + i % 26);
+    std::FILE* file = File("a", text + '\0' + "tail\n");
+    std::vector<std::size_t> lone = LoneLineFeedsInFile(file);
+    EXPECT_EQ(lone.size(), 100u);
+    auto send = Begin(file, 64, std::move(lone));
     ASSERT_TRUE(RunToEnd(*send));
-    const Bytes got = line.ReadFromFarEnd(text.size(), 2s);
-    EXPECT_EQ(std::string(got.begin(), got.end()), text);
+    const std::string withCr = LoneLfToCrLf(text);
+    const Bytes got = line.ReadFromFarEnd(withCr.size(), 2s);
+    EXPECT_EQ(std::string(got.begin(), got.end()), withCr);
     ASSERT_EQ(sent.size(), text.size());
     EXPECT_EQ(sent.back(), 999);
     EXPECT_TRUE(std::is_sorted(sent.begin(), sent.end()));
-    EXPECT_EQ(window.Screen(), text);
+    EXPECT_EQ(window.Screen(), withCr);
+    // What cannot be read ahead is not: a pipe keeps its bytes for the send.
+    std::FILE* pipe = ::popen("echo AB", "r");
+    EXPECT_TRUE(LoneLineFeedsInFile(pipe).empty());
+    EXPECT_EQ(std::fgetc(pipe), 'A');
+    ::pclose(pipe);
 
     CloseConnection(&window);
     Begin(File("text", "abc"));

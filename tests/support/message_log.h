@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "dialogs/message_box.h"
@@ -16,6 +17,8 @@ struct MessageLog {
                                  MessageIcon icon, MessageButtons) {
             owners.push_back(owner);
             shown << QStringLiteral("%1 %2: %3").arg(QChar("IWQEN"[int(icon)]), caption, text);
+            if (whileShown)
+                whileShown();
             return answer;
         });
     }
@@ -25,6 +28,8 @@ struct MessageLog {
     QStringList shown;
     std::vector<QWidget*> owners;
     int answer = IDOK;
+    // What happens while a box is up: a real one runs an event loop of its own.
+    std::function<void()> whileShown;
 };
 
 }  // namespace tavirel::test
