@@ -85,6 +85,27 @@ void Replace(std::vector<T>& v, std::size_t from, std::size_t to, std::vector<T>
         v.erase(at, v.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
+// The row to lay out again from after an edit at `prefix`: the row the edit
+// is in. A run of line feeds is told lone or not by the first character
+// after it, so start before any run that reaches the edit with nothing else
+// between.
+std::size_t FirstRow(const std::vector<PaperRow>& rows, Cursor& text, std::size_t prefix) {
+    auto first = static_cast<std::size_t>(
+        std::upper_bound(rows.begin(), rows.end(), prefix,
+                         [](std::size_t at, const PaperRow& row) { return at < row.begin; }) -
+        rows.begin() - 1);
+    auto anyByte = [&text](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            if (text.At(i) != u'\r' && text.At(i) != u'\n')
+                return true;
+        }
+        return false;
+    };
+    for (std::size_t limit = prefix; first > 0 && !anyByte(rows[first].begin, limit); --first)
+        limit = rows[first].begin - 1;
+    return first;
+}
+
 int Platen(int columns) {
     return std::clamp(columns, 1, Paper::kMaxColumns);
 }
@@ -164,23 +185,7 @@ PaperLayout::Changed PaperLayout::Run(TextReader& reader, std::size_t prefix, st
         return {rows.size(), rows.size()};
     }
 
-    // Start at the row the edit is in. A run of line feeds is told lone or
-    // not by the first character after it, so start before any run that
-    // reaches the edit with nothing else between.
-    std::size_t first = static_cast<std::size_t>(
-        std::upper_bound(rows.begin(), rows.end(), prefix,
-                         [](std::size_t at, const PaperRow& row) { return at < row.begin; }) -
-        rows.begin() - 1);
-    auto anyByte = [&text](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (text.At(i) != u'\r' && text.At(i) != u'\n')
-                return true;
-        }
-        return false;
-    };
-    for (std::size_t limit = prefix; first > 0 && !anyByte(rows[first].begin, limit); --first)
-        limit = rows[first].begin - 1;
-
+    const std::size_t first = FirstRow(rows, text, prefix);
     const int columns = paper_.columns;
     BaudotSender sender;
     sender.lastShiftSent = rows[first].shift;
