@@ -261,13 +261,13 @@ class Tavirel:
         self.focus()
 
     def windows(self, caption, sync=False, timeout=15):
-        """Visible windows of this process with exactly that caption."""
-        args = ["xdotool", "search", *(["--sync"] if sync else []), "--onlyvisible",
-                "--pid", str(self.proc.pid), "--name", exact(caption)]
-        try:
-            result = DISPLAY.run(args, timeout=timeout, check=False)
-        except subprocess.TimeoutExpired:
-            return []
+        """Visible windows of this process with exactly that caption; with
+        sync, asks again until there is one, for at most timeout seconds
+        (xdotool's own --sync can come back empty at once)."""
+        if sync:
+            return wait_for(lambda: self.windows(caption), timeout, 0.1) or []
+        result = DISPLAY.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                              "--name", exact(caption)], check=False)
         # The pattern can match a window by more than its caption: compare exactly.
         return [w for w in result.stdout.decode().split() if DISPLAY.run(
             ["xdotool", "getwindowname", w], check=False).stdout.decode().rstrip("\n") == caption]
