@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "link/line_settings.h"
 
@@ -62,6 +63,50 @@ std::u16string_view Utf16(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
+// The editor's text a block at a time, each character as toPlainText gives
+// it, so a key does not copy the whole picture.
+class DocumentText : public TextReader {
+  public:
+    explicit DocumentText(const QTextDocument* document) : document_(document) {}
+
+    std::size_t Size() const override {
+        return static_cast<std::size_t>(document_->characterCount() - 1);
+    }
+
+    std::u16string_view From(std::size_t from) override {
+        const auto at = static_cast<int>(from);
+        if (block_.isValid() && at == block_.position() + block_.length())
+            block_ = block_.next();
+        if (!block_.contains(at))
+            block_ = document_->findBlock(at);
+        piece_ = block_.text();
+        if (block_.next().isValid())
+            piece_ += QLatin1Char('\n');
+        for (QChar& c : piece_) {
+            switch (c.unicode()) {
+                case 0xFDD0:  // frame marks
+                case 0xFDD1:
+                case QChar::ParagraphSeparator:
+                case QChar::LineSeparator:
+                    c = QLatin1Char('\n');
+                    break;
+                case QChar::Nbsp:
+                    c = QLatin1Char(' ');
+                    break;
+                default:
+                    break;
+            }
+        }
+        return Utf16(piece_).substr(std::min(from - static_cast<std::size_t>(block_.position()),
+                                             static_cast<std::size_t>(piece_.size())));
+    }
+
+  private:
+    const QTextDocument* document_;
+    QTextBlock block_;
+    QString piece_;
+};
+
 }  // namespace
 
 PaperView::PaperView(QWidget* parent) : QWidget(parent), font_(TypeFont()) {
@@ -70,6 +115,8 @@ PaperView::PaperView(QWidget* parent) : QWidget(parent), font_(TypeFont()) {
     cellHeight_ = metrics.lineSpacing();
     ascent_ = metrics.ascent();
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A longer paper paints only what it adds; RowsChanged says the rest.
+    setAttribute(Qt::WA_StaticContents);
     resize(sizeHint());
 }
 
@@ -78,6 +125,16 @@ void PaperView::SetPaper(const Paper* paper) {
     if (size() != sizeHint())
         resize(sizeHint());
     update();
+}
+
+void PaperView::RowsChanged(std::size_t first, std::optional<std::size_t> end) {
+    if (size() != sizeHint())
+        resize(sizeHint());
+    const int top = static_cast<int>(std::floor(CellRect(static_cast<int>(first), 0).top()));
+    const int bottom =
+        end ? static_cast<int>(std::ceil(CellRect(static_cast<int>(*end), 0).top())) : height();
+    // The guides and the red marks in the margins go with the rows.
+    update(0, top, width(), bottom - top);
 }
 
 int PaperView::Columns() const {
@@ -132,7 +189,7 @@ void PaperView::paintEvent(QPaintEvent* event) {
     for (int r = first; r <= last && static_cast<std::size_t>(r) < paper_->rows.size(); ++r) {
         const QPointF origin(kMargin, kMargin + r * cellHeight_ + ascent_);
         // One pass per layer: each cell's second strike goes over its first.
-        for (const std::string& layer : paper_->rows[static_cast<std::size_t>(r)].layers)
+        for (const std::string& layer : paper_->Layers(static_cast<std::size_t>(r)))
             painter.drawText(origin, QString::fromLatin1(layer));
     }
 }
@@ -187,12 +244,22 @@ PaperPreview::PaperPreview(QPlainTextEdit* editor, const LineSettings* line, QWi
     pending_.setSingleShot(true);
     pending_.setInterval(0);
     connect(&pending_, &QTimer::timeout, this, &PaperPreview::Refresh);
-    connect(editor_, &QPlainTextEdit::textChanged, this, [this] {
-        if (isVisible())
-            pending_.start();
-    });
+    // Edits are noted even while the window is hidden, so that showing it
+    // lays out again only what they reach.
+    connect(editor_->document(), &QTextDocument::contentsChange, this,
+            [this](int position, int, int added) {
+                const auto length =
+                    static_cast<std::size_t>(editor_->document()->characterCount() - 1);
+                const auto from = static_cast<std::size_t>(std::max(0, position));
+                const std::size_t to = from + static_cast<std::size_t>(std::max(0, added));
+                unchangedStart_ = std::min(unchangedStart_, from);
+                unchangedEnd_ = std::min(unchangedEnd_, to < length ? length - to : 0);
+                if (isVisible())
+                    pending_.start();
+            });
     connect(platen_, &QComboBox::currentIndexChanged, this, &PaperPreview::Refresh);
     connect(fix_, &QPushButton::clicked, this, &PaperPreview::PutCarriageReturns);
+    view_->SetPaper(&layout_.paper());
     Refresh();
 }
 
@@ -209,9 +276,15 @@ void PaperPreview::Refresh() {
     options.columns = platen_->currentData().toInt();
     options.baudot = CodeMode.load() == ModeBaudot;
     options.characterTime = CharacterTime(line);
-    const QString text = editor_->toPlainText();
-    paper_ = LayOutPaper(Utf16(text), options);
-    view_->SetPaper(&paper_);
+    DocumentText text(editor_->document());
+    const int columns = CurrentPaper().columns;
+    const PaperLayout::Changed changed =
+        layout_.Edit(text, options, unchangedStart_, unchangedEnd_);
+    unchangedStart_ = unchangedEnd_ = std::numeric_limits<std::size_t>::max();
+    if (CurrentPaper().columns != columns)
+        view_->SetPaper(&CurrentPaper());
+    else
+        view_->RowsChanged(changed.first, changed.end);
     ShowSummary();
 }
 
@@ -222,53 +295,56 @@ const LineSettings& PaperPreview::Line() const {
 
 void PaperPreview::ShowSummary() {
     const LineSettings& line = Line();
-    QString summary = Count(paper_.rows.size(), "line", "lines") + QStringLiteral(", ") +
-                      Count(paper_.lineCodes, "character", "characters") +
+    const Paper& paper = CurrentPaper();
+    QString summary = Count(paper.rows.size(), "line", "lines") + QStringLiteral(", ") +
+                      Count(paper.lineCodes, "character", "characters") +
                       QStringLiteral(" on the line");
     if (CodeMode.load() == ModeBaudot)
-        summary += QStringLiteral(" (%1 letters and figures shifts among them)").arg(paper_.shifts);
+        summary += QStringLiteral(" (%1 letters and figures shifts among them)").arg(paper.shifts);
     const double bits = static_cast<double>(CharacterTime(line).count()) * line.baudRate / 1e9;
     summary += QStringLiteral(".\nPrint time %1 at %2 baud, %3 bits a character.")
-                   .arg(Duration(paper_.printTime))
+                   .arg(Duration(paper.printTime))
                    .arg(line.baudRate)
                    .arg(bits, 0, 'g', 4);
     summary_->setText(summary);
 
     QStringList warnings;
-    if (paper_.rowsPastPlaten > 0)
-        warnings << Count(paper_.rowsPastPlaten, "line runs", "lines run") +
+    if (paper.rowsPastPlaten > 0)
+        warnings << Count(paper.rowsPastPlaten, "line runs", "lines run") +
                         QStringLiteral(
                             " past the platen and piles up in the last column "
                             "(marked in red).");
-    if (!paper_.loneLineFeeds.empty())
-        warnings << Count(paper_.loneLineFeeds.size(), "line feed", "line feeds") +
+    if (!paper.loneLineFeeds.empty())
+        warnings << Count(paper.loneLineFeeds.size(), "line feed", "line feeds") +
                         QStringLiteral(
                             " without a carriage return: the carriage does not go "
                             "back, so the lines after it creep to the right.");
-    if (paper_.stop) {
-        const QString text = editor_->toPlainText();
-        const auto at = static_cast<int>(*paper_.stop);
-        const int lineNumber = editor_->document()->findBlock(at).blockNumber() + 1;
-        const int length = text[at].isHighSurrogate() ? 2 : 1;
+    if (paper.stop) {
+        const QTextDocument* document = editor_->document();
+        const auto at = static_cast<int>(*paper.stop);
+        QString shown(document->characterAt(at));
+        if (shown[0].isHighSurrogate() && document->characterAt(at + 1).isLowSurrogate())
+            shown += document->characterAt(at + 1);
         warnings << QStringLiteral(
                         "Sending stops at line %1 of the editor: \"%2\" cannot be "
                         "printed, and nothing after it goes out.")
-                        .arg(lineNumber)
-                        .arg(text.mid(at, length));
+                        .arg(document->findBlock(at).blockNumber() + 1)
+                        .arg(shown);
     }
     warnings_->setText(warnings.join(QLatin1Char('\n')));
     warnings_->setVisible(!warnings.isEmpty());
-    fix_->setVisible(!paper_.loneLineFeeds.empty());
+    fix_->setVisible(!paper.loneLineFeeds.empty());
 }
 
 void PaperPreview::PutCarriageReturns() {
     Refresh();
-    if (paper_.loneLineFeeds.empty())
+    const Paper& paper = CurrentPaper();
+    if (paper.loneLineFeeds.empty())
         return;
     QTextCursor cursor(editor_->document());
     cursor.beginEditBlock();
     // From the end, so the positions before each insertion stay true.
-    for (auto it = paper_.loneLineFeeds.rbegin(); it != paper_.loneLineFeeds.rend(); ++it) {
+    for (auto it = paper.loneLineFeeds.rbegin(); it != paper.loneLineFeeds.rend(); ++it) {
         cursor.setPosition(static_cast<int>(*it));
         cursor.insertText(QStringLiteral("<"));
     }

@@ -5,6 +5,8 @@
 
 #include <QTimer>
 #include <QWidget>
+#include <cstddef>
+#include <optional>
 
 #include "picture/paper.h"
 
@@ -30,6 +32,9 @@ class PaperView : public QWidget {
     explicit PaperView(QWidget* parent = nullptr);
     // The paper must outlive its showing; null shows a blank sheet.
     void SetPaper(const Paper* paper);
+    // The paper's rows from `first` changed: to `end` when the rows after
+    // them stayed where they were, else all of them.
+    void RowsChanged(std::size_t first, std::optional<std::size_t> end);
     QSize sizeHint() const override;
     // The cell of row r, column c, in this widget's pixels.
     QRectF CellRect(int row, int column) const;
@@ -61,10 +66,11 @@ class PaperPreview : public QWidget {
     // room, else to its left) and brings it up to date; raises it where it
     // is when it is already shown.
     void ShowBeside(const QWidget* editorWindow);
-    // Lays the editor's text out again now; otherwise that happens once the
-    // typing leaves the event loop a moment.
+    // Brings the paper up to date with the editor now, laying out again only
+    // the rows the edits since the last time can change; otherwise that
+    // happens once the typing leaves the event loop a moment.
     void Refresh();
-    const Paper& CurrentPaper() const { return paper_; }
+    const Paper& CurrentPaper() const { return layout_.paper(); }
     void SetColumns(int columns);
     PaperView* View() const { return view_; }
     // The one edit that puts "<" before each line feed that has no carriage
@@ -77,7 +83,11 @@ class PaperPreview : public QWidget {
 
     QPlainTextEdit* editor_;
     const LineSettings* line_;
-    Paper paper_;
+    PaperLayout layout_;
+    // What the edits since the last layout left as it was: so many
+    // characters at the start and at the end of the text.
+    std::size_t unchangedStart_ = 0;
+    std::size_t unchangedEnd_ = 0;
     QTimer pending_;
     QComboBox* platen_;
     QScrollArea* scroll_;

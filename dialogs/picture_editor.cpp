@@ -131,6 +131,9 @@ TemplateDialog* BuildPictureEditor(QWidget* owner, const LineSettings* line) {
     auto* edit = dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT);
     // Long display lines wrap at the box's edge; there is no sideways scrolling.
     edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A scroll bar that came and went would change the width the lines wrap
+    // at, and the box would lay out every line of a large picture again.
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     // The ruler's first column stands over the edit box's first column. The
     // ruler and the legend are single lines in a fixed-pitch font: they

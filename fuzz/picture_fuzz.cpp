@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Paper paper = LayOutPaper(text, {columns, size % 2 == 0, {}});
     Check(!paper.rows.empty() && !paper.stop.has_value());
     Check(paper.lineCodes >= saved.size() - 1 && paper.lineCodes <= 2 * (saved.size() - 1));
-    for (const PaperRow& row : paper.rows)
-        Check(row.top.size() == static_cast<std::size_t>(columns) &&
-              row.layers.size() <= Paper::kMaxLayers);
+    for (std::size_t r = 0; r < paper.rows.size(); ++r)
+        Check(paper.Top(r).size() == static_cast<std::size_t>(columns) &&
+              paper.Layers(r).size() <= Paper::kMaxLayers);
     for (const std::size_t at : paper.loneLineFeeds)
         Check(at < text.size() && text[at] == u'^');
     return 0;

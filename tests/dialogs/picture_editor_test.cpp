@@ -192,6 +192,7 @@ TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
     QTRY_COMPARE(preview->CurrentPaper().RowText(1), std::string("  CD"));
     const Paper& paper = preview->CurrentPaper();
     EXPECT_EQ(paper.lineCodes, 7u);  // LTRS A B LF C D LF
+    EXPECT_GT(preview->View()->height(), preview->View()->CellRect(2, 0).bottom());
     auto* summary = preview->findChild<QLabel*>("summary");
     EXPECT_TRUE(summary->text().contains("7 characters on the line"))
         << summary->text().toStdString();
@@ -206,6 +207,38 @@ TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
     EXPECT_TRUE(preview->CurrentPaper().loneLineFeeds.empty());
     EXPECT_EQ(preview->CurrentPaper().RowText(1), "CD");
     Edit()->undo();
+    EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
+
+    // Edits anywhere, and what the editor keeps its own way (a line
+    // separator, a no-break space), give the paper of the whole text.
+    auto whole = [&] {
+        preview->Refresh();
+        const QString text = Edit()->toPlainText();
+        const Paper laidOut = LayOutPaper(
+            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()),
+            {preview->CurrentPaper().columns, true, CharacterTime(line)});
+        return preview->CurrentPaper() == laidOut;
+    };
+    const struct {
+        int at;
+        QString text;
+    } edits[] = {{0, "X"},
+                 {9, QString(QChar::LineSeparator) + QChar(QChar::Nbsp) + "e<^"},
+                 {4, "\n<"},
+                 {1, QString::fromUtf16(u"\U0001F41F")}};
+    for (const auto& edit : edits) {
+        QTextCursor cursor(Edit()->document());
+        cursor.setPosition(edit.at);
+        cursor.insertText(edit.text);
+        EXPECT_TRUE(whole()) << edit.text.toStdString();
+    }
+    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")
+                    ->text()
+                    .contains(QString::fromUtf16(u"line 1 of the editor: \"\U0001F41F\" cannot")));
+    for (std::size_t undo = 0; undo < std::size(edits); ++undo) {
+        Edit()->undo();
+        EXPECT_TRUE(whole()) << undo;
+    }
     EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
 }
 

@@ -261,15 +261,14 @@ class Tavirel:
         self.focus()
 
     def windows(self, caption, sync=False, timeout=15):
-        """Visible windows of this process with exactly that caption."""
-        # --all: without it a window of the process with any caption would do,
-        # and --sync would not wait for this one.
-        args = ["xdotool", "search", *(["--sync"] if sync else []), "--all", "--onlyvisible",
-                "--pid", str(self.proc.pid), "--name", exact(caption)]
-        try:
-            result = DISPLAY.run(args, timeout=timeout, check=False)
-        except subprocess.TimeoutExpired:
-            return []
+        """Visible windows of this process with exactly that caption; with
+        sync, asks again until there is one, for at most timeout seconds
+        (xdotool's own --sync can come back empty at once)."""
+        if sync:
+            return wait_for(lambda: self.windows(caption), timeout, 0.1) or []
+        # --all: without it a window of the process with any caption would do.
+        result = DISPLAY.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
+                              str(self.proc.pid), "--name", exact(caption)], check=False)
         # The pattern can match a window by more than its caption: compare exactly.
         return [w for w in result.stdout.decode().split() if DISPLAY.run(
             ["xdotool", "getwindowname", w], check=False).stdout.decode().rstrip("\n") == caption]
