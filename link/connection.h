@@ -57,6 +57,10 @@ struct OpenFailure {
 // failed step is logged at warning level with its reason.
 int OpenConnection(TerminalWindow* window, OpenFailure* failure = nullptr);
 
+// The device a port name leads to: through its link in the port folder, the
+// link's target, which may not exist.
+std::string DeviceNamed(const std::string& name);
+
 // The line to show under "Connection failed." when the operator can do
 // something about the reason; empty when not.
 std::string OpenFailureAdvice(const OpenFailure& failure);
