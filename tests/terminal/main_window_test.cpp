@@ -280,5 +280,31 @@ TEST_F(MainWindowTest, TheStatusBarCanBeHiddenAndTheScreenKeepsItsSize) {
     }
 }
 
+// The manual the About box points to names every menu command and its key.
+TEST(ManualTest, NamesEveryMenuCommandAndItsKey) {
+    std::string manual = test::ReadFile(TAVIREL_MANUAL);
+    for (const auto& [escape, plain] : {std::pair("\\-", "-"), std::pair("\\&", "")}) {
+        for (auto at = manual.find(escape); at != std::string::npos; at = manual.find(escape, at))
+            manual.replace(at, std::string_view(escape).size(), plain);
+    }
+    std::vector<std::string> names;
+    for (const MenuEntry& entry : MainMenu()) {
+        names.push_back(entry.label);
+        for (const MenuItem& item : entry.items) {
+            if (item.command == 0)
+                continue;
+            const std::string label = item.label;
+            const auto tab = label.find('\t');
+            names.push_back(label.substr(0, tab));
+            if (tab != std::string::npos)
+                names.push_back(label.substr(tab + 1));
+        }
+    }
+    for (std::string name : names) {
+        std::erase(name, '&');
+        EXPECT_NE(manual.find(name), std::string::npos) << name;
+    }
+}
+
 }  // namespace
 }  // namespace tavirel
