@@ -298,9 +298,11 @@ void TerminalView::SetCaretPos(int x, int y) {
         ScheduleFrame();
 }
 
+// Called for every character: cheap while the caret blinks anyway.
 void TerminalView::Stir() {
     stirred_ = clock_->Now();
-    UpdateCaretBlink();
+    if (!blink_.isActive() && caretExists_ && caretVisible_)
+        UpdateCaretBlink();
 }
 
 void TerminalView::UpdateCaretBlink() {
