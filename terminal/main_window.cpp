@@ -9,7 +9,9 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
@@ -152,7 +154,12 @@ void MainWindow::ShowStatus() {
     StatusFacts facts;
     facts.connected = s.connected.load() != 0;
     facts.port = PortName(s.portNumber);
-    facts.device = DeviceNamed(facts.port);
+    // A name under /dev/serial/by-id/ is long; the device it ends at is what
+    // the operator knows.
+    std::error_code ec;
+    facts.device = std::filesystem::weakly_canonical(DeviceNamed(facts.port), ec).string();
+    if (ec)
+        facts.device = DeviceNamed(facts.port);
     facts.baudRate = s.baudRate;
     facts.byteSize = s.byteSize;
     facts.parity = s.parity;

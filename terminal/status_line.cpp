@@ -36,7 +36,7 @@ std::string Mode(const StatusFacts& f) {
 }  // namespace
 
 std::string StatusText(const StatusFacts& f) {
-    constexpr char kBetween[] = "  |  ";
+    constexpr char kBetween[] = " | ";
     std::string text = f.connected ? "Connected" : "Not connected";
     text += kBetween + f.port + " \u2192 " + (f.device.empty() ? "?" : f.device);
     text += kBetween + std::to_string(f.baudRate) + " baud " + std::to_string(f.byteSize) +
@@ -44,8 +44,7 @@ std::string StatusText(const StatusFacts& f) {
     text += kBetween + Mode(f);
     switch (f.transfer) {
         case TransferKind::Send:
-            text += kBetween + std::string("Sending a file: ") + std::to_string(f.count) +
-                    " bytes sent";
+            text += kBetween + std::string("Sending: ") + std::to_string(f.count) + " bytes sent";
             break;
         case TransferKind::Capture:
             text +=

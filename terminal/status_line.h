@@ -25,7 +25,7 @@ struct StatusFacts {
     std::int64_t count = 0;  // the transfer's counter, as its dialog shows it
 };
 
-// "Connected  |  COM3 → /dev/ttyUSB0  |  45 baud 5N1.5  |  BAUDOT, letters  |  ...", in UTF-8.
+// "Connected | COM3 → /dev/ttyUSB0 | 45 baud 5N1.5 | BAUDOT, letters | ...", in UTF-8.
 std::string StatusText(const StatusFacts& facts);
 
 }  // namespace tavirel

@@ -205,11 +205,11 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
     for (int i = 0; i < 2; ++i)  // shown again, the bar looks anew
         window->Command(CMD_STATUS_BAR);
     EXPECT_TRUE(
-        StatusIs("Not connected  |  " + leads + "  |  45 baud 5N1.5  |  BAUDOT, shift not known"));
+        StatusIs("Not connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"));
     // At 45 baud a character takes long enough for the bar to show each count.
     Key(Qt::Key_PageUp, Qt::ShiftModifier);
     Type("A1");
-    EXPECT_TRUE(StatusIs("Connected  |  " + leads + "  |  45 baud 5N1.5  |  BAUDOT, figures"))
+    EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, figures"))
         << Status().toStdString();
 
     QTemporaryDir folder;
@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
          [](TemplateDialog& d) { emit d.Command(IDC_SEND_EXIT); },
          [](TemplateDialog& d) {
              const QString n = d.ItemText(IDC_BYTES_SENT);
-             return n == "0" ? QString() : "Sending a file: " + n + " bytes sent";
+             return n == "0" ? QString() : "Sending: " + n + " bytes sent";
          }},
         {CMD_CAPTURE,
          [&](TemplateDialog& d) {
@@ -251,17 +251,27 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
             row.start(*d);
             shown = QTest::qWaitFor([&] {
                 const QString transfer = row.shows(*d);
-                return !transfer.isEmpty() && Status().endsWith("  |  " + transfer);
+                return !transfer.isEmpty() && Status().endsWith(" | " + transfer);
             });
             row.stop(*d);
         });
         window->Command(row.command);
         EXPECT_TRUE(shown) << row.command << ": " << Status().toStdString();
         // Exit drops what was queued, and with it what the machine's shift is.
-        EXPECT_TRUE(
-            StatusIs("Connected  |  " + leads + "  |  45 baud 5N1.5  |  BAUDOT, shift not known"))
+        EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"))
             << row.command << ": " << Status().toStdString();
     }
+
+    // A port linked through a long stable name shows the device it ends at.
+    const std::filesystem::path byId = line.portFolder() / "usb-Prolific_USB-Serial-if00-port0";
+    std::filesystem::create_symlink(line.slavePath(), byId);
+    std::filesystem::create_symlink(byId, line.portFolder() / "COM4");
+    window->Command(CMD_DISCONNECT);
+    window->State()->portNumber = 4;
+    window->Command(CMD_CONNECT);
+    EXPECT_TRUE(StatusIs("Connected | COM4 \u2192 " + QString::fromStdString(line.slavePath()) +
+                         " | 45 baud 5N1.5 | BAUDOT, shift not known"))
+        << Status().toStdString();
 }
 
 // The View menu hides the bar and shows it again, and the screen keeps its
