@@ -139,6 +139,48 @@ bool TakesFocus(const QWidget* w) {
     return (w->focusPolicy() & Qt::TabFocus) != 0;
 }
 
+constexpr int kUnbounded = 1 << 20;
+// Room a push button's style keeps beside its label.
+constexpr int kButtonTextMargin = 6;
+
+// The size a control's text needs, in the control's own font, when the
+// control is this wide: a static text wraps its words, so it needs height;
+// the others are one line and need width only.
+QSize TextNeed(const QWidget* w, ControlKind kind, int width) {
+    const QFontMetrics metrics = w->fontMetrics();
+    switch (kind) {
+        case ControlKind::Label: {
+            const auto* label = static_cast<const QLabel*>(w);
+            const int flags = Qt::TextWordWrap | static_cast<int>(label->alignment()) |
+                              (label->buddy() != nullptr ? Qt::TextShowMnemonic : 0);
+            return metrics.boundingRect(QRect(0, 0, width, kUnbounded), flags, label->text())
+                .size();
+        }
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+            return {w->sizeHint().width(), 0};
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton:
+            return {
+                metrics.size(Qt::TextShowMnemonic, static_cast<const QAbstractButton*>(w)->text())
+                        .width() +
+                    kButtonTextMargin,
+                0};
+        case ControlKind::GroupBox:
+            return {metrics.size(Qt::TextShowMnemonic, static_cast<const QGroupBox*>(w)->title())
+                            .width() +
+                        2 * metrics.averageCharWidth(),
+                    0};
+        default:
+            return {0, 0};
+    }
+}
+
+bool TextFits(const QWidget* w, ControlKind kind, QSize size) {
+    const QSize need = TextNeed(w, kind, size.width());
+    return need.width() <= size.width() && need.height() <= size.height();
+}
+
 }  // namespace
 
 QFont DialogFont(const DialogTemplate& t) {
@@ -179,7 +221,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
         move(owner->mapToGlobal(QPoint(0, 0)) + ToPixels(base, t.x, t.y));
 
     const int itemHeight = QFontMetrics(font).height();
-    std::vector<QWidget*> widgets;
+    std::vector<QWidget*>& widgets = controls_;
     widgets.reserve(t.controls.size());
     QButtonGroup* radios = nullptr;
 
@@ -298,6 +340,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
         if ((c.style & kHidden) != 0)
             w->hide();
         widgets.push_back(w);
+        placed_.push_back(geometry);
     }
 
     // A label's or a group box's mnemonic focuses the next control that takes
@@ -326,6 +369,106 @@ TemplateDialog::TemplateDialog(const DialogTemplate& t, QWidget* owner)
             else
                 label->setText(WithoutMnemonics(label->text()));
         }
+    }
+    for (std::size_t i = 0; i < widgets.size(); ++i)
+        FitText(i);
+}
+
+// The desktop's fonts set a text wider, or wrap it onto more lines, than the
+// template's font did. A text that would be cut off takes the free room
+// beside it: a static text first below (its lines wrap downward), then toward
+// the side it runs to; a check box or radio button to the right. Only a text
+// that still does not fit is set smaller. The room ends at the next control,
+// at the group box holding the control, and at the dialog's edge.
+void TemplateDialog::FitText(std::size_t index) {
+    const ControlKind kind = template_->controls[index].kind;
+    if (kind == ControlKind::Edit || kind == ControlKind::ComboBox ||
+        kind == ControlKind::DropDownList || kind == ControlKind::Icon)
+        return;
+    QWidget* w = controls_[index];
+    const QRect placed = placed_[index];
+    if (w->testAttribute(Qt::WA_SetFont))
+        w->setFont(QFont());  // back to the dialog's
+    w->setGeometry(placed);
+    if (TextFits(w, kind, placed.size()))
+        return;
+
+    const QSize base = DialogBaseUnits(font());
+    const QPoint margin = ToPixels(base, 2, 2);
+    const QPoint gap = ToPixels(base, 1, 1);
+    QRect inside = rect().adjusted(margin.x(), margin.y(), -margin.x(), -margin.y());
+    std::vector<QRect> others;
+    for (std::size_t j = 0; j < controls_.size(); ++j) {
+        const ControlTemplate& c = template_->controls[j];
+        if (j == index || (c.style & kHidden) != 0)
+            continue;
+        const QRect other = controls_[j]->geometry();
+        if (c.kind == ControlKind::GroupBox && other.contains(placed)) {
+            // The innermost box holding the control bounds it.
+            const QRect box = other.adjusted(margin.x(), margin.y(), -margin.x(), -margin.y());
+            if (inside.contains(box))
+                inside = box;
+        } else {
+            others.push_back(other);
+        }
+    }
+    const auto endBelow = [&](const QRect& r) {
+        int end = inside.y() + inside.height();
+        for (const QRect& o : others) {
+            if (o.x() < r.x() + r.width() && r.x() < o.x() + o.width() &&
+                o.y() >= r.y() + r.height())
+                end = std::min(end, o.y() - gap.y());
+        }
+        return end;
+    };
+    const auto endRight = [&](const QRect& r) {
+        int end = inside.x() + inside.width();
+        for (const QRect& o : others) {
+            if (o.y() < r.y() + r.height() && r.y() < o.y() + o.height() &&
+                o.x() >= r.x() + r.width())
+                end = std::min(end, o.x() - gap.x());
+        }
+        return end;
+    };
+    const auto endLeft = [&](const QRect& r) {
+        int end = inside.x();
+        for (const QRect& o : others) {
+            if (o.y() < r.y() + r.height() && r.y() < o.y() + o.height() &&
+                o.x() + o.width() <= r.x())
+                end = std::max(end, o.x() + o.width() + gap.x());
+        }
+        return end;
+    };
+    const auto growDown = [&](QRect r) {
+        const int need = TextNeed(w, kind, r.width()).height();
+        r.setHeight(std::max(r.height(), std::min(need, endBelow(r) - r.y())));
+        return r;
+    };
+    const auto widen = [&](QRect r) {
+        const int need = TextNeed(w, kind, kUnbounded).width();
+        if (kind == ControlKind::Label && (template_->controls[index].style & kAlignRight) != 0) {
+            r.setLeft(std::min(r.left(), std::max(endLeft(r), r.right() + 1 - need)));
+        } else {
+            r.setWidth(std::max(r.width(), std::min(need, endRight(r) - r.x())));
+        }
+        return r;
+    };
+
+    QRect fitted = placed;
+    if (kind == ControlKind::Label) {
+        fitted = growDown(placed);
+        if (!TextFits(w, kind, fitted.size()))
+            fitted = growDown(widen(placed));
+    } else if (kind == ControlKind::CheckBox || kind == ControlKind::RadioButton) {
+        fitted = widen(placed);
+    }
+    w->setGeometry(fitted);
+    // No room left: a smaller size of the same font.
+    QFont smaller = font();
+    const qreal smallest = smaller.pointSizeF() * 0.6;
+    while (!TextFits(w, kind, fitted.size()) && smaller.pointSizeF() - 0.5 >= smallest) {
+        smaller.setPointSizeF(smaller.pointSizeF() - 0.5);
+        w->setFont(smaller);
     }
 }
 
@@ -370,6 +513,8 @@ void TemplateDialog::SetItemText(int id, const QString& text) {
         edit->setPlainText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     else if (auto* combo = qobject_cast<QComboBox*>(w); combo != nullptr && combo->isEditable())
         combo->setEditText(text);
+    if (const auto at = std::find(controls_.begin(), controls_.end(), w); at != controls_.end())
+        FitText(static_cast<std::size_t>(at - controls_.begin()));
 }
 
 void TemplateDialog::reject() {

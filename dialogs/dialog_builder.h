@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <map>
+#include <vector>
 
 #include "resources/dialog_templates.h"
 
@@ -25,9 +26,15 @@ class TemplateDialog : public QDialog {
     }
     // The template entry of the control with this id; null when there is none.
     const ControlTemplate* ItemTemplate(int id) const;
+    // The control made from the template's control at this index, ids or
+    // not; null past the end.
+    QWidget* Control(std::size_t index) const {
+        return index < controls_.size() ? controls_[index] : nullptr;
+    }
     // A control's text as a template writes it ("&" marks a mnemonic); a
     // multi-line edit's lines end in "\r\n". Empty for an unknown id.
     QString ItemText(int id) const;
+    // A static text that would be cut off takes the room free around it.
     void SetItemText(int id, const QString& text);
     // Ends the modal loop with this result.
     void End(int result) {
@@ -50,7 +57,10 @@ class TemplateDialog : public QDialog {
   private:
     friend TemplateDialog* BuildDialog(int templateId, QWidget* owner);
     TemplateDialog(const DialogTemplate& t, QWidget* owner);
+    void FitText(std::size_t index);
     const DialogTemplate* template_;
+    std::vector<QWidget*> controls_;  // in template order
+    std::vector<QRect> placed_;       // where the template puts each
     std::map<int, QWidget*> items_;
     std::map<int, const ControlTemplate*> templates_;
     bool ending_ = false;

@@ -54,8 +54,8 @@ class WaitCursor {
     TerminalWindow* window_;
 };
 
-// The device a port name leads to: through its link in the port folder, the
-// link's target, which may not exist.
+}  // namespace
+
 std::string DeviceNamed(const std::string& name) {
     const std::filesystem::path device = DeviceForPort(name);
     std::error_code ec;
@@ -66,6 +66,8 @@ std::string DeviceNamed(const std::string& name) {
         return device.string();
     return (device.parent_path() / target).lexically_normal().string();
 }
+
+namespace {
 
 std::string OpenFailureAdvice(const OpenFailure& failure) {
     switch (failure.error) {

@@ -62,6 +62,10 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure = nullptr);
 // reason, when there is something.
 std::string ConnectionFailedText(const OpenFailure& failure);
 
+// The device a port name leads to: through its link in the port folder, the
+// link's target, which may not exist.
+std::string DeviceNamed(const std::string& name);
+
 // Cancels queued writes, stops and joins the reader, then drops DTR, purges
 // and closes the port. Safe to call when nothing is open. Returns 1 (0 without
 // a record).

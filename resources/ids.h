@@ -29,6 +29,7 @@ inline constexpr int CMD_SEND_FILE = 261;
 inline constexpr int CMD_PICTURE_EDIT = 262;
 inline constexpr int CMD_CAPTURE = 40001;
 inline constexpr int CMD_UTILITIES = 40002;
+inline constexpr int CMD_STATUS_BAR = 40003;  // View: show or hide the status bar
 
 // Strings.
 inline constexpr int kStringComPrefix = 784;      // "COM"

@@ -19,11 +19,34 @@ constexpr std::array kTransferItems{
     MenuItem{"Corrow Utilities . . .", CMD_UTILITIES},
 };
 
+constexpr std::array kViewItems{
+    MenuItem{"&Status Bar", CMD_STATUS_BAR},
+};
+
 constexpr std::array kMenu{
     MenuEntry{"&Action", 0, kActionItems},     MenuEntry{"&Settings...", CMD_SETTINGS, {}},
     MenuEntry{"&Transfer", 0, kTransferItems}, MenuEntry{"PictureEdit", CMD_PICTURE_EDIT, {}},
-    MenuEntry{"A&bout", CMD_ABOUT, {}},
+    MenuEntry{"&View", 0, kViewItems},         MenuEntry{"A&bout", CMD_ABOUT, {}},
 };
+
+// The window finds each command's item by its number: no two may share one.
+constexpr bool CommandsUnique() {
+    std::array<int, 32> commands{};
+    std::size_t n = 0;
+    for (const MenuEntry& entry : kMenu) {
+        commands[n++] = entry.command;
+        for (const MenuItem& item : entry.items)
+            commands[n++] = item.command;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (commands[i] != 0 && commands[i] == commands[j])
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(CommandsUnique());
 
 constexpr std::array kAccelerators{
     Accelerator{AcceleratorKey::PageUp, true, CMD_CONNECT},

@@ -5,9 +5,13 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QStatusBar>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "code/line_ends.h"
 #include "dialogs/about_dialog.h"
@@ -20,6 +24,7 @@
 #include "link/line_settings.h"
 #include "link/port.h"
 #include "link/port_io.h"
+#include "link/process_state.h"
 #include "link/sender.h"
 #include "resources/images.h"
 #include "resources/menu.h"
@@ -61,6 +66,7 @@ MainWindow::MainWindow(std::unique_ptr<TtyState> state) : state_(std::move(state
     view_->SetState(state_.get());
     setCentralWidget(view_);
     BuildMenu();
+    BuildStatusBar();
     ApplyFont(view_, state_.get());
     ConnectionChanged(false);
     view_->setFocus();
@@ -104,6 +110,78 @@ void MainWindow::BuildMenu() {
     }
 }
 
+void MainWindow::BuildStatusBar() {
+    status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
+    // A long line is cut at the window's edge rather than holding the window wide.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(status_, 1);
+    QAction* toggle = Action(CMD_STATUS_BAR);
+    toggle->setCheckable(true);
+    toggle->setChecked(true);
+    // A right click on the bar or on the screen offers the same switch.
+    for (QWidget* w : {static_cast<QWidget*>(statusBar()), static_cast<QWidget*>(view_)}) {
+        w->addAction(toggle);
+        w->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
+    ShowStatus();
+}
+
+void MainWindow::ShowStatusBar(bool shown) {
+    QStatusBar* bar = statusBar();
+    if (bar->isHidden() != shown)
+        return;
+    const int change = shown ? bar->sizeHint().height() : -bar->height();
+    bar->setVisible(shown);
+    Action(CMD_STATUS_BAR)->setChecked(shown);
+    if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(width(), height() + change);
+    ShowStatus();
+}
+
+void MainWindow::ScheduleStatus() {
+    if (statusPending_)
+        return;
+    statusPending_ = true;
+    QMetaObject::invokeMethod(this, &MainWindow::ShowStatus, Qt::QueuedConnection);
+}
+
+void MainWindow::ShowStatus() {
+    statusPending_ = false;
+    if (statusBar()->isHidden())
+        return;
+    const TtyState& s = *state_;
+    StatusFacts facts;
+    facts.connected = s.connected.load() != 0;
+    facts.port = PortName(s.portNumber);
+    // A name under /dev/serial/by-id/ is long; the device it ends at is what
+    // the operator knows.
+    std::error_code ec;
+    facts.device = std::filesystem::weakly_canonical(DeviceNamed(facts.port), ec).string();
+    if (ec)
+        facts.device = DeviceNamed(facts.port);
+    facts.baudRate = s.baudRate;
+    facts.byteSize = s.byteSize;
+    facts.parity = s.parity;
+    facts.stopBits = s.stopBits;
+    facts.mode = CodeMode.load();
+    facts.shift = Process().sender.lastShiftSent.load();
+    if (transfer_)
+        std::tie(facts.transfer, facts.count) = transfer_();
+    status_->setText(QString::fromStdString(StatusText(facts)));
+}
+
+void MainWindow::RunTransfer(TemplateDialog* dialog,
+                             std::function<std::pair<TransferKind, std::int64_t>()> now) {
+    transfer_ = std::move(now);
+    // Its buttons start and stop the transfer; its counters move with the
+    // write ends and the received characters.
+    connect(dialog, &TemplateDialog::Command, this, &MainWindow::ScheduleStatus);
+    dialog->exec();
+    transfer_ = nullptr;
+    ScheduleStatus();
+}
+
 QAction* MainWindow::Action(int command) const {
     const auto it = actions_.find(command);
     return it == actions_.end() ? nullptr : it->second;
@@ -127,6 +205,7 @@ void MainWindow::Command(int command) {
             break;
         case CMD_SETTINGS:
             RunSettingsDialog(*this, state_.get());
+            ScheduleStatus();
             if (state_->connected.load() && SetupConnection(state_.get()) == 0) {
                 ShowMessage(this, QStringLiteral("Settings failed!"),
                             QString::fromLatin1(kMainCaption), MessageIcon::Warning);
@@ -146,15 +225,26 @@ void MainWindow::Command(int command) {
                         dialog.OnWriteDone(
                             {id, static_cast<std::size_t>(bytesSent), static_cast<WriteEnd>(how)});
                     });
-            dialog.Dialog()->exec();
+            RunTransfer(dialog.Dialog(), [&dialog] {
+                if (!dialog.Sending())
+                    return std::pair(TransferKind::None, std::int64_t{0});
+                return std::pair(
+                    TransferKind::Send,
+                    std::int64_t{dialog.Dialog()->ItemText(IDC_BYTES_SENT).toLongLong()});
+            });
             break;
         }
         case CMD_CAPTURE: {
             if (!state_->connected.load())
                 break;
             CaptureDialog dialog(this);
-            if (dialog.Dialog() != nullptr)
-                dialog.Dialog()->exec();
+            if (dialog.Dialog() == nullptr)
+                break;
+            RunTransfer(dialog.Dialog(), [&dialog] {
+                if (!dialog.Capturing())
+                    return std::pair(TransferKind::None, std::int64_t{0});
+                return std::pair(TransferKind::Capture, std::int64_t{Transfer().BytesSaved()});
+            });
             break;
         }
         case CMD_PICTURE_EDIT:
@@ -162,6 +252,9 @@ void MainWindow::Command(int command) {
             break;
         case CMD_UTILITIES:
             RunUtilitiesDialog(this);
+            break;
+        case CMD_STATUS_BAR:
+            ShowStatusBar(statusBar()->isHidden());
             break;
         default:
             break;
@@ -193,6 +286,7 @@ void MainWindow::ConnectionChanged(bool connected) {
         if (QAction* action = Action(command))
             action->setEnabled(enabled);
     }
+    ScheduleStatus();
 }
 
 bool MainWindow::ConnectItemEnabled() {
@@ -215,6 +309,9 @@ void MainWindow::WakeReceived() {
 void MainWindow::TakeReceived() {
     state_->received.TakeAll(taken_);
     tavirel::WriteToScreen(view_, taken_.data(), static_cast<std::int32_t>(taken_.size()));
+    // A capture has counted them by now.
+    if (transfer_)
+        ScheduleStatus();
 }
 
 void MainWindow::PostErrorMark(const std::string& text) {
@@ -237,6 +334,8 @@ void MainWindow::PostWriteDone(const tavirel::WriteDone& done) {
     QMetaObject::invokeMethod(
         this,
         [this, done] {
+            // A send counts it; a purge forgets the shift.
+            ScheduleStatus();
             emit WriteDone(done.id, static_cast<qint64>(done.bytesSent),
                            static_cast<int>(done.how));
         },
@@ -269,6 +368,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         SendKeyChar(this, byte);
         emit CharacterTyped(byte);
     }
+    ScheduleStatus();  // the shift may have changed
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
@@ -290,6 +390,7 @@ void MainWindow::Paste() {
         LoneLfToCrLf(std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())));
     if (text.empty())
         return;
+    ScheduleStatus();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     const auto length = static_cast<std::int32_t>(text.size());
     if (CodeMode.load() == ModeBaudot) {

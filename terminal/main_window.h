@@ -3,17 +3,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "dialogs/settings_dialog.h"
 #include "link/terminal_window.h"
 #include "link/tty_state.h"
+#include "terminal/status_line.h"
 #include "terminal/terminal_view.h"
 
 class QAction;
+class QLabel;
 
 namespace tavirel {
+
+class TemplateDialog;
 
 inline constexpr char kMainCaption[] = "Tavirel by Quennick / Zeltor";
 inline constexpr char kCloseQuestion[] = "OK to close window?";
@@ -64,6 +70,15 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
   private:
     explicit MainWindow(std::unique_ptr<TtyState> state);
     void BuildMenu();
+    void BuildStatusBar();
+    // The screen keeps its size: the window grows or shrinks by the bar.
+    void ShowStatusBar(bool shown);
+    // The status bar catches up once the events at hand are handled.
+    void ScheduleStatus();
+    void ShowStatus();
+    // Runs a transfer dialog, whose progress the status bar follows.
+    void RunTransfer(TemplateDialog* dialog,
+                     std::function<std::pair<TransferKind, std::int64_t>()> now);
     void Paste();
     void LineControlKey(char ch);
     void TakeReceived();
@@ -72,6 +87,10 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     TerminalView* view_ = nullptr;
     std::map<int, QAction*> actions_;
     std::string taken_;  // the last batch taken from the receive queue
+    QLabel* status_ = nullptr;
+    bool statusPending_ = false;
+    // While a transfer dialog is up: what it is doing and its counter.
+    std::function<std::pair<TransferKind, std::int64_t>()> transfer_;
 };
 
 }  // namespace tavirel

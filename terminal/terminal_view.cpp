@@ -23,6 +23,10 @@ namespace {
 // spell comes at once.
 constexpr int kFrameMs = 16;
 
+// The desktop's blink time-out: after this long without a key or a
+// character the caret stops blinking and stays shown.
+constexpr auto kBlinkTimeout = std::chrono::seconds(10);
+
 // Rows the view shows by default: once the view follows the cursor, the
 // cursor row is its 26th.
 constexpr int kDefaultRows = kFollowRow + 2;
@@ -150,13 +154,17 @@ void TerminalView::Beep() {
     QApplication::beep();
 }
 
-// Called for every character written: it only widens a box.
+// Called for every character written: it only widens a box. A single cell
+// is a character stored.
 void TerminalView::Invalidate(const PixelRect* rect, bool) {
     if (rect == nullptr || state_ == nullptr) {
         dirtyAll_ = true;
-    } else if (!dirtyAll_) {
-        dirty_ |= QRect(rect->left + state_->hScrollPos, rect->top + state_->vScrollPos,
-                        rect->right - rect->left, rect->bottom - rect->top);
+    } else {
+        Stir();
+        if (!dirtyAll_) {
+            dirty_ |= QRect(rect->left + state_->hScrollPos, rect->top + state_->vScrollPos,
+                            rect->right - rect->left, rect->bottom - rect->top);
+        }
     }
     ScheduleFrame();
 }
@@ -260,7 +268,7 @@ void TerminalView::ShowCaret() {
         return;
     caretVisible_ = true;
     blinkOn_ = true;
-    UpdateCaretBlink();
+    Stir();
     ScheduleFrame();
 }
 
@@ -285,8 +293,16 @@ void TerminalView::SetCaretPos(int x, int y) {
         return;
     caretAt_ = at;
     blinkOn_ = true;
+    Stir();
     if (caretExists_)
         ScheduleFrame();
+}
+
+// Called for every character: cheap while the caret blinks anyway.
+void TerminalView::Stir() {
+    stirred_ = clock_->Now();
+    if (!blink_.isActive() && caretExists_ && caretVisible_)
+        UpdateCaretBlink();
 }
 
 void TerminalView::UpdateCaretBlink() {
@@ -304,8 +320,15 @@ void TerminalView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == frame_.timerId()) {
         Flush(false);
     } else if (event->timerId() == blink_.timerId()) {
-        blinkOn_ = !blinkOn_;
-        ScheduleFrame();
+        const bool idle = clock_->Now() - stirred_ >= kBlinkTimeout;
+        if (idle)
+            blink_.stop();
+        // Idle, the caret stays shown.
+        const bool on = idle || !blinkOn_;
+        if (on != blinkOn_) {
+            blinkOn_ = on;
+            ScheduleFrame();
+        }
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
@@ -438,8 +461,10 @@ void TerminalView::paintEvent(QPaintEvent* event) {
     }
 }
 
-// Keys belong to the main window, not to scrolling.
+// Keys belong to the main window, not to scrolling; each one wakes the
+// caret.
 void TerminalView::keyPressEvent(QKeyEvent* event) {
+    Stir();
     event->ignore();
 }
 

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <array>
 
+#include "link/clock.h"
 #include "link/tty_state.h"
 #include "terminal/screen.h"
 
@@ -45,6 +46,13 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
 
     bool CaretExists() const { return caretExists_; }
     QRect CaretRect() const;
+    // The caret blinks for a while after the last key or character, then
+    // stays shown, so an idle window does not wake.
+    bool CaretBlinking() const { return blink_.isActive(); }
+    // A key or a character: the caret blinks again.
+    void Stir();
+    // Tests move time by hand; null restores the steady clock.
+    void SetClock(Clock* clock) { clock_ = clock != nullptr ? clock : &SteadyClock(); }
 
     void Beep() override;
     void Invalidate(const PixelRect* rect, bool erase) override;
@@ -108,6 +116,8 @@ class TerminalView : public QAbstractScrollArea, public ScreenWindow {
     QSize caretSize_;
     QPoint caretAt_;  // in pixels of the whole buffer
     QBasicTimer blink_;
+    Clock* clock_ = &SteadyClock();
+    Clock::Time stirred_{};  // the last key or character
 };
 
 // Makes the terminal font from the view's logFont and sets the cell size

@@ -330,10 +330,11 @@ class Tavirel:
         def labels():
             img = self.shot()
             return clusters(img.dark_columns(0, 2, img.width, 18), gap=7)
-        runs = wait_for(labels, 5, 0.1, until=lambda r: len(r) == 5)
+        names = ["Action", "Settings...", "Transfer", "PictureEdit", "View", "About"]
+        runs = wait_for(labels, 5, 0.1, until=lambda r: len(r) == len(names))
         if not runs:
             raise AssertionError("menu bar labels not found: %r" % (labels(),))
-        a, b = runs[["Action", "Settings...", "Transfer", "PictureEdit", "About"].index(name)]
+        a, b = runs[names.index(name)]
         self.click((a + b) // 2, 10)
 
     def stop(self):
@@ -450,6 +451,12 @@ class Session(unittest.TestCase):
         return next((y for y in range(img.height)
                      if all(c >= 250 for c in img.rgb(img.width // 2, y))), img.height)
 
+    def view_bottom(self, img):
+        """The view's left edge is white down to the bars below it (a
+        horizontal scroll bar, the status bar)."""
+        return next((y + 1 for y in range(img.height - 1, -1, -1)
+                     if all(c >= 250 for c in img.rgb(1, y))), img.height)
+
     def first_row(self, img):
         """Dark columns of the terminal's first text row, left of the scroll bar."""
         top = self.view_top(img)
@@ -501,11 +508,11 @@ class OverstruckArt(Session):
     def picture(self, img):
         """The view's largest block of ink, several lines clear of the caret
         and of other text: its box, and its size and pixels."""
-        top, right = self.view_top(img), img.width - 24
-        if top >= img.height:
+        top, bottom, right = self.view_top(img), self.view_bottom(img), img.width - 24
+        if top >= bottom:
             return None
         white = img.row(top, img.width // 2, img.width // 2 + 1)
-        inked = [y for y in range(top, img.height) if img.row(y, 0, right) != white * right]
+        inked = [y for y in range(top, bottom) if img.row(y, 0, right) != white * right]
         if not inked:
             return None
         y0, y1 = max(clusters(inked, gap=40), key=lambda run: run[1] - run[0])

@@ -5,14 +5,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
+#include "dialogs/dialog_builder.h"
 #include "link/port.h"
 #include "resources/menu.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/files.h"
 #include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
@@ -56,6 +63,10 @@ class MainWindowTest : public ::testing::Test {
             return got.size() >= tail.size() &&
                    std::equal(tail.rbegin(), tail.rend(), got.rbegin());
         });
+    }
+    QString Status() { return window->statusBar()->findChild<QLabel*>()->text(); }
+    bool StatusIs(const QString& text) {
+        return QTest::qWaitFor([&] { return Status() == text; });
     }
     // Connect, Disconnect, Send File, Capture, Settings, About.
     std::string Enabled() {
@@ -182,6 +193,127 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E"); }));
     port->HangUp();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
+}
+
+// The bar under the screen says whether the line is open, where the port
+// leads, how the line is set up and the sender's shift; while a transfer
+// dialog runs, the transfer and its counter as the dialog counts.
+TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
+    test::PtyLine line;  // COM3 leads to its pseudo-terminal
+    ASSERT_TRUE(line.ok());
+    const QString leads = QStringLiteral("COM3 \u2192 ") + QString::fromStdString(line.slavePath());
+    for (int i = 0; i < 2; ++i)  // shown again, the bar looks anew
+        window->Command(CMD_STATUS_BAR);
+    EXPECT_TRUE(
+        StatusIs("Not connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"));
+    // At 45 baud a character takes long enough for the bar to show each count.
+    Key(Qt::Key_PageUp, Qt::ShiftModifier);
+    Type("A1");
+    EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, figures"))
+        << Status().toStdString();
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath("ry.txt");
+    test::WriteFile(file.toStdString(), std::string(200, 'R'));
+    const struct {
+        int command;
+        std::function<void(TemplateDialog&)> start, stop;
+        std::function<QString(TemplateDialog&)> shows;
+    } rows[] = {
+        {CMD_SEND_FILE,
+         [&](TemplateDialog& d) {
+             d.SetItemText(IDC_SEND_NAME, file);
+             emit d.Command(IDC_SEND);
+         },
+         [](TemplateDialog& d) { emit d.Command(IDC_SEND_EXIT); },
+         [](TemplateDialog& d) {
+             const QString n = d.ItemText(IDC_BYTES_SENT);
+             return n == "0" ? QString() : "Sending: " + n + " bytes sent";
+         }},
+        {CMD_CAPTURE,
+         [&](TemplateDialog& d) {
+             d.SetItemText(IDC_CAPTURE_NAME, folder.filePath("capture.txt"));
+             emit d.Command(IDC_START_CAPTURE);
+             port->Send({31, 3, 25, 1});  // LTRS A B E
+         },
+         [](TemplateDialog& d) {
+             emit d.Command(IDC_STOP_CAPTURE);
+             emit d.Command(IDC_CAPTURE_EXIT);
+         },
+         [](TemplateDialog&) { return QStringLiteral("Capturing: 3 bytes saved"); }},
+    };
+    for (const auto& row : rows) {
+        bool shown = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            row.start(*d);
+            shown = QTest::qWaitFor([&] {
+                const QString transfer = row.shows(*d);
+                return !transfer.isEmpty() && Status().endsWith(" | " + transfer);
+            });
+            row.stop(*d);
+        });
+        window->Command(row.command);
+        EXPECT_TRUE(shown) << row.command << ": " << Status().toStdString();
+        // Exit drops what was queued, and with it what the machine's shift is.
+        EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"))
+            << row.command << ": " << Status().toStdString();
+    }
+
+    // A port linked through a long stable name shows the device it ends at.
+    const std::filesystem::path byId = line.portFolder() / "usb-Prolific_USB-Serial-if00-port0";
+    std::filesystem::create_symlink(line.slavePath(), byId);
+    std::filesystem::create_symlink(byId, line.portFolder() / "COM4");
+    window->Command(CMD_DISCONNECT);
+    window->State()->portNumber = 4;
+    window->Command(CMD_CONNECT);
+    EXPECT_TRUE(StatusIs("Connected | COM4 \u2192 " + QString::fromStdString(line.slavePath()) +
+                         " | 45 baud 5N1.5 | BAUDOT, shift not known"))
+        << Status().toStdString();
+}
+
+// The View menu hides the bar and shows it again, and the screen keeps its
+// size: the window gives the bar its own room.
+TEST_F(MainWindowTest, TheStatusBarCanBeHiddenAndTheScreenKeepsItsSize) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QAction* toggle = window->Action(CMD_STATUS_BAR);
+    const QSize screen = window->View()->size();
+    EXPECT_TRUE(window->statusBar()->isVisible());
+    for (const bool shown : {false, true}) {
+        toggle->trigger();
+        EXPECT_EQ(window->statusBar()->isVisible(), shown);
+        EXPECT_EQ(toggle->isChecked(), shown);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; }))
+            << shown << ": " << window->View()->size().height() << " for " << screen.height();
+    }
+}
+
+// The manual the About box points to names every menu command and its key.
+TEST(ManualTest, NamesEveryMenuCommandAndItsKey) {
+    std::string manual = test::ReadFile(TAVIREL_MANUAL);
+    for (const auto& [escape, plain] : {std::pair("\\-", "-"), std::pair("\\&", "")}) {
+        for (auto at = manual.find(escape); at != std::string::npos; at = manual.find(escape, at))
+            manual.replace(at, std::string_view(escape).size(), plain);
+    }
+    std::vector<std::string> names;
+    for (const MenuEntry& entry : MainMenu()) {
+        names.push_back(entry.label);
+        for (const MenuItem& item : entry.items) {
+            if (item.command == 0)
+                continue;
+            const std::string label = item.label;
+            const auto tab = label.find('\t');
+            names.push_back(label.substr(0, tab));
+            if (tab != std::string::npos)
+                names.push_back(label.substr(tab + 1));
+        }
+    }
+    for (std::string name : names) {
+        std::erase(name, '&');
+        EXPECT_NE(manual.find(name), std::string::npos) << name;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tests/support/eventually.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 
 namespace tavirel {
@@ -341,6 +342,40 @@ TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
         wrong = Differences(glyphs, false);
         return wrong.empty();
     })) << wrong;
+}
+
+// The caret blinks until 10 s pass without a key or a character, then stays
+// shown with no timer left running; the next key or character wakes it.
+TEST_F(TerminalViewTest, TheCaretStopsBlinkingWhenIdleAndWakesOnAKeyOrCharacter) {
+    test::MockClock clock;
+    s.view.SetClock(&clock);
+    QApplication::setCursorFlashTime(40);
+    s.Show(20, 5);
+    s.state.connected = 1;
+    ShowTerminalCaret(&s.view);
+    const auto caretShown = [&] {
+        const QImage shown = s.Shown();
+        const QRect caret = s.view.CaretRect();
+        return qGray(shown.pixel(caret.center())) < 128;  // inverted white
+    };
+    const std::pair<const char*, std::function<void()>> stirs[] = {
+        {"a character", [&] { s.Write("A"); }},
+        {"a key", [&] { QTest::keyClick(&s.view, Qt::Key_B); }},
+    };
+    for (const auto& [what, stir] : stirs) {
+        stir();
+        s.view.UpdateNow();  // the caret follows the cursor
+        EXPECT_TRUE(s.view.CaretBlinking()) << what;
+        clock.Advance(std::chrono::milliseconds(9900));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !caretShown(); })) << what;  // still blinks
+        clock.Advance(std::chrono::milliseconds(100));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !s.view.CaretBlinking() && caretShown(); }))
+            << what;
+    }
+    HideTerminalCaret(&s.view);
+    s.state.connected = 0;
+    QApplication::setCursorFlashTime(0);
+    s.view.SetClock(nullptr);
 }
 
 TEST_F(TerminalViewTest, BarsFollowTheRanges) {
