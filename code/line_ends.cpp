@@ -16,25 +16,25 @@ std::string LoneLfToCrLf(std::string_view text) {
 }
 
 void LoneLineFeedFinder::Scan(std::string_view piece, std::vector<std::size_t>& found) {
-    for (const char c : piece) {
-        if (c == '\n') {
-            // At the margin a feed only moves the paper up.
-            if (away_) {
-                if (!judging_)
-                    judged_ = found.size();
-                judging_ = true;
-                found.push_back(position_);
-            }
-        } else if (c == '\r') {
-            if (judging_)
-                found.resize(judged_);
-            judging_ = false;
-            away_ = false;
-        } else if (static_cast<unsigned char>(c) >= 32) {
-            judging_ = false;
-            away_ = true;
+    for (const char c : piece)
+        Put(c, position_, found);
+}
+
+void LoneLineFeedFinder::Put(char c, std::size_t at, std::vector<std::size_t>& found) {
+    position_ = at + 1;
+    if (c == '\n') {
+        // At the margin a feed only moves the paper up.
+        if (away_) {
+            if (!judging_)
+                judged_ = found.size();
+            judging_ = true;
+            found.push_back(at);
         }
-        ++position_;
+    } else if (Decides(c)) {
+        if (judging_ && c == '\r')
+            found.resize(judged_);
+        judging_ = false;
+        away_ = c != '\r';
     }
 }
 

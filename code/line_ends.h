@@ -20,7 +20,21 @@ std::string LoneLfToCrLf(std::string_view text);
 // start of the whole. After the last piece the list is complete.
 class LoneLineFeedFinder {
   public:
+    LoneLineFeedFinder() = default;
+    // Starts with the carriage away from the margin or not, and no line feed
+    // before waiting on what follows: a layout that starts again part way
+    // through, at a row whose feeds are settled.
+    explicit LoneLineFeedFinder(bool away) : away_(away) {}
+
     void Scan(std::string_view piece, std::vector<std::size_t>& found);
+    // One byte, for a text whose positions are not one a byte.
+    void Put(char c, std::size_t at, std::vector<std::size_t>& found);
+
+    // Whether the line feeds last found wait on the next character.
+    bool Waiting() const { return judging_; }
+    // Whether a byte settles the line feeds that wait on it: a CR or a
+    // character that prints.
+    static bool Decides(char c) { return c == '\r' || static_cast<unsigned char>(c) >= 32; }
 
   private:
     std::size_t position_ = 0;

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "code/baudot_sender.h"
+#include "code/line_ends.h"
 #include "picture/picture_file.h"
 
 namespace tavirel {
@@ -87,21 +88,22 @@ void Replace(std::vector<T>& v, std::size_t from, std::size_t to, std::vector<T>
 
 // The row to lay out again from after an edit at `prefix`: the row the edit
 // is in. A run of line feeds is told lone or not by the first character
-// after it, so start before any run that reaches the edit with nothing else
-// between.
+// after it that decides, so start before any run that reaches the edit with
+// nothing deciding between.
 std::size_t FirstRow(const std::vector<PaperRow>& rows, Cursor& text, std::size_t prefix) {
     auto first = static_cast<std::size_t>(
         std::upper_bound(rows.begin(), rows.end(), prefix,
                          [](std::size_t at, const PaperRow& row) { return at < row.begin; }) -
         rows.begin() - 1);
-    auto anyByte = [&text](std::size_t from, std::size_t to) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (text.At(i) != u'\r' && text.At(i) != u'\n')
+    auto decided = [&text](std::size_t from, std::size_t to) {
+        for (std::size_t i = from, next = 0; i < to; i = next) {
+            const int byte = text.Byte(i, next);
+            if (byte != kBreak && LoneLineFeedFinder::Decides(static_cast<char>(byte)))
                 return true;
         }
         return false;
     };
-    for (std::size_t limit = prefix; first > 0 && !anyByte(rows[first].begin, limit); --first)
+    for (std::size_t limit = prefix; first > 0 && !decided(rows[first].begin, limit); --first)
         limit = rows[first].begin - 1;
     return first;
 }
@@ -192,8 +194,8 @@ PaperLayout::Changed PaperLayout::Run(TextReader& reader, std::size_t prefix, st
     int reach = rows[first].reach;
     std::vector<PaperRow> laid;
     laid.push_back({{}, false, rows[first].begin, reach, rows[first].shift, 0, 0});
+    LoneLineFeedFinder finder(reach != 0);
     std::vector<std::size_t> lone;
-    std::size_t undecided = 0;  // lone[undecided...] wait for the character after their run
     std::optional<std::size_t> stop;
     // Past the edit, a row that begins where an old one did, with the
     // carriage and the shift as they were, goes on as the old one did.
@@ -219,18 +221,12 @@ PaperLayout::Changed PaperLayout::Run(TextReader& reader, std::size_t prefix, st
         } else {
             ++row.lineCodes;
         }
-        if (c != kLf) {
-            if (c == kCr)
-                lone.resize(undecided);
-            undecided = lone.size();
-        }
+        finder.Put(c, i, lone);
         switch (c) {
             case kCr:
                 reach = 0;
                 break;
             case kLf: {
-                if (reach != 0)
-                    lone.push_back(i);
                 const std::int32_t shift = sender.lastShiftSent.load();
                 if (next >= unchanged) {
                     const std::size_t old = next + oldSize - size;
@@ -260,15 +256,14 @@ PaperLayout::Changed PaperLayout::Run(TextReader& reader, std::size_t prefix, st
         }
     }
     // The run of line feeds the layout joined the old one in is told by
-    // what follows it, as before the edit.
-    for (std::size_t j = next, after = 0; joined && undecided < lone.size() && j < size;
-         j = after) {
+    // what follows it, as before the edit; its feeds past the join are the
+    // old layout's already.
+    for (std::size_t j = next, after = 0; joined && finder.Waiting() && j < size; j = after) {
         const int byte = text.Byte(j, after);
-        if (byte == kBreak || byte == kLf)
-            continue;
-        if (byte == kCr)
-            lone.resize(undecided);
-        break;
+        if (byte == 0)
+            break;
+        if (byte != kBreak && byte != kLf)
+            finder.Put(static_cast<char>(byte), j, lone);
     }
 
     auto& feeds = paper_.loneLineFeeds;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "code/line_ends.h"
 #include "picture/picture_file.h"
 #include "tests/support/files.h"
 
@@ -101,6 +102,10 @@ void ExpectLaidOutWhole(const PaperLayout& layout, const std::u16string& text,
     const Paper& got = layout.paper();
     EXPECT_EQ(Rows(got), Rows(whole)) << what;
     EXPECT_EQ(got.loneLineFeeds, whole.loneLineFeeds) << what;
+    // Send File asks about as many in the saved picture, sent up to its first 0.
+    const std::string file = FileFromDisplay(text);
+    EXPECT_EQ(got.loneLineFeeds.size(), LoneLineFeeds(file.substr(0, file.find('\0'))).size())
+        << what;
     EXPECT_EQ(got.stop, whole.stop) << what;
     EXPECT_EQ(got.lineCodes, whole.lineCodes) << what;
     EXPECT_EQ(got.rowsPastPlaten, whole.rowsPastPlaten) << what;
@@ -141,6 +146,8 @@ TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
         {"a staircase moved along", u"AB^CD^EF^GH", 0, 0, u"X"},
         {"a new line at the very start", u"AB<^CD", 0, 0, u"<^"},
         {"a character replaced before a line feed and CR", u"AB^^<CD^E", 0, 1, u"X"},
+        // The bell is not in the set: sending stops before the CR.
+        {"a bell between a line feed and its CR", u"AB^^<CD", 4, 0, u"\a"},
     };
     for (const bool baudot : {true, false}) {
         const PrintOptions options{8, baudot, std::chrono::nanoseconds(10)};
