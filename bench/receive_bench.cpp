@@ -3,8 +3,9 @@
 // with its view (offscreen platform) shows it. Measures, per size, the time
 // until everything is on the screen, the program's CPU, its peak memory and
 // how late a 10 ms timer in the window ever ran; then how long Disconnect
-// takes while the flood goes on.
-// Run: QT_QPA_PLATFORM=offscreen build/bench/bench/tavirel_receive_bench [MiB...]
+// takes while the flood goes on. With --busy=N, N processes spin beside it
+// for the whole run, as other programs on a busy machine do.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/bench/tavirel_receive_bench [--busy=N] [MiB...]
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -84,6 +85,23 @@ pid_t FarEnd(int master, std::size_t bytes, bool repeat) {
     _exit(0);
 }
 
+// Processes that keep a core busy each until killed; not counted in the
+// window's CPU.
+std::vector<pid_t> SpinBeside(int count) {
+    std::vector<pid_t> spinners;
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            volatile unsigned long spins = 0;
+            for (;;)
+                spins = spins + 1;
+        }
+        if (pid > 0)
+            spinners.push_back(pid);
+    }
+    return spinners;
+}
+
 bool Connect(MainWindow& window) {
     TtyState* s = window.State();
     s->baudRate = 115200;
@@ -144,8 +162,14 @@ void RunDisconnect(MainWindow& window, int master) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::vector<std::size_t> sizes;
-    for (int i = 1; i < argc; ++i)
-        sizes.push_back(static_cast<std::size_t>(std::atoi(argv[i])));
+    int busy = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--busy=", 0) == 0)
+            busy = std::atoi(arg.c_str() + 7);
+        else
+            sizes.push_back(static_cast<std::size_t>(std::atoi(argv[i])));
+    }
     if (sizes.empty())
         sizes = {1, 4, 16};
 
@@ -158,8 +182,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "could not connect to the pseudo-terminal\n");
         return 1;
     }
+    const std::vector<pid_t> spinners = SpinBeside(busy);
+    if (busy > 0)
+        std::printf("%d busy processes beside\n", busy);
     for (const std::size_t mib : sizes)
         RunFlood(*window, line.master(), mib);
     RunDisconnect(*window, line.master());
+    for (const pid_t pid : spinners) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
     return 0;
 }
