@@ -35,12 +35,13 @@ using bench::PeakRssMiB;
 namespace {
 
 // 79 printable characters and CR LF a line, like a long listing, with a last
-// line, different for every flood, that the screen can be checked for.
-std::string LastLine(std::size_t bytes) {
-    return "THE END OF A FLOOD OF " + std::to_string(bytes) + " BYTES";
+// line, different for every flood (floods are numbered), that the screen can
+// be checked for.
+std::string LastLine(std::size_t bytes, int flood) {
+    return "THE END OF FLOOD " + std::to_string(flood) + " OF " + std::to_string(bytes) + " BYTES";
 }
 
-std::string Lines(std::size_t bytes) {
+std::string Lines(std::size_t bytes, int flood) {
     std::string text;
     text.reserve(bytes);
     for (std::size_t line = 0; text.size() < bytes; ++line) {
@@ -48,7 +49,7 @@ std::string Lines(std::size_t bytes) {
             text += static_cast<char>('!' + (line + static_cast<std::size_t>(c)) % 94);
         text += "\r\n";
     }
-    const std::string last = "\r\n" + LastLine(bytes) + "\r\n";
+    const std::string last = "\r\n" + LastLine(bytes, flood) + "\r\n";
     text.resize(bytes - last.size());
     return text + last;
 }
@@ -63,11 +64,11 @@ bool LastLineShown(const TtyState& s, const std::string& last) {
 
 // A child writes the text (or, with repeat, repeats it) into the master. The
 // text is made in the child, so the window's memory is the window's own.
-pid_t FarEnd(int master, std::size_t bytes, bool repeat) {
+pid_t FarEnd(int master, std::size_t bytes, int flood, bool repeat) {
     const pid_t pid = fork();
     if (pid != 0)
         return pid;
-    const std::string text = Lines(bytes);
+    const std::string text = Lines(bytes, flood);
     do {
         std::size_t done = 0;
         while (done < text.size()) {
@@ -114,12 +115,14 @@ bool Connect(MainWindow& window) {
 
 void RunFlood(MainWindow& window, int master, std::size_t mib) {
     const std::size_t total = mib << 20;
-    const std::string last = LastLine(total);
+    static int flood = 0;
+    ++flood;
+    const std::string last = LastLine(total, flood);
     const double cpu0 = CpuSeconds();
     QElapsedTimer elapsed;
     elapsed.start();
     Lateness lateness;
-    const pid_t child = FarEnd(master, total, false);
+    const pid_t child = FarEnd(master, total, flood, false);
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -141,7 +144,7 @@ void RunFlood(MainWindow& window, int master, std::size_t mib) {
 }
 
 void RunDisconnect(MainWindow& window, int master) {
-    const pid_t child = FarEnd(master, 1 << 20, true);
+    const pid_t child = FarEnd(master, 1 << 20, 0, true);
     QEventLoop loop;
     double took = 0;
     QTimer::singleShot(500, [&] {
