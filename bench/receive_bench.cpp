@@ -1,9 +1,10 @@
 // Receiving a flood through the real window: a pseudo-terminal's far end (a
 // child process) sends as fast as the line takes it, and the main window
 // with its view (offscreen platform) shows it. Measures, per size, the time
-// until everything is on the screen, the program's CPU, its peak memory and
-// how late a 10 ms timer in the window ever ran; then how long Disconnect
-// takes while the flood goes on. With --busy=N, N processes spin beside it
+// until everything is on the screen, the program's CPU, its peak memory, how
+// late a 10 ms timer in the window ever ran and how often the window's thread
+// slept and was woken (the bench's own 1 ms check among them); then how long
+// Disconnect takes while the flood goes on. With --busy=N, N processes spin beside it
 // for the whole run, as other programs on a busy machine do.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench/tavirel_receive_bench [--busy=N] [MiB...]
 #include <poll.h>
@@ -103,6 +104,19 @@ std::vector<pid_t> SpinBeside(int count) {
     return spinners;
 }
 
+// How often the calling thread has gone to sleep and been woken again.
+long Sleeps() {
+    std::FILE* status = std::fopen("/proc/thread-self/status", "r");
+    if (status == nullptr)
+        return 0;
+    char line[128];
+    long sleeps = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr)
+        std::sscanf(line, "voluntary_ctxt_switches: %ld", &sleeps);
+    std::fclose(status);
+    return sleeps;
+}
+
 bool Connect(MainWindow& window) {
     TtyState* s = window.State();
     s->baudRate = 115200;
@@ -119,6 +133,7 @@ void RunFlood(MainWindow& window, int master, std::size_t mib) {
     ++flood;
     const std::string last = LastLine(total, flood);
     const double cpu0 = CpuSeconds();
+    const long sleeps0 = Sleeps();
     QElapsedTimer elapsed;
     elapsed.start();
     Lateness lateness;
@@ -137,9 +152,9 @@ void RunFlood(MainWindow& window, int master, std::size_t mib) {
     waitpid(child, nullptr, 0);
     std::printf(
         "%3zu MiB shown in %7.3f s  (%6.3f s/MiB)  CPU %6.3f s/MiB  peak RSS %4ld MiB  "
-        "timer late by at most %lld ms\n",
+        "timer late by at most %lld ms  window woken %ld times\n",
         mib, seconds, seconds / static_cast<double>(mib), cpu / static_cast<double>(mib),
-        PeakRssMiB(), static_cast<long long>(lateness.Worst()));
+        PeakRssMiB(), static_cast<long long>(lateness.Worst()), Sleeps() - sleeps0);
     std::fflush(stdout);
 }
 
