@@ -275,7 +275,8 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
 }
 
 // The command-line tool: paths printed, states carried from file to file,
-// pipes, and the highest result as exit status.
+// pipes (a reader among them that goes away), and the highest result as exit
+// status.
 TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
     const auto sh = [this](const std::string& command) {
         const int status = std::system(("cd '" + dir.path.string() + "' && " + command).c_str());
@@ -295,6 +296,11 @@ TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
     EXPECT_EQ(Read(dir / "errors"), Text("tavirel-convert: a.ita: Output would replace the input!\n"
                                          "tavirel-convert: none.txt: File doesn't exist!\n"));
     EXPECT_EQ(sh(tool + " --help | grep -q 'Exit status'"), 0);
+    // A reader that leaves early makes a failed write, named, not a silent end.
+    Put("long.txt", Bytes(256 * 1024, 'R'));
+    EXPECT_EQ(sh("(" + tool + " ita long.txt -o - 2>errors; echo $? >status) | true"), 0);
+    EXPECT_EQ(Read(dir / "status"), Text("3\n"));
+    EXPECT_NE(test::ReadFile(dir / "errors").find("Write to file failed"), std::string::npos);
     EXPECT_EQ(sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
 }
 
