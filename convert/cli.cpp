@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -124,6 +125,8 @@ int Usage(const char* problem) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // A reader that leaves early makes a failed write, reported as such.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<std::string> files;
     const char* output = nullptr;
     const char* conversion = nullptr;

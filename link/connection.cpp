@@ -128,9 +128,10 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
                 ::poll(&p, 1, kFailedWaitPauseMs);
                 continue;
             }
-            // Drain in blocks. Once the close has begun, only what had arrived
-            // by then is taken: a far end that never stops sending must not
-            // hold the close up.
+            // Drain in blocks, handed over together once the port has no more
+            // for now. Once the close has begun, only what had arrived by then
+            // is taken: a far end that never stops sending must not hold the
+            // close up.
             int blocksLeft = -1;
             for (;;) {
                 if (blocksLeft < 0 && !state->connected.load())
@@ -147,9 +148,11 @@ int ReaderThread(TerminalWindow* window, TtyState* state) {
                         ? DecodeBaudotBlock(buffer, static_cast<std::int32_t>(n))
                         : static_cast<std::int32_t>(n);
                 Transfer().RecordBlock(buffer, count, static_cast<std::int32_t>(n));
-                if (count > 0 && state->received.Put(buffer, static_cast<std::size_t>(count)))
+                if (count > 0 && state->received.Put(buffer, static_cast<std::size_t>(count), true))
                     window->WakeReceived();
             }
+            if (state->received.Flush())
+                window->WakeReceived();
             // The device is gone: say so once, then wait for the close.
             if (wait == WaitResult::Hangup) {
                 PostDeviceGone(window, *state);

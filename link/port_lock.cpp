@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -39,24 +40,34 @@ bool Running(pid_t pid) {
     return kill(pid, 0) == 0 || errno == EPERM;
 }
 
-// The PID as ten characters and a newline; older programs wrote it as a
-// binary int of four bytes. Anything else names no process.
-pid_t ParsePid(const char* text, std::size_t size) {
-    std::string_view s(text, size);
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ' || s.back() == '\0'))
-        s.remove_suffix(1);
+// What a lock file's first bytes say: its leading decimal PID after blanks,
+// whatever text follows ("%10d\n", "PID\nname\n", "  PID name user"), or a
+// binary int of four bytes as older programs wrote it. Anything else names no
+// process; a PID not ended within kLockPidField bytes cannot be read. text
+// is the file's start, one byte longer than the field when the file is.
+LockState ParsePid(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    std::size_t end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+        ++end;
+    if (end > kLockPidField)
+        return {Owner::Unreadable, -1};
+    const bool ended = end == text.size() || std::isspace(static_cast<unsigned char>(text[end]));
     pid_t pid = 0;
-    const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), pid);
-    if (error == std::errc() && end == s.data() + s.size() && !s.empty())
-        return pid;
-    if (size == sizeof(int)) {
+    if (end > at && ended) {
+        if (std::from_chars(text.data() + at, text.data() + end, pid).ec != std::errc())
+            pid = 0;  // too large for any process
+    } else if (text.size() == sizeof(int)) {
         int binary;
-        std::memcpy(&binary, text, sizeof binary);
-        return binary;
+        std::memcpy(&binary, text.data(), sizeof binary);
+        pid = binary;
     }
-    return 0;
+    // Our own PID is a lock held by another open in this process.
+    if (pid > 0 && Running(pid))
+        return {Owner::Running, pid};
+    return {Owner::Gone, pid};
 }
 
 LockState ReadLock(const std::filesystem::path& file) {
@@ -70,50 +81,51 @@ LockState ReadLock(const std::filesystem::path& file) {
             return {};
         return {Owner::Unreadable, -1};
     }
-    char text[32];
-    ssize_t got;
-    do {
-        got = read(fd, text, sizeof text);
-    } while (got < 0 && errno == EINTR);
+    // One byte beyond the field tells a PID that ends with it from a longer one.
+    char text[kLockPidField + 1];
+    std::size_t size = 0;
+    while (size < sizeof text) {
+        const ssize_t got = read(fd, text + size, sizeof text - size);
+        if (got > 0)
+            size += static_cast<std::size_t>(got);
+        else if (got == 0)
+            break;
+        else if (errno != EINTR) {
+            close(fd);
+            return {Owner::Unreadable, -1};
+        }
+    }
     close(fd);
-    if (got < 0)
-        return {Owner::Unreadable, -1};
-    const pid_t pid = ParsePid(text, static_cast<std::size_t>(got));
-    // Our own PID is a lock held by another open in this process.
-    if (pid > 0 && Running(pid))
-        return {Owner::Running, pid};
-    return {Owner::Gone, pid};
+    return ParsePid(std::string_view(text, size));
 }
 
 // Writes our lock beside the lock file and links it into place, so that no
-// other program ever reads a lock file that is half written.
-enum class Created { Yes, Exists, NotPossible };
-Created CreateLock(const std::filesystem::path& file) {
-    const std::filesystem::path temp =
-        file.parent_path() / ("LTMP." + std::to_string(static_cast<long>(getpid())));
-    int fd;
-    do {
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-    } while (fd < 0 && errno == EINTR);
+// other program ever reads a lock file that is half written. The file beside
+// it is new and has a name nobody can guess, so nothing planted in the shared
+// folder (a link to another file) is written through or taken for our lock.
+// 0 when linked, else why not.
+int CreateLock(const std::filesystem::path& file) {
+    std::string temp = (file.parent_path() / "LTMP.XXXXXX").string();
+    // mkostemp opens with O_CREAT | O_EXCL.
+    const int fd = mkostemp(temp.data(), O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
-        return Created::NotPossible;
+        return errno;
     char text[16];
     const int length = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
     ssize_t put;
     do {
         put = write(fd, text, static_cast<std::size_t>(length));
     } while (put < 0 && errno == EINTR);
+    int err = 0;
+    if (put != length)
+        err = put < 0 ? errno : EIO;
+    else if (fchmod(fd, 0644) < 0)  // every program looking for the owner reads it
+        err = errno;
     close(fd);
-    if (put != length) {
-        unlink(temp.c_str());
-        return Created::NotPossible;
-    }
-    const int linked = link(temp.c_str(), file.c_str());
-    const int err = errno;
+    if (err == 0 && link(temp.c_str(), file.c_str()) < 0)
+        err = errno;
     unlink(temp.c_str());
-    if (linked == 0)
-        return Created::Yes;
-    return err == EEXIST ? Created::Exists : Created::NotPossible;
+    return err;
 }
 
 }  // namespace
@@ -161,21 +173,19 @@ bool PortLock::Acquire(const std::filesystem::path& device) {
         }
         if (state.owner == Owner::Gone && unlink(file_.c_str()) < 0 && errno != ENOENT) {
             // A stale lock holds nothing; we just cannot put ours there.
-            qCDebug(lcLink).noquote()
-                << "Stale lock file" << file_.c_str() << "left in place:" << std::strerror(errno);
+            LinkWarning("Stale lock file " + file_.string() +
+                        " left in place, none of ours written: " + std::strerror(errno));
             return true;
         }
-        switch (CreateLock(file_)) {
-            case Created::Yes:
-                written_ = true;
-                return true;
-            case Created::Exists:
-                continue;
-            case Created::NotPossible:
-                qCDebug(lcLink).noquote()
-                    << "No lock file" << file_.c_str() << "written:" << std::strerror(errno);
-                return true;
+        const int err = CreateLock(file_);
+        if (err == EEXIST)
+            continue;
+        if (err != 0) {
+            LinkWarning("No lock file " + file_.string() + " written: " + std::strerror(err));
+            return true;
         }
+        written_ = true;
+        return true;
     }
     holder_ = -1;
     errno = EBUSY;

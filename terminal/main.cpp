@@ -1,10 +1,14 @@
 #include <QApplication>
+#include <csignal>
 
 #include "terminal/command_line.h"
 #include "terminal/main_window.h"
 #include "terminal/quit_signals.h"
 
 int main(int argc, char* argv[]) {
+    // A pipe whose reader has gone (a capture, standard error) fails the
+    // write with EPIPE, reported like a full disk, instead of ending us.
+    std::signal(SIGPIPE, SIG_IGN);
     if (const auto status = tavirel::AnswerInformationOptions(argc, argv))
         return *status;
     // First of all, so that a quit signal is a clean exit from the start.

@@ -310,7 +310,8 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
 }
 
 // The command-line tool: paths printed, states carried from file to file,
-// pipes, and the highest result as exit status.
+// pipes (a reader among them that goes away), and the highest result as exit
+// status.
 TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
     const std::string tool = TAVIREL_CONVERT_BIN;
     Put("a.txt", Text("AB"));
@@ -326,6 +327,11 @@ TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
     EXPECT_EQ(Read(dir / "errors"), Text("tavirel-convert: a.ita: Output would replace the input!\n"
                                          "tavirel-convert: none.txt: File doesn't exist!\n"));
     EXPECT_EQ(Sh(tool + " --help | grep -q 'Exit status'"), 0);
+    // A reader that leaves early makes a failed write, named, not a silent end.
+    Put("long.txt", Bytes(256 * 1024, 'R'));
+    EXPECT_EQ(Sh("(" + tool + " ita long.txt -o - 2>errors; echo $? >status) | true"), 0);
+    EXPECT_EQ(Read(dir / "status"), Text("3\n"));
+    EXPECT_NE(test::ReadFile(dir / "errors").find("Write to file failed"), std::string::npos);
     EXPECT_EQ(Sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
 }
 

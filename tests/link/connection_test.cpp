@@ -160,6 +160,17 @@ TEST_F(LinkTest, AFloodIsBoundedAndNeverHoldsTheCloseUp) {
     EXPECT_GE(state.received.Size(), held);
 }
 
+// A burst at the port is drained block by block and handed over in one go:
+// the window is woken once, not once a block (which would be 50 times).
+TEST_F(LinkTest, ABurstIsHandedOverInOneWakeUp) {
+    Open(ModeAscii, 115200, 8);
+    const Bytes burst(50 * 80, 'B');
+    ASSERT_TRUE(line.WriteFromFarEnd(burst));
+    ASSERT_TRUE(window.WaitReceived(burst.size()));
+    EXPECT_EQ(window.ReceivedText(), std::string(burst.size(), 'B'));
+    EXPECT_LE(window.Wakes(), 3);  // the kernel may pass the burst on in pieces
+}
+
 // Terminal mode with XON/XOFF: typing and answer go through; XOFF stalls the send
 // until it times out, XON lets every byte through in order; the close is prompt.
 TEST_F(LinkTest, ASessionOnAPseudoTerminal) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "link/line_marks.h"
 #include "link/port_lock.h"
@@ -141,6 +142,88 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
+}
+
+pid_t GonePid() {
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    return gone;
+}
+
+// A lock file names its holder by its leading decimal PID in any text form
+// other programs write, or as a binary int; while that process runs the port
+// is refused and the lock stays. The PID must end within the field.
+TEST(PortLockFiles, TheHolderIsReadFromEveryForm) {
+    PtyLine line;
+    ASSERT_TRUE(line.ok());
+    const int init = 1;
+    std::string binary(sizeof init, '\0');
+    std::memcpy(binary.data(), &init, sizeof init);
+    const struct Row {
+        const char* name;
+        std::string text;
+        pid_t holder;  // 0: the lock is ours
+    } rows[] = {
+        {"ten characters", LockText(1), 1},
+        {"PID, name and user a line each", "1\nterm\nroot\n", 1},
+        {"blanks, PID, name and user", "  1 term root\n", 1},
+        {"a binary int", binary, 1},
+        {"PID ending with the field", std::string(kLockPidField - 1, ' ') + "1\n", 1},
+        {"PID running past the field", std::string(kLockPidField, ' ') + "1\n", -1},
+        {"a process gone", std::to_string(GonePid()) + "\nterm\n", 0},
+        {"no PID first", "term 1\n", 0},
+    };
+    for (const Row& row : rows) {
+        test::WriteFile(line.lockFile(), row.text);
+        PortLock lock;
+        EXPECT_EQ(lock.Acquire(line.slavePath()), row.holder == 0) << row.name;
+        EXPECT_EQ(lock.holder(), row.holder) << row.name;
+        EXPECT_EQ(ReadFile(line.lockFile()), row.holder == 0 ? LockText(getpid()) : row.text)
+            << row.name;
+    }
+}
+
+// Our lock is written to a new file of a name nobody can guess, then linked
+// into place: a link planted in the shared folder under a name it might have
+// had is neither written through nor taken for our lock. A lock that cannot
+// be made is a warning.
+TEST(PortLockFiles, PlantedLinksAreNeitherWrittenThroughNorTaken) {
+    PtyLine line;
+    ASSERT_TRUE(line.ok());
+    const auto victim = line.lockFolder() / "victim";
+    test::WriteFile(victim, "keep\n");
+    const auto planted = line.lockFolder() / ("LTMP." + std::to_string(getpid()));
+    using Plant = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    const std::pair<const char*, Plant> rows[] = {
+        {"symbolic link", [](const auto& to, const auto& at) { create_symlink(to, at); }},
+        {"hard link", [](const auto& to, const auto& at) { create_hard_link(to, at); }}};
+    for (const auto& [name, plant] : rows) {
+        plant(victim, planted);
+        PortLock lock;
+        ASSERT_TRUE(lock.Acquire(line.slavePath())) << name;
+        EXPECT_TRUE(lock.written()) << name;
+        EXPECT_EQ(ReadFile(victim), "keep\n") << name;
+        EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid())) << name;
+        EXPECT_FALSE(std::filesystem::equivalent(line.lockFile(), victim)) << name;
+        EXPECT_EQ(std::filesystem::status(line.lockFile()).permissions(),
+                  std::filesystem::perms(0644))
+            << name;
+        // Nothing else of ours is left beside it.
+        const auto files = std::distance(std::filesystem::directory_iterator(line.lockFolder()),
+                                         std::filesystem::directory_iterator());
+        EXPECT_EQ(files, 3) << name;
+        lock.Release();
+        std::filesystem::remove(planted);
+    }
+
+    test::DiagnosticsCapture diagnostics;
+    SetLockFolder(line.lockFolder() / "missing");
+    PortLock lock;
+    EXPECT_TRUE(lock.Acquire(line.slavePath()));
+    EXPECT_FALSE(lock.written());
+    EXPECT_TRUE(diagnostics.Contains("warning: No lock file"));
 }
 
 TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {

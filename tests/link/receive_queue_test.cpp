@@ -43,5 +43,32 @@ TEST(ReceiveQueue, OneWakeUpPerBatchAndAFullQueueHoldsThePutter) {
     EXPECT_EQ(queue.Size(), 15u);
 }
 
+// A reader draining the port gathers: its blocks wake the taker once a batch
+// waits, and its flush wakes for what is left; never twice before a take.
+TEST(ReceiveQueue, GatheredBlocksWakeAtABatchOrAFlush) {
+    ReceiveQueue queue(64);
+    const std::size_t batch = queue.batch();
+    ASSERT_LT(batch, 64u);
+    const std::string block(batch, 'g');
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.data());
+    struct Row {
+        const char* name;
+        std::size_t gathered;
+        bool wokenByPut;
+    } const rows[] = {{"one short of a batch", batch - 1, false}, {"a batch", batch, true}};
+    for (const Row& row : rows) {
+        std::string taken;
+        queue.TakeAll(taken);
+        EXPECT_FALSE(queue.Put(bytes, 1, true)) << row.name;
+        EXPECT_EQ(queue.Put(bytes, row.gathered - 1, true), row.wokenByPut) << row.name;
+        EXPECT_EQ(queue.Flush(), !row.wokenByPut) << row.name;
+        EXPECT_FALSE(queue.Flush()) << row.name;
+        EXPECT_FALSE(queue.Put(bytes, batch, true)) << row.name;
+        queue.TakeAll(taken);
+        EXPECT_EQ(taken.size(), row.gathered + batch) << row.name;
+        EXPECT_FALSE(queue.Flush()) << row.name;  // nothing waits
+    }
+}
+
 }  // namespace
 }  // namespace tavirel

@@ -1,6 +1,8 @@
 #include "link/transfer_state.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -66,20 +68,40 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     std::fclose(other);
 }
 
-// A full disk: the dialog hears of it once, "Bytes Saved" counts what the
+// A full disk, or a pipe whose reader has gone (SIGPIPE is ignored, as the
+// program does): the dialog hears of it once, "Bytes Saved" counts what the
 // file took, and the capture takes nothing more.
 TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
-    std::FILE* full = std::fopen("/dev/full", "wb");
-    ASSERT_NE(full, nullptr);
-    RecordingDialog dialog;
-    TransferGuard guard;
-    guard.Start(full, &dialog);
-    const std::uint8_t chars[] = {'H', 'I'};
-    Transfer().RecordBlock(chars, 2, 3);
-    Transfer().RecordBlock(chars, 2, 3);
-    EXPECT_EQ(dialog.failures, std::vector<int>{ENOSPC});
-    EXPECT_EQ(Transfer().BytesRead(), 3);
-    EXPECT_EQ(Transfer().BytesSaved(), 0);
+    struct sigaction ignore {
+    }, saved{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &saved);
+    const auto pipeWithoutReader = []() -> std::FILE* {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return nullptr;
+        close(fds[0]);
+        return fdopen(fds[1], "wb");
+    };
+    const struct Row {
+        const char* name;
+        std::FILE* file;
+        int error;
+    } rows[] = {{"a full disk", std::fopen("/dev/full", "wb"), ENOSPC},
+                {"a pipe whose reader has gone", pipeWithoutReader(), EPIPE}};
+    for (const Row& row : rows) {
+        ASSERT_NE(row.file, nullptr) << row.name;
+        RecordingDialog dialog;
+        TransferGuard guard;
+        guard.Start(row.file, &dialog);
+        const std::uint8_t chars[] = {'H', 'I'};
+        Transfer().RecordBlock(chars, 2, 3);
+        Transfer().RecordBlock(chars, 2, 3);
+        EXPECT_EQ(dialog.failures, std::vector<int>{row.error}) << row.name;
+        EXPECT_EQ(Transfer().BytesRead(), 3) << row.name;
+        EXPECT_EQ(Transfer().BytesSaved(), 0) << row.name;
+    }
+    sigaction(SIGPIPE, &saved, nullptr);
 }
 
 }  // namespace

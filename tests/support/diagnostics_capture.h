@@ -16,16 +16,16 @@ class DiagnosticsCapture {
         lines.clear();
         QLoggingCategory::setFilterRules(QStringLiteral("tavirel.link.debug=true"));
         previous_ =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& t) {
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& t) {
                 std::lock_guard inner(mutex);
-                lines.push_back(t.toStdString());
+                lines.push_back((type == QtWarningMsg ? "warning: " : "") + t.toStdString());
             });
     }
     ~DiagnosticsCapture() {
         qInstallMessageHandler(previous_);
         QLoggingCategory::setFilterRules(QString());
     }
-    // How many of the diagnostics so far hold text.
+    // How many of the diagnostics so far hold text. Warnings begin "warning: ".
     static int Count(const std::string& text) {
         std::lock_guard lock(mutex);
         return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {

@@ -127,6 +127,8 @@ class StdinReader : public QObject {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // In every mode: a reader that leaves makes a failed write, not an end.
+    std::signal(SIGPIPE, SIG_IGN);
     bool window = false;
     for (int i = 1; i < argc; ++i) {
         window = window || std::strcmp(argv[i], "--window") == 0;
@@ -239,7 +241,6 @@ int main(int argc, char* argv[]) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGHUP, onSignal);
     }
-    std::signal(SIGPIPE, SIG_IGN);
 
     QObject::connect(&session, &Session::answer, &app, &say);
     QObject::connect(
