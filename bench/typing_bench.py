@@ -110,7 +110,7 @@ def run():
         paper = sim.paper()
         times = [float(t) for t in sim.answer("times").split()]
         gaps = [b - a for a, b in zip(times, times[1:])]
-        ok = paper[:len(LINES)] == LINES and None not in busy and app.alive()
+        ok = paper[:len(LINES)] == LINES and None not in busy and app.proc.poll() is None
 
         print("characters typed: %d in %d lines, each ended with Return" % (
             printable, len(LINES)))
@@ -126,7 +126,7 @@ def run():
             print("spacing between prints (ms): median %.1f, min %.1f, max %.1f; "
                   "one character time is %.1f" % (statistics.median(gaps), min(gaps),
                                                    max(gaps), 1000 * e2e.CHAR_TIME))
-        raw = sim.raw()
+        raw = sim.answer("raw").split()
         print("bytes on the line: %d (%.1f s at one character time each)" % (
             len(raw), len(raw) * e2e.CHAR_TIME))
         busy_ok = [b for b in busy if b is not None]
