@@ -13,10 +13,9 @@
 namespace tavirel {
 namespace {
 
-// Focus starts on Exit. A button converts the typed path with the process's
-// states, shows the output path and reports in boxes the dialog owns; an
-// empty field does nothing and a refusal keeps the last path shown. Only
-// Exit closes.
+// Focus starts on Exit, then the buttons and both paths. A button converts the typed path with the
+// process's states, shows the output path and reports in boxes the dialog owns; an empty field does
+// nothing and a refusal keeps the last path shown. Only Exit closes.
 TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
     test::MessageLog boxes;
     const std::unique_ptr<TemplateDialog> d(BuildUtilitiesDialog(nullptr));
@@ -27,7 +26,12 @@ TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
         QTest::mouseClick(d->ItemAs<QPushButton>(id), Qt::LeftButton);
     };
     d->show();
-    EXPECT_EQ(d->focusWidget(), d->Item(IDC_UTILITIES_EXIT));
+    QStringList order;  // the tab order from where the focus starts; Tab stops at the output
+    for (QWidget* w = d->focusWidget(); w && order.size() < 7; w = w->nextInFocusChain()) {
+        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
+            order << w->objectName().mid(4);
+    }
+    EXPECT_EQ(order.join(' '), "1021 1014 1015 1016 1017 1018 1019");
     EXPECT_TRUE(d->ItemAs<QLineEdit>(IDC_OUTPUT_PATH)->isReadOnly());
     test::WriteFile(dir / "ab.txt", "AB");
     test::WriteFile(dir / "ab2.txt", "AB");
