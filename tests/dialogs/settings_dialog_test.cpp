@@ -4,11 +4,9 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QStringList>
 #include <cerrno>
-#include <memory>
-#include <string>
-#include <vector>
+#include <tuple>
+#include <utility>
 
 #include "dialogs/dialog_builder.h"
 #include "dialogs/font_chooser.h"
@@ -50,14 +48,15 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         ConnectRetryCount() = savedRetries;
     }
 
-    // A new dialog, shown without a modal loop.
+    // Shown without a modal loop.
     TemplateDialog& Open() {
         settings = std::make_unique<SettingsDialog>(*this, &state);
         settings->Dialog()->show();
         return *settings->Dialog();
     }
     QComboBox* List(int id) { return settings->Dialog()->ItemAs<QComboBox>(id); }
-    void Click(int id) { settings->Dialog()->ItemAs<QAbstractButton>(id)->click(); }
+    QAbstractButton* Button(int id) { return settings->Dialog()->ItemAs<QAbstractButton>(id); }
+    void Click(int id) { Button(id)->click(); }
     void Choose(int id, const char* text) { List(id)->setCurrentIndex(List(id)->findText(text)); }
     // The five selections, then the checked and the disabled controls by name.
     QString Shown() {
@@ -65,10 +64,9 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         for (int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS})
             lists << List(id)->currentText();
         for (int id : {549, 550, 551, 552, 553, 554, 556, 557, 1000, 1001, 1005, 555, 1, 2}) {
-            const auto* b = settings->Dialog()->ItemAs<QAbstractButton>(id);
-            if (b->isChecked())
+            if (Button(id)->isChecked())
                 checked << settings->Dialog()->ItemText(id);
-            if (!b->isEnabled())
+            if (!Button(id)->isEnabled())
                 off << settings->Dialog()->ItemText(id);
         }
         return lists.join(' ') + " | " + checked.join(", ") + " | off: " + off.join(", ");
@@ -164,31 +162,27 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     EXPECT_EQ(messages.size(), 5);
 }
 
+// The chooser is offered the record's colour (red in the low byte); a
+// cancel changes nothing, a choice is stored and applied without a Save.
 TEST_F(SettingsDialogTest, FontChoiceAppliesOnlyOnConfirm) {
     state.textColour = 0x00336699;
-    const LogFont before = state.logFont;
-    QColor offered;
-    std::optional<FontChoice> answer;  // cancelled
+    const std::string face = state.logFont.faceName;
+    QFont chosen("Monospace");
+    chosen.setPixelSize(17);
+    std::optional<FontChoice> answer;
     SetFontChooser([&](QWidget*, const QFont&, const QColor& colour) {
-        offered = colour;
-        return answer;
+        EXPECT_EQ(colour, QColor(0x99, 0x66, 0x33));
+        return std::exchange(answer, FontChoice{chosen, QColor(0x10, 0x20, 0x30)});
     });
     TemplateDialog& d = Open();
     Click(IDC_FONT);
-    EXPECT_EQ(offered, QColor(0x99, 0x66, 0x33));  // the record keeps red in the low byte
-    EXPECT_EQ(state.logFont.faceName, before.faceName);
-    EXPECT_EQ(state.textColour, 0x00336699u);
-    EXPECT_EQ(fontsApplied, 0);
-
-    QFont chosen("Monospace");
-    chosen.setPixelSize(17);
-    answer = FontChoice{chosen, QColor(0x10, 0x20, 0x30)};
+    EXPECT_EQ(std::tuple(state.logFont.faceName, state.textColour, fontsApplied),
+              std::tuple(face, 0x00336699u, 0));
     Click(IDC_FONT);
-    EXPECT_EQ(state.logFont.faceName, "Monospace");
-    EXPECT_EQ(state.logFont.height, -17);
-    EXPECT_EQ(state.textColour, 0x00302010u);
+    EXPECT_EQ(std::tuple(state.logFont.faceName, state.logFont.height, state.textColour),
+              std::tuple(std::string("Monospace"), -17, 0x00302010u));
     EXPECT_EQ(fontsApplied, 1);
-    EXPECT_FALSE(d.Item(IDC_DONE)->isEnabled());  // applied without a Save
+    EXPECT_FALSE(d.Item(IDC_DONE)->isEnabled());
 }
 
 }  // namespace

@@ -13,51 +13,36 @@
 namespace tavirel {
 namespace {
 
-class UtilitiesDialogTest : public testing::Test {
-  protected:
-    void Press(int id, const QString& input) {
-        auto* field = d->ItemAs<QLineEdit>(IDC_INPUT_PATH);
-        field->clear();
-        QTest::keyClicks(field, input);
-        QTest::mouseClick(d->ItemAs<QPushButton>(id), Qt::LeftButton);
-    }
-    std::string Output() const { return d->ItemText(IDC_OUTPUT_PATH).toStdString(); }
-    QString Path(const char* name) const { return QString::fromStdString(dir / name); }
-
-    test::MessageLog boxes;
-    std::unique_ptr<TemplateDialog> d{BuildUtilitiesDialog(nullptr)};
-    test::TempDir dir;
-};
-
-// Focus starts on Exit, the fields empty; the tab order is the template's.
-TEST_F(UtilitiesDialogTest, LaysOutTheTemplate) {
-    d->show();
-    QStringList order;
-    for (QWidget* w = d->focusWidget(); w != nullptr && order.size() < 7;
-         w = w->nextInFocusChain()) {
-        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
-            order << w->objectName().mid(4) + QLatin1Char(':') +
-                         d->ItemText(w->objectName().mid(4).toInt());
-    }
-    EXPECT_EQ(order.join(' '), "1021:Exit 1014:Do It 1015:Do It 1016:Do It 1017:Do It 1018: 1019:");
-    EXPECT_TRUE(d->ItemAs<QLineEdit>(IDC_OUTPUT_PATH)->isReadOnly());
-}
-
-// A button converts the typed path with the process's states, shows the
-// output path and reports in boxes the dialog owns; an empty field does
+// Focus starts on Exit, then the buttons and both paths. A button converts the typed path with the
+// process's states, shows the output path and reports in boxes the dialog owns; an empty field does
 // nothing and a refusal keeps the last path shown. Only Exit closes.
-TEST_F(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
+TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
+    test::MessageLog boxes;
+    const std::unique_ptr<TemplateDialog> d(BuildUtilitiesDialog(nullptr));
+    const test::TempDir dir;
+    auto* field = d->ItemAs<QLineEdit>(IDC_INPUT_PATH);
+    const auto press = [&](int id, const std::string& input) {
+        field->setText(QString::fromStdString(input));
+        QTest::mouseClick(d->ItemAs<QPushButton>(id), Qt::LeftButton);
+    };
     d->show();
+    QStringList order;  // the tab order from where the focus starts; Tab stops at the output
+    for (QWidget* w = d->focusWidget(); w && order.size() < 7; w = w->nextInFocusChain()) {
+        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
+            order << w->objectName().mid(4);
+    }
+    EXPECT_EQ(order.join(' '), "1021 1014 1015 1016 1017 1018 1019");
+    EXPECT_TRUE(d->ItemAs<QLineEdit>(IDC_OUTPUT_PATH)->isReadOnly());
     test::WriteFile(dir / "ab.txt", "AB");
-    Press(IDC_TO_ITA2, Path("ab.txt"));
-    EXPECT_EQ(Output(), dir / "ab.ita");
     test::WriteFile(dir / "ab2.txt", "AB");
-    Press(IDC_TO_ITA2, Path("ab2.txt"));
+    press(IDC_TO_ITA2, dir / "ab.txt");
+    EXPECT_EQ(d->ItemText(IDC_OUTPUT_PATH).toStdString(), dir / "ab.ita");
+    press(IDC_TO_ITA2, dir / "ab2.txt");
     EXPECT_EQ(test::ReadFile(dir / "ab2.ita"), "\x03\x19");  // the shift carried
-    Press(IDC_TO_ITA2, QString());
-    Press(IDC_TO_ITA2, Path("ab.ita"));
-    Press(IDC_ITA2_TO_ASCII, QStringLiteral("   "));
-    EXPECT_EQ(Output(), dir / "ab2.ita");
+    press(IDC_TO_ITA2, "");
+    press(IDC_TO_ITA2, dir / "ab.ita");
+    press(IDC_ITA2_TO_ASCII, "   ");
+    EXPECT_EQ(d->ItemText(IDC_OUTPUT_PATH).toStdString(), dir / "ab2.ita");
     EXPECT_EQ(boxes.Joined(),
               "I ASCII to BAUDOT: Task complete|I ASCII to BAUDOT: Task complete|"
               "E Output would replace the input!: " +
@@ -65,10 +50,8 @@ TEST_F(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
     EXPECT_EQ(boxes.owners, std::vector<QWidget*>(4, d.get()));
 
     QTest::keyClick(d.get(), Qt::Key_Escape);
-    // Enter in the field is OK, which nothing answers.
-    d->activateWindow();
-    d->ItemAs<QLineEdit>(IDC_INPUT_PATH)->setFocus();
-    QTest::keyClick(d->Item(IDC_INPUT_PATH), Qt::Key_Return);
+    field->setFocus();  // Enter in the field is OK, which nothing answers
+    QTest::keyClick(field, Qt::Key_Return);
     EXPECT_FALSE(d->close());
     EXPECT_TRUE(d->isVisible());
     QTest::mouseClick(d->ItemAs<QPushButton>(IDC_UTILITIES_EXIT), Qt::LeftButton);

@@ -213,53 +213,46 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
         << Status().toStdString();
 
     QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString file = folder.filePath("ry.txt");
+    const QString file = folder.filePath("ry.txt");  // sent, then captured over
     test::WriteFile(file.toStdString(), std::string(200, 'R'));
     const struct {
-        int command;
-        std::function<void(TemplateDialog&)> start, stop;
-        std::function<QString(TemplateDialog&)> shows;
+        int command, name, start, counter;
+        std::vector<int> stops;
+        const char* shows;
     } rows[] = {
         {CMD_SEND_FILE,
-         [&](TemplateDialog& d) {
-             d.SetItemText(IDC_SEND_NAME, file);
-             emit d.Command(IDC_SEND);
-         },
-         [](TemplateDialog& d) { emit d.Command(IDC_SEND_EXIT); },
-         [](TemplateDialog& d) {
-             const QString n = d.ItemText(IDC_BYTES_SENT);
-             return n == "0" ? QString() : "Sending: " + n + " bytes sent";
-         }},
+         IDC_SEND_NAME,
+         IDC_SEND,
+         IDC_BYTES_SENT,
+         {IDC_SEND_EXIT},
+         "Sending: %1 bytes sent"},
         {CMD_CAPTURE,
-         [&](TemplateDialog& d) {
-             d.SetItemText(IDC_CAPTURE_NAME, folder.filePath("capture.txt"));
-             emit d.Command(IDC_START_CAPTURE);
-             port->Send({31, 3, 25, 1});  // LTRS A B E
-         },
-         [](TemplateDialog& d) {
-             emit d.Command(IDC_STOP_CAPTURE);
-             emit d.Command(IDC_CAPTURE_EXIT);
-         },
-         [](TemplateDialog&) { return QStringLiteral("Capturing: 3 bytes saved"); }},
+         IDC_CAPTURE_NAME,
+         IDC_START_CAPTURE,
+         IDC_BYTES_SAVED,
+         {IDC_STOP_CAPTURE, IDC_CAPTURE_EXIT},
+         "Capturing: %1 bytes saved"},
     };
     for (const auto& row : rows) {
         bool shown = false;
         QTimer::singleShot(0, [&] {
             auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(d, nullptr);
-            row.start(*d);
+            d->SetItemText(row.name, file);
+            emit d->Command(row.start);
+            port->Send({31, 3, 25, 1});  // LTRS A B E, for a capture to save
             shown = QTest::qWaitFor([&] {
-                const QString transfer = row.shows(*d);
-                return !transfer.isEmpty() && Status().endsWith(" | " + transfer);
+                const QString n = d->ItemText(row.counter);
+                return n != "0" && Status().endsWith(" | " + QString(row.shows).arg(n));
             });
-            row.stop(*d);
+            for (int id : row.stops)
+                emit d->Command(id);
         });
         window->Command(row.command);
-        EXPECT_TRUE(shown) << row.command << ": " << Status().toStdString();
+        EXPECT_TRUE(shown) << row.shows << ": " << Status().toStdString();
         // Exit drops what was queued, and with it what the machine's shift is.
         EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"))
-            << row.command << ": " << Status().toStdString();
+            << row.shows << ": " << Status().toStdString();
     }
 
     // A port linked through a long stable name shows the device it ends at.
@@ -293,26 +286,15 @@ TEST_F(MainWindowTest, TheStatusBarCanBeHiddenAndTheScreenKeepsItsSize) {
 // The manual the About box points to names every menu command and its key.
 TEST(ManualTest, NamesEveryMenuCommandAndItsKey) {
     std::string manual = test::ReadFile(TAVIREL_MANUAL);
-    for (const auto& [escape, plain] : {std::pair("\\-", "-"), std::pair("\\&", "")}) {
-        for (auto at = manual.find(escape); at != std::string::npos; at = manual.find(escape, at))
-            manual.replace(at, std::string_view(escape).size(), plain);
-    }
-    std::vector<std::string> names;
+    std::erase(manual, '\\');  // roff's escapes: "\-" is "-", "\&" nothing
+    std::erase(manual, '&');
     for (const MenuEntry& entry : MainMenu()) {
-        names.push_back(entry.label);
-        for (const MenuItem& item : entry.items) {
-            if (item.command == 0)
-                continue;
-            const std::string label = item.label;
-            const auto tab = label.find('\t');
-            names.push_back(label.substr(0, tab));
-            if (tab != std::string::npos)
-                names.push_back(label.substr(tab + 1));
-        }
-    }
-    for (std::string name : names) {
-        std::erase(name, '&');
-        EXPECT_NE(manual.find(name), std::string::npos) << name;
+        QStringList names{entry.label};
+        for (const MenuItem& item : entry.items)
+            names << QString::fromLatin1(item.label).split('\t');  // a separator's is ""
+        for (const QString& name : names)
+            EXPECT_NE(manual.find(QString(name).remove('&').toStdString()), std::string::npos)
+                << name.toStdString();
     }
 }
 

@@ -94,42 +94,28 @@ struct Glyphs {
 
     // Strikes layered like ink: each darkens what it covers by its own
     // coverage, so the order does not matter. Inverted at the caret.
-    QImage Expected(const std::string& strikes, bool caret) const {
-        QImage out = blank;
-        for (int y = 0; y < out.height(); ++y) {
-            for (int x = 0; x < out.width(); ++x) {
-                int v[3];
-                for (int i = 0; i < 3; ++i) {
-                    const double bg = kChannels[i](blank.pixel(x, y));
+    bool Shows(const QImage& cell, const std::string& strikes, bool caret) const {
+        if (cell.size() != blank.size())
+            return false;
+        for (int y = 0; y < cell.height(); ++y) {
+            for (int x = 0; x < cell.width(); ++x) {
+                for (const auto channel : kChannels) {
+                    const double bg = channel(blank.pixel(x, y));
                     double ink = bg;
                     for (const char c : strikes)
-                        ink *= kChannels[i](of[std::uint8_t(c)].pixel(x, y)) / std::max(1.0, bg);
-                    v[i] = qRound(caret ? 255 - ink : ink);
+                        ink *= channel(of[std::uint8_t(c)].pixel(x, y)) / std::max(1.0, bg);
+                    if (std::abs(channel(cell.pixel(x, y)) - qRound(caret ? 255 - ink : ink)) > 3)
+                        return false;
                 }
-                out.setPixel(x, y, qRgb(v[0], v[1], v[2]));
             }
         }
-        return out;
+        return true;
     }
 
     Screen screen;
     QImage blank;
     QImage of[256];
 };
-
-bool Near(const QImage& a, const QImage& b) {
-    if (a.size() != b.size())
-        return false;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            for (const auto channel : kChannels) {
-                if (std::abs(channel(a.pixel(x, y)) - channel(b.pixel(x, y))) > 3)
-                    return false;
-            }
-        }
-    }
-    return true;
-}
 
 class TerminalViewTest : public ::testing::Test {
   protected:
@@ -161,8 +147,7 @@ class TerminalViewTest : public ::testing::Test {
                 std::string strikes;
                 ForEachStrike(st, row, column, [&](std::uint8_t b) { strikes += char(b); });
                 const bool caret = s.view.CaretExists() && row == st.row && column == st.column;
-                if (!Near(s.Cell(shown, row, column), glyphs.Expected(strikes, caret)) &&
-                    wrong.size() < 200)
+                if (!glyphs.Shows(s.Cell(shown, row, column), strikes, caret) && wrong.size() < 200)
                     wrong += ' ' + std::to_string(row) + ',' + std::to_string(column);
             }
         }
@@ -228,12 +213,6 @@ TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
     ASSERT_FALSE(fish.empty());
     s.Show(80, 40);
     s.Write(fish);
-    int overstruck = 0;
-    for (int row = 0; row < s.state.row; ++row) {
-        for (int column = 0; column < 80; ++column)
-            overstruck += s.state.strikes.At(row, column).count > 0;
-    }
-    EXPECT_GT(overstruck, 100);
     EXPECT_EQ(Differences(glyphs), "") << "in one write";
 
     ScrollTerminalVert(&s.view, SbBottom, 0);
