@@ -94,20 +94,14 @@ Bytes ByteByByte(Converter which, ConverterState& s, const Bytes& in) {
     Bytes out(MaxOutputSize(in.size()));
     OutputBlock block{out.data()};
     for (const std::uint8_t v : in) {
-        switch (which) {
-            case Converter::AsciiToIta2:
-                WriteIta2ForChar(s, v, block);
-                break;
-            case Converter::AsciiToItaSubset:
-                WriteSubsetForChar(v, block);
-                break;
-            case Converter::Ita2ToAscii:
-                WriteAsciiForCode(s, v, block);
-                break;
-            case Converter::CleanTape:
-                WriteCleanedByte(s, v, block);
-                break;
-        }
+        if (which == Converter::AsciiToIta2)
+            WriteIta2ForChar(s, v, block);
+        else if (which == Converter::AsciiToItaSubset)
+            WriteSubsetForChar(v, block);
+        else if (which == Converter::Ita2ToAscii)
+            WriteAsciiForCode(s, v, block);
+        else
+            WriteCleanedByte(s, v, block);
     }
     out.resize(static_cast<std::size_t>(block.end - out.data()));
     return out;
@@ -214,8 +208,10 @@ TEST_F(ConverterFrame, ConvertsBesideTheInputAndReports) {
     }
 }
 
-// Every refusal: its message and result, the output field kept, the input unharmed.
-TEST_F(ConverterFrame, RefusesWithTheirMessages) {
+// Every refusal: its message and result, the output field kept, the input
+// unharmed. The dialog never waits for the other end of a pipe: one without a
+// writer reads as empty, one without a reader cannot be created.
+TEST_F(ConverterFrame, RefusesWithTheirMessagesAndNeverWaitsOnAPipe) {
     const Bytes art = Text("CAT\r\n");
     const std::string ita = Put("art.ita", art);
     fs::create_hard_link(ita, dir / "alias.ita");
@@ -228,6 +224,10 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
     const std::string name(250 - d.size() + 1, 'n');
     Put(name, art);  // 251 + ".ita": 255
     Put(name + "x", art);
+    const std::string pipeIn = d + "pipe.txt", pipeOut = d + "in.ita";
+    ASSERT_EQ(::mkfifo(pipeIn.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(pipeOut.c_str(), 0600), 0);
+    Put("in.txt", Text("AB"));
 
     const struct {
         std::string input;
@@ -245,47 +245,27 @@ TEST_F(ConverterFrame, RefusesWithTheirMessages) {
         {d + "alias.ita", 2, "Output would replace the input!: " + d + "alias.ita (error)|"},
         {d + "art.txt", 2, "Output would replace the input!: " + ita + " (error)|"},
         {d + "locked/in.txt", 2, "Can't create file!: " + d + "locked/in.ita (error)|"},
+        {d + "in.txt", 2, "Can't create file!: " + pipeOut + " (error)|"},
+        {pipeIn, 0, "ASCII to BAUDOT: Task complete|"},
     };
     for (const auto& c : cases) {
         if (c.input.starts_with(d + "locked") && geteuid() == 0)
             continue;  // root writes anywhere
         host.outputPath = "(earlier)";
-        EXPECT_EQ(Run(Converter::AsciiToIta2, c.input), c.result) << c.input;
+        int result = -1;
+        EXPECT_TRUE(test::ReturnsAtOnce(c.input == pipeIn ? pipeIn : pipeOut, [&] {
+            result = Run(Converter::AsciiToIta2, c.input);
+        })) << c.input;
+        EXPECT_EQ(result, c.result) << c.input;
         EXPECT_EQ(host.shown, c.shown);
-        EXPECT_EQ(host.outputPath, "(earlier)") << c.input;
+        EXPECT_EQ(host.outputPath == "(earlier)", c.result != 0) << c.input;
     }
     EXPECT_EQ(Read(ita), art);
+    EXPECT_TRUE(Read(d + "pipe.ita").empty());
     // At the limits: an output path of 255, an input path of 254.
     EXPECT_EQ(Run(Converter::AsciiToIta2, d + name), 0);
     EXPECT_EQ(Read(d + name + ".ita"), Bytes({31, 14, 3, 16, 8, 2}));
     EXPECT_EQ(Run(Converter::AsciiToIta2, Put(name.substr(0, name.size() - 1) + ".txt", art)), 0);
-}
-
-// The dialog never waits for the other end of a pipe: one without a writer
-// reads as empty, one without a reader cannot be created.
-TEST_F(ConverterFrame, PipesWithNobodyAtTheOtherEndDoNotHoldTheWindow) {
-    const std::string in = Put("in.txt", Text("AB"));
-    const std::string pipeIn = dir / "pipe.txt";
-    const std::string pipeOut = dir / "in.ita";
-    ASSERT_EQ(::mkfifo(pipeIn.c_str(), 0600), 0);
-    ASSERT_EQ(::mkfifo(pipeOut.c_str(), 0600), 0);
-    const struct {
-        std::string input, pipe;
-        int result;
-        std::string shown;
-    } rows[] = {
-        {pipeIn, pipeIn, 0, "ASCII to BAUDOT: Task complete|"},
-        {in, pipeOut, 2, "Can't create file!: " + pipeOut + " (error)|"},
-    };
-    for (const auto& r : rows) {
-        int result = -1;
-        EXPECT_TRUE(test::ReturnsAtOnce(r.pipe, [&] {
-            result = Run(Converter::AsciiToIta2, r.input);
-        })) << r.input;
-        EXPECT_EQ(result, r.result) << r.input;
-        EXPECT_EQ(host.shown, r.shown);
-    }
-    EXPECT_TRUE(Read(dir / "pipe.ita").empty());
 }
 
 // A full disk and a failed read are named, and the next conversion works.
@@ -310,57 +290,45 @@ TEST_F(ConverterFrame, ReportsFailedWritesAndReads) {
 }
 
 // The command-line tool: paths printed, states carried from file to file,
-// pipes (a reader among them that goes away), and the highest result as exit
-// status.
-TEST_F(ConverterFrame, CommandLineToolConvertsFilesAndStreams) {
-    const std::string tool = TAVIREL_CONVERT_BIN;
+// pipes, the highest result as exit status, a folder given as a file, and an
+// output that failed partway, named as incomplete and never printed as done.
+TEST_F(ConverterFrame, CommandLineToolConvertsAndNamesWhatItDidNotDo) {
+    fs::create_directory(dir / "art");
     Put("a.txt", Text("AB"));
     Put("b.txt", Text("AB"));
-    EXPECT_EQ(Sh(tool + " ita a.txt b.txt >paths"), 0);
-    EXPECT_EQ(Read(dir / "paths"), Text("a.ita\nb.ita\n"));
-    EXPECT_EQ(Read(dir / "b.ita"), Bytes({3, 25}));
-    EXPECT_EQ(Sh("printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
-                 " ita - -o piped.ita >/dev/null"),
-              0);
-    EXPECT_EQ(Read(dir / "piped.ita"), Bytes({31, 3, 27, 3, 31, 25, 8, 2, 27}));
-    EXPECT_EQ(Sh(tool + " ita a.ita none.txt 2>errors"), 2);
-    EXPECT_EQ(Read(dir / "errors"), Text("tavirel-convert: a.ita: Output would replace the input!\n"
-                                         "tavirel-convert: none.txt: File doesn't exist!\n"));
-    EXPECT_EQ(Sh(tool + " --help | grep -q 'Exit status'"), 0);
-    // A reader that leaves early makes a failed write, named, not a silent end.
-    Put("long.txt", Bytes(256 * 1024, 'R'));
-    EXPECT_EQ(Sh("(" + tool + " ita long.txt -o - 2>errors; echo $? >status) | true"), 0);
-    EXPECT_EQ(Read(dir / "status"), Text("3\n"));
-    EXPECT_NE(test::ReadFile(dir / "errors").find("Write to file failed"), std::string::npos);
-    EXPECT_EQ(Sh(tool + " ita -o x a.txt b.txt 2>/dev/null"), 64);
-}
-
-// What the tool says besides converting: its version, a folder given as a
-// file, and an output that failed partway, which is named as incomplete with
-// what it holds and never printed as done.
-TEST_F(ConverterFrame, CommandLineToolNamesWhatItDidNotDo) {
-    fs::create_directory(dir / "art");
     Put("big.txt", Bytes(3000, 'R'));
     Put("small.txt", Text("RY"));
+    Put("long.txt", Bytes(256 * 1024, 'R'));
     fs::create_symlink("/dev/full", dir / "small.asc");
-    const std::string tool = TAVIREL_CONVERT_BIN;
+    const std::string tool = TAVIREL_CONVERT_BIN, me = "tavirel-convert: ";
     const std::string failed = ": ERROR: Write to file failed! (disk full?)\n";
     const struct {
         std::string command;
         int status;
         std::string out, err;
     } rows[] = {
+        {tool + " ita a.txt b.txt && cat b.ita", 0, "a.ita\nb.ita\n\3\31", ""},
+        {"printf 'a~b\\r\\n\\033\\001' | " + tool + " subset - | " + tool +
+             " ita - -o p.ita >/dev/null && cat p.ita",
+         0, "\37\3\33\3\37\31\10\2\33", ""},
+        {tool + " ita a.ita none.txt", 2, "",
+         me + "a.ita: Output would replace the input!\n" + me + "none.txt: File doesn't exist!\n"},
+        {tool + " ita -o x a.txt b.txt", 64, "",
+         me + "-o takes a single FILE\nTry 'tavirel-convert --help'.\n"},
+        {tool + " --help | grep -c 'Exit status'", 0, "1\n", ""},
+        // A reader that leaves early makes a failed write, named, not a silent end.
+        {"(" + tool + " ita long.txt -o - 2>e; echo $? >s) | true; cat s; grep -c 'write to' -i e",
+         0, "3\n1\n", ""},
         {tool + " --version", 0, "tavirel-convert " TAVIREL_VERSION "\n", ""},
-        {tool + " ita art", 1, "", "tavirel-convert: art: is a folder, not a file\n"},
+        {tool + " ita art", 1, "", me + "art: is a folder, not a file\n"},
         // A file system that takes the first block only; the size is checked below.
         {"trap '' XFSZ; ulimit -f 1; exec " + tool + " subset big.txt", 3, "",
-         "tavirel-convert: big.asc" + failed +
-             "tavirel-convert: big.asc: incomplete, SIZE bytes\n"},
+         me + "big.asc" + failed + me + "big.asc: incomplete, SIZE bytes\n"},
         {tool + " subset small.txt", 3, "",
-         "tavirel-convert: small.asc" + failed + "tavirel-convert: small.asc: incomplete\n"},
+         me + "small.asc" + failed + me + "small.asc: incomplete\n"},
     };
     for (const auto& r : rows) {
-        EXPECT_EQ(Sh(r.command + " >out 2>err"), r.status) << r.command;
+        EXPECT_EQ(Sh("(" + r.command + ") >out 2>err"), r.status) << r.command;
         EXPECT_EQ(test::ReadFile(dir / "out"), r.out) << r.command;
         std::string err = r.err;
         if (const std::size_t at = err.find("SIZE"); at != std::string::npos)

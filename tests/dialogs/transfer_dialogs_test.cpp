@@ -62,7 +62,6 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     for (int i = 0; i < box->count(); ++i)
         listed << box->itemText(i);
     EXPECT_EQ(listed, QStringList({"A 100%.txt", "b.txt", "sub"}));
-    EXPECT_EQ(d->ItemText(IDC_BYTES_SENT), "0");
 
     const QString longName(300, u'n');
     std::vector<std::optional<QString>> picks{std::nullopt, longName, folder.filePath("b.txt")};
@@ -98,15 +97,16 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
 }
 
 // One capture per opening: ready, capturing (only Stop works, Escape does
-// nothing), stopped. The counters follow the reader and end exact; BAUDOT
-// shifts count as read, not saved.
-TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
+// nothing), stopped. A teleprinter hands the reader a character every 150 to
+// 250 ms, sooner and later than the counters' 200 ms: they follow to the last
+// one without waiting for Stop; BAUDOT shifts count as read, not saved.
+TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
+    constexpr int kBlocks = 30;
     test::WriteFile("old.cap", "stale");
     {
         CaptureDialog capture(nullptr);
         TemplateDialog* d = capture.Dialog();
         d->show();
-        EXPECT_EQ(d->ItemText(IDC_BYTES_READ), "0");
         EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE));
         d->Command(IDC_START_CAPTURE);
         d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
@@ -121,20 +121,35 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
                      Enabled(d, IDC_CAPTURE_NAME));
         QTest::keyClick(d, Qt::Key_Escape);
         EXPECT_TRUE(d->isVisible());
-        std::thread reader([] {
-            for (int i = 0; i < 100; ++i) {
+        std::atomic<bool> typed{false};
+        std::thread machine([&] {
+            std::mt19937 random(45);
+            for (int i = 0; i < kBlocks; ++i) {
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(std::uniform_int_distribution(150, 250)(random)));
                 std::uint8_t block[] = {31, 20, 6};  // LTRS H I
                 Transfer().RecordBlock(block, DecodeBaudotBlock(block, 3), 3);
             }
+            typed = true;
         });
-        reader.join();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return d->ItemText(IDC_BYTES_SAVED) == "200"; }));
-        EXPECT_EQ(d->ItemText(IDC_BYTES_READ), "300");
+        // The program's own kind of loop, whose timers fire on time, looking
+        // at the counters now and then.
+        QEventLoop loop;
+        QTimer look;
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            if (typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
+                d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks))
+                loop.quit();
+        });
+        look.start(50);
+        QTimer::singleShot(kBlocks * 250 + 2000, &loop, [&] { loop.exit(1); });
+        EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
+        machine.join();
         d->Command(IDC_STOP_CAPTURE);
         EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
         EXPECT_FALSE(Enabled(d, IDC_START_CAPTURE) || Enabled(d, IDC_STOP_CAPTURE));
     }
-    EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(100).toStdString());
+    EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(kBlocks).toStdString());
 
     // A full disk stops the capture and names the file; the counters of the
     // last capture do not show in the next.
@@ -153,42 +168,6 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountsWhatTheReaderGives) {
     EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
     EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE) || full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
-}
-
-// A teleprinter hands the reader a character every 150 to 250 ms, sooner and
-// later than the counters' 200 ms: they follow to the last one without
-// waiting for Stop.
-TEST_F(TransferDialogsTest, CaptureCountersFollowAMachinesPace) {
-    constexpr int kBlocks = 30;
-    CaptureDialog capture(nullptr);
-    TemplateDialog* d = capture.Dialog();
-    d->SetItemText(IDC_CAPTURE_NAME, "slow.cap");
-    d->Command(IDC_START_CAPTURE);
-    std::atomic<bool> typed{false};
-    std::thread machine([&] {
-        std::mt19937 random(45);
-        for (int i = 0; i < kBlocks; ++i) {
-            std::this_thread::sleep_for(
-                std::chrono::milliseconds(std::uniform_int_distribution(150, 250)(random)));
-            std::uint8_t c = 'R';
-            Transfer().RecordBlock(&c, 1, 1);
-        }
-        typed = true;
-    });
-    // The program's own kind of loop, whose timers fire on time, looking at
-    // the counters now and then.
-    const QString all = QString::number(kBlocks);
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, [&] {
-        if (typed && d->ItemText(IDC_BYTES_READ) == all && d->ItemText(IDC_BYTES_SAVED) == all)
-            loop.quit();
-    });
-    look.start(50);
-    QTimer::singleShot(kBlocks * 250 + 2000, &loop, [&] { loop.exit(1); });
-    EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
-    machine.join();
-    d->Command(IDC_STOP_CAPTURE);
 }
 
 // The send dialog on a fake line at 1200 baud, ASCII.
@@ -276,14 +255,15 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
 // what goes out; a cancel leaves the dialog as it was. A file without any is
 // sent without a question.
 TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
-    const QString three = "Q Send File: " + path +
-                          "\n3 line feeds without a carriage return: the carriage does not go "
-                          "back, so the lines after them creep to the right.\n\nSend a carriage "
-                          "return before each? No sends the file as it is.";
-    const QString one = "Q Send File: " + path +
-                        "\n1 line feed without a carriage return: the carriage does not go back, "
-                        "so the lines after it creep to the right.\n\nSend a carriage return "
-                        "before it? No sends the file as it is.";
+    const auto asked = [&](const char* count, const char* them, const char* each) {
+        return QString(
+                   "Q Send File: %1\n%2 without a carriage return: the carriage does not go "
+                   "back, so the lines after %3 creep to the right.\n\nSend a carriage "
+                   "return before %4? No sends the file as it is.")
+            .arg(path, count, them, each);
+    };
+    const QString three = asked("3 line feeds", "them", "each"),
+                  one = asked("1 line feed", "it", "it");
     const QString done = "I Send File: Task complete";
     const struct {
         const char* file;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavirel::test {
@@ -22,11 +23,10 @@ class Random {
         return state_;
     }
     double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
+    // Box-Muller gives two; the second is kept for the next call.
     double Gauss() {
-        if (spare_) {
-            spare_ = false;
+        if (std::exchange(spare_, false))
             return saved_;
-        }
         const double r = std::sqrt(-2.0 * std::log(1.0 - Uniform()));
         const double a = 2.0 * std::numbers::pi * Uniform();
         saved_ = r * std::sin(a);
@@ -48,20 +48,16 @@ inline std::string RandomText(std::size_t characters, Random& random) {
     std::string text;
     std::size_t line = 0, lineLength = 60 + random.Next() % 10;
     while (text.size() < characters) {
-        if (line == lineLength) {
+        if (line++ == lineLength) {
             text += "\r\n";
             line = 0;
             lineLength = 60 + random.Next() % 10;
-            continue;
-        }
-        const auto pick = random.Next() % 100;
-        if (pick < 18)
+        } else if (const auto pick = random.Next() % 100; pick < 18) {
             text += ' ';
-        else if (pick < 88)
-            text += kLetters[random.Next() % kLetters.size()];
-        else
-            text += kFigures[random.Next() % kFigures.size()];
-        ++line;
+        } else {
+            const std::string& from = pick < 88 ? kLetters : kFigures;
+            text += from[random.Next() % from.size()];
+        }
     }
     return text;
 }
@@ -85,25 +81,18 @@ inline std::vector<float> AddNoise(std::vector<float> x, double power, double ra
 
 // Edit distance between the texts without their CR and LF, against the
 // length of what was sent, in per cent.
-inline double CharacterErrorRate(const std::string& sent, const std::string& got) {
-    auto strip = [](const std::string& s) {
-        std::string out;
-        std::copy_if(s.begin(), s.end(), std::back_inserter(out),
-                     [](char c) { return c != '\r' && c != '\n'; });
-        return out;
-    };
-    const std::string a = strip(sent), b = strip(got);
+inline double CharacterErrorRate(std::string a, std::string b) {
+    for (std::string* s : {&a, &b})
+        std::erase_if(*s, [](char c) { return c == '\r' || c == '\n'; });
     std::vector<std::size_t> row(b.size() + 1);
     for (std::size_t j = 0; j <= b.size(); ++j)
         row[j] = j;
     for (std::size_t i = 1; i <= a.size(); ++i) {
         std::size_t diagonal = row[0];
         row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
+        for (std::size_t j = 1; j <= b.size(); ++j)
+            diagonal = std::exchange(
+                row[j], std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])}));
     }
     return 100.0 * static_cast<double>(row[b.size()]) / static_cast<double>(a.size());
 }
