@@ -45,7 +45,7 @@ bool Running(pid_t pid) {
 // binary int of four bytes as older programs wrote it. Anything else names no
 // process; a PID not ended within kLockPidField bytes cannot be read. text
 // is the file's start, one byte longer than the field when the file is.
-LockState ParsePid(std::string_view text) {
+LockState OwnerOf(std::string_view text) {
     std::size_t at = 0;
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
         ++at;
@@ -96,7 +96,7 @@ LockState ReadLock(const std::filesystem::path& file) {
         }
     }
     close(fd);
-    return ParsePid(std::string_view(text, size));
+    return OwnerOf(std::string_view(text, size));
 }
 
 // Writes our lock beside the lock file and links it into place, so that no
