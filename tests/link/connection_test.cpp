@@ -184,7 +184,9 @@ TEST_F(LinkTest, ASessionOnAPseudoTerminal) {
     EXPECT_EQ(std::string(got.begin(), got.end()), text);
 
     EXPECT_TRUE(state.writer->WaitIdle(2s));
-    std::this_thread::sleep_for(20ms);  // the reader is asleep in its wait
+    state.commHandle->TakeErrors();
+    EXPECT_EQ(state.commHandle->TakeErrors(), 0u);  // reported once
+    std::this_thread::sleep_for(20ms);              // the reader is asleep in its wait
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CloseConnection(&window), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 50ms);
