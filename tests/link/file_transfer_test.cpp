@@ -1,14 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <thread>
-
 #include "code/line_ends.h"
-#include "link/connection.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
-#include "tests/support/eventually.h"
 #include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 

@@ -1,16 +1,8 @@
 #include "link/line_settings.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <termios.h>
-#include <unistd.h>
 
-#include <cstdint>
-#include <utility>
-
-#include "link/port.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/fake_window.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {

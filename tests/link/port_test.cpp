@@ -1,23 +1,15 @@
 #include "link/port.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
-#include <signal.h>
 #include <spawn.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "link/line_marks.h"
 #include "link/port_lock.h"
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/eventually.h"
 #include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
@@ -74,6 +66,14 @@ std::string LockText(pid_t pid) {
     return text;
 }
 
+pid_t GonePid() {
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    return gone;
+}
+
 // Another process's hold on the port, by each means the system shows, refuses
 // the open with EBUSY and leaves nothing of ours behind; once the holder is
 // gone, however it went, the port is free at once.
@@ -92,11 +92,7 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     EXPECT_TRUE(diagnostics.Contains("(process 1)"));
 
     // One whose process is gone is replaced by ours, which our close removes.
-    const pid_t gone = fork();
-    if (gone == 0)
-        _exit(0);
-    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
-    test::WriteFile(line.lockFile(), LockText(gone));
+    test::WriteFile(line.lockFile(), LockText(GonePid()));
     auto port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
@@ -142,14 +138,6 @@ TEST(PortExclusive, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     port = OpenSerialPort(slave);
     ASSERT_NE(port, nullptr);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
-}
-
-pid_t GonePid() {
-    const pid_t gone = fork();
-    if (gone == 0)
-        _exit(0);
-    waitpid(gone, nullptr, 0);
-    return gone;
 }
 
 // A lock file names its holder by its leading decimal PID in any text form
@@ -226,28 +214,21 @@ TEST(PortLockFiles, PlantedLinksAreNeitherWrittenThroughNorTaken) {
     EXPECT_TRUE(diagnostics.Contains("warning: No lock file"));
 }
 
+// Without counters (a pseudo-terminal) the marks are all there is; with them
+// a full queue is no line error and a parity error marked as framing is parity.
 TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
-    const LineErrorCounts zero;
-    struct Case {
+    const LineErrorCounts zero, parity{0, 0, 1, 0, 0}, all{2, 1, 0, 3, 1};
+    const struct {
         std::uint32_t marks;
-        bool counters;
-        LineErrorCounts now;
+        const LineErrorCounts* now;
         std::uint32_t flags;
-    };
-    for (const Case& c : {
-             // A pseudo-terminal: the marks and our writes are all there is.
-             Case{CE_FRAME | CE_BREAK | CE_TXFULL, false, zero, CE_FRAME | CE_BREAK | CE_TXFULL},
-             // A UART: a full output queue is no line error, and no counter has it.
-             Case{CE_TXFULL, true, zero, CE_TXFULL},
-             // A parity error marks as a framing error: the counters know better.
-             Case{CE_FRAME, true, LineErrorCounts{0, 0, 1, 0, 0}, CE_RXPARITY},
-             Case{CE_BREAK | CE_TXFULL, true, LineErrorCounts{2, 1, 0, 3, 1},
-                  CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL},
-         }) {
-        EXPECT_EQ(ErrorFlags(c.marks, c.counters ? &zero : nullptr, c.counters ? &c.now : nullptr),
-                  c.flags)
-            << c.marks;
-    }
+    } rows[] = {
+        {CE_FRAME | CE_BREAK | CE_TXFULL, nullptr, CE_FRAME | CE_BREAK | CE_TXFULL},
+        {CE_TXFULL, &zero, CE_TXFULL},
+        {CE_FRAME, &parity, CE_RXPARITY},
+        {CE_BREAK | CE_TXFULL, &all, CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL}};
+    for (const auto& r : rows)
+        EXPECT_EQ(ErrorFlags(r.marks, r.now ? &zero : nullptr, r.now), r.flags) << r.marks;
 }
 
 TEST(PosixPort, OnAPseudoTerminal) {

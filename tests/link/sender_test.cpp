@@ -1,11 +1,6 @@
 #include "link/sender.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/eventually.h"
 #include "tests/support/fake_window.h"
 
 namespace tavirel {
@@ -14,14 +9,13 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// The wiring of the code sender: echo, modes, connection and queue, on a fast
-// line without time-out, so a queued write is on the port at once.
+// On a fast line without time-out, so a queued write is on the port at once.
 class SenderTest : public test::FakeLinkTest {
   protected:
     void SetUp() override {
         state.baudRate = 128000;
         FakeLinkTest::SetUp();
-        ForgetShiftSent();  // the process's sender starts from no known shift
+        ForgetShiftSent();
     }
     void Type(const std::string& keys, int handled = 1) {
         for (const char c : keys)

@@ -2,13 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <vector>
-
-#include "link/process_state.h"
 #include "tests/support/files.h"
 
 namespace tavirel {

@@ -1,18 +1,10 @@
 #include "link/write_queue.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <thread>
-
-#include "link/connection.h"
 #include "link/modem_watch.h"
 #include "link/port_io.h"
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/eventually.h"
 #include "tests/support/fake_window.h"
 
 namespace tavirel {
@@ -41,7 +33,7 @@ class WriteQueueTest : public test::FakeLinkTest {
         std::this_thread::sleep_for(20ms);
         return port->Received();
     }
-    // How often the writer looks while nothing changes: a sleeping one never.
+    // How often the writer looks while nothing changes.
     template <typename F>
     int LooksWhileNothingChanges(F looks) {
         Settled();
@@ -57,7 +49,7 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
     state.flowControl = kFlowRtsCts;
     port->Apply(PlanLine(state, ModeBaudot));
     port->SetInputLines(false, true);
-    // An empty write ends in its turn.
+    // An empty write ends in its turn, too.
     std::uint64_t ids[4] = {};
     for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{}, Bytes{25}, Bytes{14}})
         EXPECT_EQ(Write(b, &ids[i++]), 1);
@@ -120,8 +112,8 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
               (Dones{{late, 0, TimedOut}, {late, 2, Complete}, {next, 1, Complete}}));
 }
 
-// The driver takes bytes but holds them (XOFF on a UART, a slow adapter): the
-// writer sleeps for the time they need instead of looking again at once.
+// Output held in the driver (XOFF on a UART, a slow adapter): the writer
+// sleeps for the time it needs instead of looking again at once.
 TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     port->HoldOutput(true);
     Write({3});
@@ -139,8 +131,8 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     EXPECT_EQ(port->Received(), (Bytes{3, 25}));
 
-    // On the real clock at a fast rate, a driver that sends none of its held
-    // bytes is looked at less and less often; the queue makes its own wake-up.
+    // On the real clock, a driver sending none of its held bytes is looked at
+    // less and less often; the queue makes its own wake-up.
     state.baudRate = 115200;
     WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
     port->HoldOutput(true);
@@ -212,8 +204,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     EXPECT_EQ(window.Screen(), "<CE-995><CE-995><CE-5><CE-24><CE-6><CE-5>");
 }
 
-// The driver's wait for a modem line runs on a helper thread that only a line
-// change or a signal ends: the stop must still get through.
+// Only a line change or a signal ends the driver's wait: the stop gets through.
 TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
     int change[2];
     ASSERT_EQ(::pipe2(change, O_CLOEXEC), 0);
@@ -234,7 +225,7 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
     ASSERT_TRUE(Eventually([&] { return entered.load() == 2; }));
     watch.Stop();  // returns although the helper is blocked in read
     EXPECT_EQ(entered.load(), 2);
-    // From now on, and where the driver cannot wait, the wait looks on a timer.
+    // Stopped, or where the driver cannot wait, it looks on a timer.
     EXPECT_EQ(watch.Wait(-1, -1), WaitResult::Timeout);
     ::close(change[0]);
     ::close(change[1]);

@@ -3,8 +3,13 @@
 // driver, output held in the driver and a hang-up are set by the test.
 #pragma once
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
-#include <cstdint>
+#include <cerrno>
 #include <mutex>
 #include <vector>
 
@@ -25,25 +30,40 @@ void Under(std::mutex& mutex, F change) {
 }
 
 class FakePort : public Port {
+    using Bytes = std::vector<std::uint8_t>;
+
   public:
-    FakePort();
-    ~FakePort() override;
+    FakePort() { Update(); }
+    ~FakePort() override {
+        for (const int fd : {inputReady_, outputReady_, linesChanged_})
+            ::close(fd);
+    }
 
     // The far end.
-    void Send(const std::vector<std::uint8_t>& bytes) {
+    void Send(const Bytes& bytes) {
         Change([&] { input_.insert(input_.end(), bytes.begin(), bytes.end()); });
     }
-    std::vector<std::uint8_t> Received() { return Locked(mutex_, output_); }  // all written
+    Bytes Received() { return Locked(mutex_, output_); }  // all written
     void InjectErrors(std::uint32_t flags) { errors_ |= flags; }
-    void SetInputLines(bool cts, bool dsr);
+    void SetInputLines(bool cts, bool dsr) {
+        Under(mutex_, [&] { cts_ = cts, dsr_ = dsr, SetReady(linesChanged_, true); });
+    }
     void SetHasModemLines(bool has) { hasLines_ = has; }
-    void StallWrites(bool stalled) {  // the driver takes nothing (EAGAIN)
+    // The driver takes nothing (EAGAIN).
+    void StallWrites(bool stalled) {
         Change([&] { stalled_ = stalled; });
     }
     // The driver takes bytes but holds them (XOFF, a slow adapter): they count
     // in OutputQueued until drained onto the line. Releasing drains them all.
-    void HoldOutput(bool held);
-    void DrainOutput(std::size_t n);
+    void HoldOutput(bool held) {
+        Under(mutex_, [&] {
+            if (!(holding_ = held))
+                Move(held_, held_.size(), output_);
+        });
+    }
+    void DrainOutput(std::size_t n) {
+        Under(mutex_, [&] { Move(held_, n, output_); });
+    }
     void FailWrites(int error) { failWith_ = error; }  // every write fails with this errno
     void HangUp() {
         Change([&] { hungUp_ = true; });
@@ -61,25 +81,53 @@ class FakePort : public Port {
     int OutputQueuedCalls() const { return outputQueuedCalls_; }
     int ModemLineReads() const { return modemLineReads_; }
 
-    int Apply(const LinePlan& plan) override;
+    int Apply(const LinePlan& plan) override {
+        std::lock_guard lock(mutex_);
+        if (refuseSettings || !plan.valid)
+            return 0;
+        applied_ = plan;
+        dtr_ = plan.raiseDtr, rts_ = plan.raiseRts;
+        return 1;
+    }
     LinePlan Applied() const override { return Locked(mutex_, applied_); }
     int BytesWaiting() override { return static_cast<int>(Locked(mutex_, input_).size()); }
-    int Read(std::uint8_t* buffer, int maxLength) override;
-    int Write(const std::uint8_t* bytes, int length) override;
+    int Read(std::uint8_t* buffer, int maxLength) override {
+        std::lock_guard lock(mutex_);
+        readSizes_.push_back(maxLength);
+        if (input_.empty()) {
+            errno = hungUp_ ? EIO : EAGAIN;
+            return -1;
+        }
+        Bytes taken;
+        Move(input_, static_cast<std::size_t>(maxLength), taken);
+        std::copy(taken.begin(), taken.end(), buffer);
+        Update();
+        return static_cast<int>(taken.size());
+    }
+    int Write(const std::uint8_t* bytes, int length) override {
+        std::lock_guard lock(mutex_);
+        ++writeAttempts_;
+        if (hungUp_ || failWith_ != 0 || stalled_) {
+            errno = hungUp_ ? EIO : failWith_ != 0 ? failWith_.load() : EAGAIN;
+            return -1;
+        }
+        auto& to = holding_ ? held_ : output_;
+        to.insert(to.end(), bytes, bytes + length);
+        return length;
+    }
     int OutputQueued() override {
         ++outputQueuedCalls_;
         return static_cast<int>(Locked(mutex_, held_).size());
     }
     std::uint32_t TakeErrors() override { return errors_.exchange(0); }
-    bool SetDtr(bool raise) override {
-        dtr_ = raise;
-        return true;
+    bool SetDtr(bool raise) override { return dtr_ = raise, true; }
+    bool SetRts(bool raise) override { return rts_ = raise, true; }
+    int ModemLines() override {
+        ++modemLineReads_;
+        return !hasLines_ ? -1
+                          : (dtr_ ? kLineDtr : 0) | (rts_ ? kLineRts : 0) | (cts_ ? kLineCts : 0) |
+                                (dsr_ ? kLineDsr : 0);
     }
-    bool SetRts(bool raise) override {
-        rts_ = raise;
-        return true;
-    }
-    int ModemLines() override;
     void Purge() override {
         ++purges_;
         Change([&] { input_.clear(), held_.clear(); });
@@ -88,32 +136,69 @@ class FakePort : public Port {
         ++outputPurges_;
         Under(mutex_, [&] { held_.clear(); });
     }
-    WaitResult WaitInput(int wakeFd, int timeoutMs) override;
+    WaitResult WaitInput(int wakeFd, int timeoutMs) override {
+        if (failInputWaits.load() > 0) {
+            --failInputWaits;
+            errno = EINVAL;
+            return WaitResult::Failed;
+        }
+        return Wait(inputReady_, wakeFd, timeoutMs);
+    }
     WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
         return Wait(outputReady_, wakeFd, timeoutMs);
     }
-    WaitResult WaitModemChange(int wakeFd, int timeoutMs) override;
+    WaitResult WaitModemChange(int wakeFd, int timeoutMs) override {
+        const WaitResult r = Wait(linesChanged_, wakeFd, timeoutMs);
+        if (r == WaitResult::Ready)
+            Under(mutex_, [&] { SetReady(linesChanged_, false); });
+        return r;
+    }
     void Close() override { closed_ = true; }
 
     std::atomic<bool> refuseSettings{false};
     std::atomic<int> failInputWaits{0};  // so many input waits fail (EINVAL)
 
   private:
-    WaitResult Wait(int ownFd, int wakeFd, int timeoutMs);
-    void Update();  // keeps the two readiness descriptors in step
+    static void SetReady(int fd, bool ready) {
+        std::uint64_t v = 1;
+        while (::read(fd, &v, sizeof v) > 0) {
+        }
+        if (ready) [[maybe_unused]]
+            const ssize_t n = ::write(fd, &(v = 1), sizeof v);
+    }
+    // Moves the first n bytes of from to the end of to.
+    static void Move(Bytes& from, std::size_t n, Bytes& to) {
+        const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
+        to.insert(to.end(), from.begin(), end);
+        from.erase(from.begin(), end);
+    }
+    WaitResult Wait(int ownFd, int wakeFd, int timeoutMs) {
+        pollfd fds[2] = {{ownFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        int n;
+        while ((n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs)) < 0 && errno == EINTR) {
+        }
+        if (n <= 0)
+            return n < 0 ? WaitResult::Failed : WaitResult::Timeout;
+        if (wakeFd >= 0 && (fds[1].revents & POLLIN))
+            return WaitResult::Woken;
+        return Locked(mutex_, hungUp_) ? WaitResult::Hangup : WaitResult::Ready;
+    }
+    // Keeps the two readiness descriptors in step.
+    void Update() {
+        SetReady(inputReady_, !input_.empty() || hungUp_);
+        SetReady(outputReady_, !stalled_ || hungUp_);
+    }
     template <typename F>
     void Change(F change) {
-        std::lock_guard lock(mutex_);
-        change();
-        Update();
+        Under(mutex_, [&] { change(), Update(); });
     }
 
     mutable std::mutex mutex_;  // guards the byte queues and the plan
-    int inputReady_;            // eventfd, readable while input waits or the line is gone
-    int outputReady_;           // eventfd, readable while the driver takes bytes
-    int linesChanged_;          // eventfd, signalled when CTS or DSR is set
-    std::vector<std::uint8_t> input_, output_;
-    std::vector<std::uint8_t> held_;  // in the driver, not yet on the line
+    // eventfds: input waits or the line is gone; the driver takes bytes; CTS or DSR was set
+    const int inputReady_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int outputReady_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    const int linesChanged_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    Bytes input_, output_, held_;  // held_: in the driver, not yet on the line
     std::vector<int> readSizes_;
     LinePlan applied_;
     bool stalled_ = false, holding_ = false, hungUp_ = false;

@@ -4,25 +4,22 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
-#include <mutex>
 #include <ostream>
-#include <string>
-#include <vector>
 
-#include "link/clock.h"
+#include "link/connection.h"
 #include "link/line_settings.h"
-#include "link/terminal_window.h"
 #include "link/write_queue.h"
 #include "tests/support/eventually.h"
 #include "tests/support/fake_port.h"
 
 namespace tavirel {
 
-// For readable test failures.
-void PrintTo(const WriteDone& done, std::ostream* out);
+inline void PrintTo(const WriteDone& done, std::ostream* out) {
+    static const char* const kHow[] = {"Complete", "TimedOut", "CutShort", "Failed"};
+    *out << "{" << done.id << ", " << done.bytesSent << ", " << kHow[int(done.how)] << "}";
+}
 
 }  // namespace tavirel
 
@@ -32,8 +29,7 @@ class FakeWindow : public TerminalWindow {
   public:
     explicit FakeWindow(TtyState* state) : state_(state) {}
 
-    // A window that has stopped taking received characters (busy, or a
-    // modal loop that never returns to it).
+    // Busy, or in a modal loop that never returns to it.
     void StopTaking() { taking_ = false; }
 
     TtyState* State() override { return state_; }
@@ -49,7 +45,16 @@ class FakeWindow : public TerminalWindow {
     void ConnectionChanged(bool connected) override {
         Under(mutex_, [&] { menuRows_.push_back(connected); });
     }
-    void WakeReceived() override;
+    void WakeReceived() override {
+        ++wakes_;
+        if (taking_)
+            Under(mutex_, [&] {
+                std::string taken;
+                state_->received.TakeAll(taken);
+                received_ += taken;
+                screen_ += taken;
+            });
+    }
     void PostErrorMark(const std::string& text) override {
         Under(mutex_, [&] { screen_ += text; });
     }
@@ -65,12 +70,10 @@ class FakeWindow : public TerminalWindow {
     std::string ReceivedText() { return Locked(mutex_, received_); }
     std::vector<std::string> Boxes() { return Locked(mutex_, boxes_); }
     std::vector<bool> MenuRows() { return Locked(mutex_, menuRows_); }
-    // Every write end posted, in order.
     std::vector<WriteDone> Dones() { return Locked(mutex_, dones_); }
     int Wakes() const { return wakes_; }
     int CaretShows() const { return caretShows_; }
     bool CursorEverLeftWaiting() const { return cursorChanges_ > 0 && !waiting_; }
-    // Waits until the received text has n characters.
     bool WaitReceived(std::size_t n, std::chrono::milliseconds limit = std::chrono::seconds(2)) {
         return Eventually([&] { return ReceivedText().size() >= n; }, limit);
     }
@@ -100,7 +103,13 @@ class MockClock : public Clock {
     void RemoveSleeper(int fd) override {
         Under(mutex_, [&] { std::erase(sleepers_, fd); });
     }
-    void Advance(std::chrono::nanoseconds d);
+    void Advance(std::chrono::nanoseconds d) {
+        Under(mutex_, [&] {
+            now_ += d;
+            for (const std::uint64_t one = 1; int fd : sleepers_)
+                [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+        });
+    }
 
   private:
     std::mutex mutex_;
@@ -112,9 +121,25 @@ class MockClock : public Clock {
 // makes them. The writer posts to the window, so it goes first.
 class FakeLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-    void Reconnect();  // a new writer on the same port, as a new connection makes
+    void SetUp() override {
+        ASSERT_TRUE(CreateLinkEvents(state));
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        state.commHandle = std::move(owned);
+        state.connected = 1;
+        Reconnect();
+    }
+    void TearDown() override {
+        state.writer.reset();
+        CodeMode = savedMode;
+    }
+    // A new writer on the same port, as a new connection makes.
+    void Reconnect() {
+        state.writer.reset();
+        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent,
+                                                    WriteMsPerByte(state.baudRate),
+                                                    CharacterTime(state), *clock);
+    }
 
     const CodeModeValue savedMode = CodeMode.load();
     TtyState state;

@@ -5,13 +5,9 @@
 #include <pty.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <system_error>
 
 #include "link/connection.h"
-#include "link/port.h"
 #include "link/port_lock.h"
 
 namespace tavirel::test {
@@ -74,43 +70,35 @@ std::filesystem::path PtyLine::lockFile() const {
 std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit) {
     std::vector<std::uint8_t> got;
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (got.size() < n && master_ >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+    for (pollfd p{master_, POLLIN, 0}; got.size() < n && master_ >= 0;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
-        pollfd p{master_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
             continue;
         std::uint8_t chunk[256];
-        const std::size_t want = std::min(sizeof chunk, n - got.size());
-        const ssize_t r = read(master_, chunk, want);
-        if (r > 0)
-            got.insert(got.end(), chunk, chunk + r);
-        else if (r == 0 || (errno != EAGAIN && errno != EINTR))
+        const ssize_t r = read(master_, chunk, std::min(sizeof chunk, n - got.size()));
+        if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR))
             break;  // EIO: the slave is not open
+        got.insert(got.end(), chunk, chunk + std::max<ssize_t>(r, 0));
     }
     return got;
 }
 
 bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
-    // Once nobody reads the slave the master may report room and still take
-    // nothing: give up in time rather than try for ever.
+    // Once nobody reads the slave the master may report room and take nothing,
+    // and once the port is closed it reports a hang-up: give up in time.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::size_t done = 0;
-    while (done < bytes.size() && master_ >= 0 && std::chrono::steady_clock::now() < deadline) {
-        const ssize_t w = write(master_, bytes.data() + done, bytes.size() - done);
-        if (w > 0) {
-            done += static_cast<std::size_t>(w);
-        } else if (w < 0 && errno == EAGAIN) {
-            // Once the port is closed the master reports a hang-up, not
-            // room: waiting again would spin for good.
-            pollfd p{master_, POLLOUT, 0};
-            if (poll(&p, 1, 1000) <= 0 || (p.revents & POLLOUT) == 0)
-                return false;
-        } else if (w < 0 && errno != EINTR) {
+    for (pollfd p{master_, POLLOUT, 0}; done < bytes.size() && master_ >= 0;) {
+        if (std::chrono::steady_clock::now() > deadline || poll(&p, 1, 1000) <= 0 ||
+            (p.revents & POLLOUT) == 0)
             return false;
-        }
+        const ssize_t w = write(master_, bytes.data() + done, bytes.size() - done);
+        if (w < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        done += static_cast<std::size_t>(std::max<ssize_t>(w, 0));
     }
     return done == bytes.size();
 }

@@ -1,17 +1,10 @@
-// A pseudo-terminal standing in for a serial line. The test keeps the master
-// side as the far end; the slave is reachable as COM3 through a port folder
-// of its own (XDG_CONFIG_HOME points at it while the line exists), so the code
-// under test opens it by name like a real port. Lock files go to a folder of
-// the line's own meanwhile.
+// A pseudo-terminal standing in for a serial line, the master side the far
+// end. While it exists the slave is COM3 in a port folder of its own (through
+// XDG_CONFIG_HOME) and lock files go to a folder of its own.
 #pragma once
 
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "tests/support/fake_window.h"
 
@@ -21,25 +14,17 @@ class PtyLine {
   public:
     PtyLine();
     ~PtyLine();
-    PtyLine(const PtyLine&) = delete;
-    PtyLine& operator=(const PtyLine&) = delete;
 
-    // False when the pair or the folder could not be made.
     bool ok() const { return ok_; }
-    // The far end's descriptor, for the benchmarks that time it themselves.
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const { return root_ / "tavirel" / "ports"; }
     std::filesystem::path lockFolder() const { return root_ / "lock"; }
-    // The slave's lock file, whoever wrote it.
     std::filesystem::path lockFile() const;
 
-    // Up to n bytes the port sent, waiting at most limit for them; fewer when
-    // the time runs out or nobody holds the slave open.
+    // Up to n bytes the port sent; fewer when the time runs out or the slave is closed.
     std::vector<std::uint8_t> ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit);
-    // False when the bytes did not all go within two seconds.
     bool WriteFromFarEnd(const std::vector<std::uint8_t>& bytes);
-    // Hangs the line up.
     void CloseFarEnd();
 
   private:
@@ -51,7 +36,7 @@ class PtyLine {
 };
 
 // The link opened by its COM name on a pseudo-terminal line; the close, the
-// default port opener and CodeMode are restored afterwards.
+// port opener and CodeMode are restored afterwards.
 class PtyLinkTest : public ::testing::Test {
   protected:
     void SetUp() override;
