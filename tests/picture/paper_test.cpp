@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,79 +16,74 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::vector<std::string> Rows(const Paper& paper) {
-    std::vector<std::string> rows;
+// A paper in brief: its rows by their last strikes ("!" past the margin),
+// the lone line feeds, where sending stops, the codes on the line and the
+// shifts among them, and how many rows ran past the margin.
+std::string Brief(const Paper& paper) {
+    std::ostringstream out;
     for (std::size_t r = 0; r < paper.rows.size(); ++r)
-        rows.push_back(paper.RowText(r));
-    return rows;
+        out << (r ? "|" : "") << paper.RowText(r) << (paper.rows[r].pastPlaten ? "!" : "");
+    out << "; lone";
+    for (const std::size_t at : paper.loneLineFeeds)
+        out << " " << at;
+    if (paper.stop)
+        out << "; stop " << *paper.stop;
+    out << "; " << paper.lineCodes << " codes, " << paper.shifts << " shifts";
+    if (paper.rowsPastPlaten > 0)
+        out << "; " << paper.rowsPastPlaten << " past";
+    return out.str();
 }
 
-TEST(PaperTest, OverstrikesLandOnTheSameCellsInLayers) {
-    const Paper paper = LayOutPaper(u"AB<<\r\nC-<<^\r\n E", {});
-    EXPECT_EQ(Rows(paper), (std::vector<std::string>{"C-", " E"}));
-    const std::vector<std::string> layers = paper.Layers(0);
-    ASSERT_EQ(layers.size(), 2u);
-    EXPECT_EQ(layers[0].substr(0, 3), "AB ");
-    EXPECT_EQ(layers[1].substr(0, 3), "C- ");
-    EXPECT_EQ(paper.Layers(1).size(), 1u);
-    EXPECT_TRUE(paper.loneLineFeeds.empty());
-    EXPECT_EQ(paper.rowsPastPlaten, 0u);
+// Overstrikes land on the same cells. The carriage stops at the margin: what
+// follows piles up in the last column and marks the row, but blanks past it
+// print nothing and mark nothing. Line feeds without a CR make a staircase;
+// those followed by a CR (in either order) or fed at the margin do not. The
+// sender adds the shifts; ASCII sends one byte a character. Sending stops at
+// the first character the file holds as 0.
+TEST(PaperTest, LaysOutTheRowsAndTheCodesOnTheLine) {
+    const struct {
+        std::u16string text;
+        int columns;
+        bool baudot;
+        std::string brief;
+    } cases[] = {
+        {u"AB<<\r\nC-<<^\r\n E", 72, true, "C-| E; lone; 14 codes, 3 shifts"},
+        {u"ABCDEF<^ABCD      <^XY", 4, true, "ABCF!|ABCD|XY; lone; 23 codes, 1 shifts; 1 past"},
+        {std::u16string(100, u'M'), 8, true, "MMMMMMMM!; lone; 101 codes, 1 shifts; 1 past"},
+        {u"AB^\r\nCD^\r\nEF<^^GH^<IJ^", 72, true,
+         "AB|  CD|    EF||GH|IJ|; lone 2 7 21; 19 codes, 1 shifts"},
+        {u"A1 B", 72, true, "A1 B; lone; 7 codes, 3 shifts"},
+        {u"A1 B\r\n", 72, false, "A1 B; lone; 4 codes, 0 shifts"},
+        {u"AB\r\n<^C%D\U0001F41F^E", 72, true, "AB|C; lone; stop 7; 6 codes, 1 shifts"},
+    };
+    for (const auto& c : cases) {
+        const Paper paper = LayOutPaper(c.text, {c.columns, c.baudot, 10ns});
+        EXPECT_EQ(Brief(paper), c.brief) << testing::PrintToString(c.text);
+        EXPECT_EQ(paper.printTime, paper.lineCodes * 10ns) << testing::PrintToString(c.text);
+    }
 }
 
-// The carriage stops at the margin: what follows piles up in the last column
-// and marks the row; blanks past the margin print nothing and mark nothing.
-TEST(PaperTest, CharactersPastTheMarginPileUpInTheLastColumn) {
-    const Paper paper = LayOutPaper(u"ABCDEF<^ABCD      <^XY", {4, true, 0ns});
-    EXPECT_EQ(Rows(paper), (std::vector<std::string>{"ABCF", "ABCD", "XY"}));
-    EXPECT_EQ(paper.Layers(0).size(), 3u);
-    EXPECT_EQ(paper.Layers(0)[2], "   F");
-    EXPECT_TRUE(paper.rows[0].pastPlaten);
-    EXPECT_FALSE(paper.rows[1].pastPlaten);
-    EXPECT_EQ(paper.rowsPastPlaten, 1u);
-
-    // A cell struck again and again stays one cell of solid ink.
-    const Paper pile = LayOutPaper(std::u16string(100, u'M'), {8, true, 0ns});
-    EXPECT_EQ(pile.Layers(0).size(), Paper::kMaxLayers);
-    EXPECT_EQ(pile.RowText(0), "MMMMMMMM");
+// Layer k holds the k-th strike of each cell; a cell struck again and again
+// stays one cell of solid ink.
+TEST(PaperTest, StrikesOnOneCellStackInLayers) {
+    const struct {
+        std::u16string text;
+        std::size_t row, layers;
+        std::string last;
+    } cases[] = {
+        {u"AB<<\r\nC-<<^\r\n E", 0, 2, "C-  "},
+        {u"AB<<\r\nC-<<^\r\n E", 1, 1, " E  "},
+        {u"ABCDEF<^ABCD      <^XY", 0, 3, "   F"},
+        {std::u16string(100, u'M'), 0, Paper::kMaxLayers, "   M"},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::string> layers = LayOutPaper(c.text, {4, true, {}}).Layers(c.row);
+        ASSERT_EQ(layers.size(), c.layers) << testing::PrintToString(c.text) << " row " << c.row;
+        EXPECT_EQ(layers.back(), c.last) << testing::PrintToString(c.text) << " row " << c.row;
+    }
 }
 
-// Line feeds without a carriage return make a staircase; those followed by a
-// CR (in either order) or fed at the margin do not.
-TEST(PaperTest, LineFeedsWithoutCarriageReturnAreFoundWhereTheyAre) {
-    const std::u16string text = u"AB^\r\nCD^\r\nEF<^^GH^<IJ^";
-    const Paper paper = LayOutPaper(text, {});
-    EXPECT_EQ(Rows(paper), (std::vector<std::string>{"AB", "  CD", "    EF", "", "GH", "IJ", ""}));
-    EXPECT_EQ(paper.loneLineFeeds, (std::vector<std::size_t>{2, 7, 21}));
-    for (std::size_t at : paper.loneLineFeeds)
-        EXPECT_EQ(text[at], u'^');
-}
-
-// A, 1, space, B: the sender adds LTRS, FIGS and LTRS; one byte each without
-// the code.
-TEST(PaperTest, CountsTheCodesOnTheLineAndTheirTime) {
-    const auto charTime = 7500000000ns / 45;
-    const Paper baudot = LayOutPaper(u"A1 B", {72, true, charTime});
-    EXPECT_EQ(baudot.lineCodes, 7u);
-    EXPECT_EQ(baudot.shifts, 3u);
-    EXPECT_EQ(baudot.printTime, 7 * charTime);
-    const Paper ascii = LayOutPaper(u"A1 B\r\n", {72, false, charTime});
-    EXPECT_EQ(ascii.lineCodes, 4u);
-    EXPECT_EQ(ascii.shifts, 0u);
-}
-
-// The file holds 0 for a character the machine cannot print, and sending
-// stops at the first 0: nothing after it reaches the paper or the line.
-TEST(PaperTest, SendingStopsAtTheFirstCharacterOutsideTheSet) {
-    const Paper paper = LayOutPaper(u"AB\r\n<^C%D\U0001F41F^E", {});
-    ASSERT_TRUE(paper.stop.has_value());
-    EXPECT_EQ(*paper.stop, 7u);
-    EXPECT_EQ(Rows(paper), (std::vector<std::string>{"AB", "C"}));
-    EXPECT_EQ(paper.lineCodes, 6u);  // LTRS A B CR LF C
-    EXPECT_FALSE(LayOutPaper(u"AB", {}).stop.has_value());
-}
-
-class Text : public TextReader {
-  public:
+struct Text : TextReader {
     std::u16string text;
     std::size_t Size() const override { return text.size(); }
     // Short pieces, so the layout's reading crosses their ends.
@@ -96,37 +92,39 @@ class Text : public TextReader {
     }
 };
 
-void ExpectLaidOutWhole(const PaperLayout& layout, const std::u16string& text,
-                        const PrintOptions& options, const std::string& what) {
-    const Paper whole = LayOutPaper(text, options);
-    const Paper& got = layout.paper();
-    EXPECT_EQ(Rows(got), Rows(whole)) << what;
-    EXPECT_EQ(got.loneLineFeeds, whole.loneLineFeeds) << what;
-    // Send File asks about as many in the saved picture, sent up to its first 0.
-    const std::string file = FileFromDisplay(text);
-    EXPECT_EQ(got.loneLineFeeds.size(), LoneLineFeeds(file.substr(0, file.find('\0'))).size())
+// Lays out an edit that kept the text's first `prefix` and last `suffix`
+// characters: the paper is what a whole layout gives, with as many lone line
+// feeds as Send File asks about in the saved picture (sent up to its first
+// 0), and the preview repaints only the rows said to have changed.
+void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, std::size_t prefix,
+                std::size_t suffix, const std::string& what) {
+    const std::vector<PaperRow> before = layout.paper().rows;
+    const PaperLayout::Changed changed = layout.Edit(text, options, prefix, suffix);
+    const Paper whole = LayOutPaper(text.text, options);
+    EXPECT_EQ(Brief(layout.paper()), Brief(whole)) << what;
+    EXPECT_TRUE(layout.paper() == whole) << what;  // every strike, and where each row begins
+    const std::string file = FileFromDisplay(text.text);
+    EXPECT_EQ(whole.loneLineFeeds.size(), LoneLineFeeds(file.substr(0, file.find('\0'))).size())
         << what;
-    EXPECT_EQ(got.stop, whole.stop) << what;
-    EXPECT_EQ(got.lineCodes, whole.lineCodes) << what;
-    EXPECT_EQ(got.rowsPastPlaten, whole.rowsPastPlaten) << what;
-    // Every strike, and where each row begins and in which state.
-    EXPECT_TRUE(got == whole) << what;
+    const std::vector<PaperRow>& rows = layout.paper().rows;
+    EXPECT_TRUE(!changed.end || rows.size() == before.size()) << what;
+    for (std::size_t r = 0; r < std::min(rows.size(), before.size()); ++r) {
+        EXPECT_TRUE((r >= changed.first && r < changed.end.value_or(rows.size())) ||
+                    rows[r].strikes == before[r].strikes)
+            << what << ", row " << r;
+    }
 }
 
-// An edit: `removed` characters at `at` give way to `inserted`.
-struct EditCase {
-    const char* name;
-    std::u16string text;
-    std::size_t at;
-    std::size_t removed;
-    std::u16string inserted;
-};
-
-// Each edit, and its undo, laid out again from the rows it reaches gives
-// what the whole text gives, on a platen of 8 columns, with and without the
-// shifts.
+// Each edit (`removed` characters at `at` give way to `inserted`) and its
+// undo, laid out again from the rows it reaches, gives what the whole text
+// gives, on a platen of 8 columns, with and without the shifts.
 TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
-    const EditCase cases[] = {
+    const struct {
+        const char* name;
+        std::u16string text;
+        std::size_t at, removed;
+        std::u16string inserted;
+    } cases[] = {
         {"insert at the start", u"AB<^CD<^EF", 0, 0, u"X"},
         {"delete at the start", u"AB<^CD<^EF", 0, 1, u""},
         {"insert in the middle", u"AB<^CD<^EF<^GH", 5, 0, u"Q"},
@@ -150,31 +148,18 @@ TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
         {"a bell between a line feed and its CR", u"AB^^<CD", 4, 0, u"\a"},
     };
     for (const bool baudot : {true, false}) {
-        const PrintOptions options{8, baudot, std::chrono::nanoseconds(10)};
-        for (const EditCase& c : cases) {
+        for (const auto& c : cases) {
+            const PrintOptions options{8, baudot, 10ns};
             const std::string what = std::string(c.name) + (baudot ? " (BAUDOT)" : " (ASCII)");
             Text text;
             text.text = c.text;
             PaperLayout layout;
             layout.LayOut(text, options);
-            const Paper before = layout.paper();
-            const std::u16string removed = text.text.substr(c.at, c.removed);
             text.text.replace(c.at, c.removed, c.inserted);
-            const PaperLayout::Changed changed =
-                layout.Edit(text, options, c.at, text.text.size() - c.at - c.inserted.size());
-            ExpectLaidOutWhole(layout, text.text, options, what);
-            // The preview repaints only the rows said to have changed.
-            const std::vector<PaperRow>& rows = layout.paper().rows;
-            const std::size_t end = changed.end.value_or(rows.size());
-            EXPECT_TRUE(!changed.end || rows.size() == before.rows.size()) << what;
-            for (std::size_t r = 0; r < rows.size() && r < before.rows.size(); ++r) {
-                EXPECT_TRUE((r >= changed.first && r < end) ||
-                            rows[r].strikes == before.rows[r].strikes)
-                    << what << ", row " << r;
-            }
-            text.text.replace(c.at, c.inserted.size(), removed);
-            layout.Edit(text, options, c.at, text.text.size() - c.at - removed.size());
-            ExpectLaidOutWhole(layout, text.text, options, what + ", undone");
+            ExpectEdit(layout, text, options, c.at, c.text.size() - c.at - c.removed, what);
+            text.text = c.text;
+            ExpectEdit(layout, text, options, c.at, c.text.size() - c.at - c.removed,
+                       what + ", undone");
         }
     }
 }
@@ -189,7 +174,6 @@ TEST(PaperLayoutTest, RandomEditsToRealPicturesMatchTheWholeLayout) {
     Text text;
     text.text.assign(display.begin(), display.end());
     ASSERT_GT(text.text.size(), 2000u);
-
     const std::u16string pieces[] = {u"X", u"<", u"^",     u"<^", u"\r\n", u"  ",
                                      u"1", u"%", u"AB CD", u"^^", u"<<",   u"\U0001F41F"};
     std::mt19937 random(7);
@@ -198,22 +182,19 @@ TEST(PaperLayoutTest, RandomEditsToRealPicturesMatchTheWholeLayout) {
     layout.LayOut(text, options);
     for (int edit = 0; edit < 400 && !HasFailure(); ++edit) {
         std::u16string& t = text.text;
-        const std::size_t size = t.size();
-        if (edit % 10 == 9 && t.find(u'%') != std::u16string::npos) {
+        const std::size_t size = t.size(), percent = t.find(u'%');
+        std::size_t at = random() % (size + 1), kept = 0;
+        if (edit % 10 == 9 && percent != std::u16string::npos) {
             // Several edits before one layout: every "%" taken out.
-            const std::size_t first = t.find(u'%');
-            const std::size_t last = t.rfind(u'%');
+            at = percent;
+            kept = size - t.rfind(u'%') - 1;
             std::erase(t, u'%');
-            layout.Edit(text, options, first, size - last - 1);
         } else {
-            const std::size_t at = random() % (size + 1);
             const std::size_t removed = std::min<std::size_t>(random() % 4, size - at);
-            const std::u16string inserted =
-                random() % 3 == 0 ? u"" : pieces[random() % std::size(pieces)];
-            t.replace(at, removed, inserted);
-            layout.Edit(text, options, at, t.size() - at - inserted.size());
+            kept = size - at - removed;
+            t.replace(at, removed, random() % 3 == 0 ? u"" : pieces[random() % std::size(pieces)]);
         }
-        ExpectLaidOutWhole(layout, t, options, "edit " + std::to_string(edit));
+        ExpectEdit(layout, text, options, at, kept, "edit " + std::to_string(edit));
     }
 }
 
