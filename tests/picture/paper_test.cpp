@@ -5,6 +5,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "code/line_ends.h"
@@ -16,13 +17,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A paper in brief: its rows by their last strikes ("!" past the margin),
-// the lone line feeds, where sending stops, the codes on the line and the
-// shifts among them, and how many rows ran past the margin.
+// A paper in brief: its rows by their last strikes, "!" past the margin and
+// the layers in brackets where strikes stack up; the lone line feeds, where
+// sending stops, the codes on the line (shifts among them) and the rows past
+// the margin.
 std::string Brief(const Paper& paper) {
     std::ostringstream out;
-    for (std::size_t r = 0; r < paper.rows.size(); ++r)
+    for (std::size_t r = 0; r < paper.rows.size(); ++r) {
         out << (r ? "|" : "") << paper.RowText(r) << (paper.rows[r].pastPlaten ? "!" : "");
+        std::vector<std::string> layers = paper.Layers(r);
+        for (std::size_t k = 0; k < layers.size() && layers.size() > 1; ++k)
+            out << (k ? "/" : "[") << layers[k].erase(layers[k].find_last_not_of(' ') + 1);
+        out << (layers.size() > 1 ? "]" : "");
+    }
     out << "; lone";
     for (const std::size_t at : paper.loneLineFeeds)
         out << " " << at;
@@ -34,52 +41,29 @@ std::string Brief(const Paper& paper) {
     return out.str();
 }
 
-// Overstrikes land on the same cells. The carriage stops at the margin: what
-// follows piles up in the last column and marks the row, but blanks past it
-// print nothing and mark nothing. Line feeds without a CR make a staircase;
-// those followed by a CR (in either order) or fed at the margin do not. The
-// sender adds the shifts; ASCII sends one byte a character. Sending stops at
-// the first character the file holds as 0.
+// Overstrikes land on the same cells, each strike in the next layer, up to
+// a cell of solid ink. The carriage stops at the margin: what follows piles
+// up in the last column and marks the row; blanks past it mark nothing. Line
+// feeds with no CR after them (in either order) make a staircase, except at
+// the margin. The sender adds the shifts; ASCII sends one byte a character.
+// Sending stops at the first character the file holds as 0.
 TEST(PaperTest, LaysOutTheRowsAndTheCodesOnTheLine) {
-    const struct {
-        std::u16string text;
-        int columns;
-        bool baudot;
-        std::string brief;
-    } cases[] = {
-        {u"AB<<\r\nC-<<^\r\n E", 72, true, "C-| E; lone; 14 codes, 3 shifts"},
-        {u"ABCDEF<^ABCD      <^XY", 4, true, "ABCF!|ABCD|XY; lone; 23 codes, 1 shifts; 1 past"},
-        {std::u16string(100, u'M'), 8, true, "MMMMMMMM!; lone; 101 codes, 1 shifts; 1 past"},
+    const std::tuple<std::u16string, int, bool, std::string> cases[] = {
+        {u"AB<<\r\nC-<<^\r\n E", 72, true, "C-[AB/C-]| E; lone; 14 codes, 3 shifts"},
+        {u"ABCDEF<^ABCD      <^XY", 4, true,
+         "ABCF![ABCD/   E/   F]|ABCD|XY; lone; 23 codes, 1 shifts; 1 past"},
+        {std::u16string(100, u'M'), 2, true,
+         "MM![MM/ M/ M/ M/ M/ M/ M/ M/ M/ M/ M/ M]; lone; 101 codes, 1 shifts; 1 past"},
         {u"AB^\r\nCD^\r\nEF<^^GH^<IJ^", 72, true,
          "AB|  CD|    EF||GH|IJ|; lone 2 7 21; 19 codes, 1 shifts"},
         {u"A1 B", 72, true, "A1 B; lone; 7 codes, 3 shifts"},
         {u"A1 B\r\n", 72, false, "A1 B; lone; 4 codes, 0 shifts"},
         {u"AB\r\n<^C%D\U0001F41F^E", 72, true, "AB|C; lone; stop 7; 6 codes, 1 shifts"},
     };
-    for (const auto& c : cases) {
-        const Paper paper = LayOutPaper(c.text, {c.columns, c.baudot, 10ns});
-        EXPECT_EQ(Brief(paper), c.brief) << testing::PrintToString(c.text);
-        EXPECT_EQ(paper.printTime, paper.lineCodes * 10ns) << testing::PrintToString(c.text);
-    }
-}
-
-// Layer k holds the k-th strike of each cell; a cell struck again and again
-// stays one cell of solid ink.
-TEST(PaperTest, StrikesOnOneCellStackInLayers) {
-    const struct {
-        std::u16string text;
-        std::size_t row, layers;
-        std::string last;
-    } cases[] = {
-        {u"AB<<\r\nC-<<^\r\n E", 0, 2, "C-  "},
-        {u"AB<<\r\nC-<<^\r\n E", 1, 1, " E  "},
-        {u"ABCDEF<^ABCD      <^XY", 0, 3, "   F"},
-        {std::u16string(100, u'M'), 0, Paper::kMaxLayers, "   M"},
-    };
-    for (const auto& c : cases) {
-        const std::vector<std::string> layers = LayOutPaper(c.text, {4, true, {}}).Layers(c.row);
-        ASSERT_EQ(layers.size(), c.layers) << testing::PrintToString(c.text) << " row " << c.row;
-        EXPECT_EQ(layers.back(), c.last) << testing::PrintToString(c.text) << " row " << c.row;
+    for (const auto& [text, columns, baudot, brief] : cases) {
+        const Paper paper = LayOutPaper(text, {columns, baudot, 10ns});
+        EXPECT_EQ(Brief(paper), brief) << testing::PrintToString(text);
+        EXPECT_EQ(paper.printTime, paper.lineCodes * 10ns) << testing::PrintToString(text);
     }
 }
 
@@ -117,49 +101,37 @@ void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, st
 
 // Each edit (`removed` characters at `at` give way to `inserted`) and its
 // undo, laid out again from the rows it reaches, gives what the whole text
-// gives, on a platen of 8 columns, with and without the shifts.
+// gives, on a platen of 8 columns, with and without the shifts. The edits
+// reach the start and the end, CR LFs, runs of line feeds and their CRs, the
+// margin, struck rows, characters outside the set or beyond the first plane
+// (and half a pair), a bell that stops sending, figures carried into the
+// next row.
 TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
-    const struct {
-        const char* name;
-        std::u16string text;
-        std::size_t at, removed;
-        std::u16string inserted;
-    } cases[] = {
-        {"insert at the start", u"AB<^CD<^EF", 0, 0, u"X"},
-        {"delete at the start", u"AB<^CD<^EF", 0, 1, u""},
-        {"insert in the middle", u"AB<^CD<^EF<^GH", 5, 0, u"Q"},
-        {"delete at the end", u"AB<^CD<^EF", 9, 1, u""},
-        {"insert at the end", u"AB<^CD<^EF", 10, 0, u"GH<^"},
-        {"delete across a CR LF", u"AB<^CD<^EF", 2, 2, u""},
-        {"a line feed splits a row", u"ABCD<^EF", 2, 0, u"^"},
-        {"past the margin", u"ABCDEFG<^HI<^", 7, 0, u"XYZ"},
-        {"over a struck row", u"AB<<\r\nCD<^EF", 1, 0, u"XX"},
-        {"a lone line feed's run loses its CR", u"AB^^^<CD^E", 5, 1, u""},
-        {"at the start of a row of line feeds", u"AB^\r\n^\r\nCD", 7, 0, u"<"},
-        {"a character the machine cannot print", u"AB<^CD<^EF", 5, 0, u"%"},
-        {"a character beyond the first plane", u"AB<^CD", 4, 0, u"\U0001F41F"},
-        {"half of a pair", u"AB\U0001F41F<^CD", 3, 1, u""},
-        {"a display line break only", u"AB<^CD", 4, 0, u"\r\n"},
-        {"figures carried into the next row", u"A1^\r\n2B<^C", 2, 0, u"X"},
-        {"a staircase moved along", u"AB^CD^EF^GH", 0, 0, u"X"},
-        {"a new line at the very start", u"AB<^CD", 0, 0, u"<^"},
-        {"a character replaced before a line feed and CR", u"AB^^<CD^E", 0, 1, u"X"},
-        // The bell is not in the set: sending stops before the CR.
-        {"a bell between a line feed and its CR", u"AB^^<CD", 4, 0, u"\a"},
+    const std::tuple<std::u16string, std::size_t, std::size_t, std::u16string> cases[] = {
+        {u"AB<^CD<^EF", 0, 0, u"X"},      {u"AB<^CD<^EF", 0, 1, u""},
+        {u"AB<^CD<^EF<^GH", 5, 0, u"Q"},  {u"AB<^CD<^EF", 9, 1, u""},
+        {u"AB<^CD<^EF", 10, 0, u"GH<^"},  {u"AB<^CD<^EF", 2, 2, u""},
+        {u"ABCD<^EF", 2, 0, u"^"},        {u"ABCDEFG<^HI<^", 7, 0, u"XYZ"},
+        {u"AB<<\r\nCD<^EF", 1, 0, u"XX"}, {u"AB^^^<CD^E", 5, 1, u""},
+        {u"AB^\r\n^\r\nCD", 7, 0, u"<"},  {u"AB<^CD<^EF", 5, 0, u"%"},
+        {u"AB<^CD", 4, 0, u"\U0001F41F"}, {u"AB\U0001F41F<^CD", 3, 1, u""},
+        {u"AB<^CD", 4, 0, u"\r\n"},       {u"A1^\r\n2B<^C", 2, 0, u"X"},
+        {u"AB^CD^EF^GH", 0, 0, u"X"},     {u"AB<^CD", 0, 0, u"<^"},
+        {u"AB^^<CD^E", 0, 1, u"X"},       {u"AB^^<CD", 4, 0, u"\a"},
     };
     for (const bool baudot : {true, false}) {
-        for (const auto& c : cases) {
+        for (const auto& [before, at, removed, inserted] : cases) {
             const PrintOptions options{8, baudot, 10ns};
-            const std::string what = std::string(c.name) + (baudot ? " (BAUDOT)" : " (ASCII)");
+            const std::string what = testing::PrintToString(before) + " at " + std::to_string(at) +
+                                     (baudot ? " (BAUDOT)" : " (ASCII)");
             Text text;
-            text.text = c.text;
+            text.text = before;
             PaperLayout layout;
             layout.LayOut(text, options);
-            text.text.replace(c.at, c.removed, c.inserted);
-            ExpectEdit(layout, text, options, c.at, c.text.size() - c.at - c.removed, what);
-            text.text = c.text;
-            ExpectEdit(layout, text, options, c.at, c.text.size() - c.at - c.removed,
-                       what + ", undone");
+            text.text.replace(at, removed, inserted);
+            ExpectEdit(layout, text, options, at, before.size() - at - removed, what);
+            text.text = before;
+            ExpectEdit(layout, text, options, at, before.size() - at - removed, what + ", undone");
         }
     }
 }
