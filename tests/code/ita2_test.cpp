@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -79,10 +78,9 @@ TEST(BaudotSender, SendsAShiftOnlyWhenItChanges) {
         EXPECT_EQ(EncodeAll(chars), expected) << testing::PrintToString(chars);
 }
 
-// Text on its way to the line: the desktop's LF line ends become CR LF. The
-// lone line feeds leave the carriage away from the margin: no CR before the
-// next character that prints, or none after them. Found alike in one piece
-// and in pieces of a byte.
+// The desktop's LF line ends become CR LF on the line. Lone line feeds leave
+// the carriage away from the margin: no CR before the next character that
+// prints, or none after them; found alike whole and a byte at a time.
 TEST(LoneLineFeeds, AreThoseWithNoCarriageReturnBeforeTheNextCharacter) {
     const std::tuple<std::string, std::string, std::vector<std::size_t>> cases[] = {
         {"", "", {}},
@@ -132,17 +130,13 @@ TEST(BaudotDecoder, DecodesWholeAndCodeByCode) {
 
 // What this terminal sends for the art, another one must print back.
 TEST(BaudotDecoder, RoundTripsRealTeleprinterArt) {
-    int files = 0;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::string(TAVIREL_TESTDATA) + "/overstrike")) {
-        if (!entry.path().string().ends_with("_ita2.txt"))
-            continue;
-        ++files;
-        const std::string text = test::ReadFile(entry.path());
+    for (const std::string name : {"apple", "fish", "shark", "shell"}) {
+        const std::string text =
+            test::ReadFile(TAVIREL_TESTDATA "/overstrike/emoji_" + name + "_ita2.txt");
+        ASSERT_FALSE(text.empty()) << name;
         // Blocks of 7, so that shifts straddle them.
-        EXPECT_EQ(Decode(EncodeAll(text), 7), text) << entry.path();
+        EXPECT_EQ(Decode(EncodeAll(text), 7), text) << name;
     }
-    EXPECT_GT(files, 0);
 }
 
 }  // namespace

@@ -17,10 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A paper in brief: its rows by their last strikes, "!" past the margin and
-// the layers in brackets where strikes stack up; the lone line feeds, where
-// sending stops, the codes on the line (shifts among them) and the rows past
-// the margin.
+// A paper in brief: rows by their last strikes, "!" past the margin, layers
+// in brackets where strikes stack up; lone line feeds, where sending stops,
+// codes on the line (shifts among them) and rows past the margin.
 std::string Brief(const Paper& paper) {
     std::ostringstream out;
     for (std::size_t r = 0; r < paper.rows.size(); ++r) {
@@ -41,11 +40,9 @@ std::string Brief(const Paper& paper) {
     return out.str();
 }
 
-// Overstrikes land on the same cells, each strike in the next layer, up to
-// a cell of solid ink. The carriage stops at the margin: what follows piles
-// up in the last column and marks the row; blanks past it mark nothing. Line
-// feeds with no CR after them (in either order) make a staircase, except at
-// the margin. The sender adds the shifts; ASCII sends one byte a character.
+// Overstrikes stack in layers up to solid ink. Past the margin characters
+// pile up in the last column and mark the row; blanks mark nothing. Line
+// feeds with no CR (before or after) make a staircase, except at the margin.
 // Sending stops at the first character the file holds as 0.
 TEST(PaperTest, LaysOutTheRowsAndTheCodesOnTheLine) {
     const std::tuple<std::u16string, int, bool, std::string> cases[] = {
@@ -68,6 +65,7 @@ TEST(PaperTest, LaysOutTheRowsAndTheCodesOnTheLine) {
 }
 
 struct Text : TextReader {
+    explicit Text(std::u16string_view t) : text(t) {}
     std::u16string text;
     std::size_t Size() const override { return text.size(); }
     // Short pieces, so the layout's reading crosses their ends.
@@ -76,10 +74,9 @@ struct Text : TextReader {
     }
 };
 
-// Lays out an edit that kept the text's first `prefix` and last `suffix`
-// characters: the paper is what a whole layout gives, with as many lone line
-// feeds as Send File asks about in the saved picture (sent up to its first
-// 0), and the preview repaints only the rows said to have changed.
+// Lays out an edit that kept the first `prefix` and last `suffix` characters:
+// as a whole layout, as many lone line feeds as Send File finds up to the
+// first 0, and the preview repaints only the rows said to have changed.
 void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, std::size_t prefix,
                 std::size_t suffix, const std::string& what) {
     const std::vector<PaperRow> before = layout.paper().rows;
@@ -101,11 +98,8 @@ void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, st
 
 // Each edit (`removed` characters at `at` give way to `inserted`) and its
 // undo, laid out again from the rows it reaches, gives what the whole text
-// gives, on a platen of 8 columns, with and without the shifts. The edits
-// reach the start and the end, CR LFs, runs of line feeds and their CRs, the
-// margin, struck rows, characters outside the set or beyond the first plane
-// (and half a pair), a bell that stops sending, figures carried into the
-// next row.
+// gives, with and without the shifts: near CR LFs, line feeds, the margin,
+// struck rows, characters outside the set and figures.
 TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
     const std::tuple<std::u16string, std::size_t, std::size_t, std::u16string> cases[] = {
         {u"AB<^CD<^EF", 0, 0, u"X"},      {u"AB<^CD<^EF", 0, 1, u""},
@@ -124,8 +118,7 @@ TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
             const PrintOptions options{8, baudot, 10ns};
             const std::string what = testing::PrintToString(before) + " at " + std::to_string(at) +
                                      (baudot ? " (BAUDOT)" : " (ASCII)");
-            Text text;
-            text.text = before;
+            Text text(before);
             PaperLayout layout;
             layout.LayOut(text, options);
             text.text.replace(at, removed, inserted);
@@ -143,8 +136,7 @@ TEST(PaperLayoutTest, RandomEditsToRealPicturesMatchTheWholeLayout) {
     for (const char* name : {"overstrike/emoji_fish_ita2.txt", "plain/art-01-003.txt"})
         file += test::ReadFile(std::string(TAVIREL_TESTDATA "/") + name);
     const std::string display = DisplayFromFile(file);
-    Text text;
-    text.text.assign(display.begin(), display.end());
+    Text text(std::u16string(display.begin(), display.end()));
     ASSERT_GT(text.text.size(), 2000u);
     const std::u16string pieces[] = {u"X", u"<", u"^",     u"<^", u"\r\n", u"  ",
                                      u"1", u"%", u"AB CD", u"^^", u"<<",   u"\U0001F41F"};

@@ -41,9 +41,8 @@ TEST(PictureFileTest, LoadShowsEveryCarriageReturnAndLineFeed) {
         EXPECT_EQ(DisplayFromFile(file), display) << "file " << testing::PrintToString(file);
 }
 
-// Saving writes one byte a character, a 0 for one outside the set however
-// it is encoded, and a final 0. What a lone CR loads as saves as a doubled
-// one, which loads as the same again.
+// One byte a character, 0 for one outside the set however it is encoded, a
+// final 0. A lone CR as loaded saves doubled, which loads the same again.
 TEST(PictureFileTest, SaveWritesOneBytePerCharacterAndAFinalZero) {
     const std::pair<std::u16string, std::string> cases[] = {
         {u"a%b", "A\0B\0"s},
