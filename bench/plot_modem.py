@@ -54,7 +54,7 @@ def main():
     ax.set_title("Transmitted spectrum: 2125/2295 Hz, 45.45 baud, raised-cosine glide")
     ax.grid(True, alpha=0.3)
     fig.tight_layout()
-    fig.savefig(f"{out}/modem-spectrum.png")
+    fig.savefig(f"{out}/modem-tones.png")
 
 
 if __name__ == "__main__":

@@ -7,28 +7,12 @@
 
 #include "convert/steps.h"
 #include "fuzz/pieces.h"
+#include "tests/support/step_reference.h"
 
 namespace tavirel::fuzz {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes OneByOne(Converter which, ConverterState& s, const Bytes& in) {
-    Bytes out(MaxOutputSize(in.size()));
-    OutputBlock block{out.data()};
-    for (const std::uint8_t v : in) {
-        if (which == Converter::AsciiToIta2)
-            WriteIta2ForChar(s, v, block);
-        else if (which == Converter::AsciiToItaSubset)
-            WriteSubsetForChar(v, block);
-        else if (which == Converter::Ita2ToAscii)
-            WriteAsciiForCode(s, v, block);
-        else
-            WriteCleanedByte(s, v, block);
-    }
-    out.resize(static_cast<std::size_t>(block.end - out.data()));
-    return out;
-}
 
 Bytes InBlocks(Converter which, ConverterState& s, const Pieces& input) {
     Bytes out;
@@ -64,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             start.tapeDataSeen = (data[0] >> 3) & 1;
         }
         ConverterState one = start, blocks = start;
-        const Bytes out = OneByOne(which, one, in);
+        const Bytes out = test::ByteByByte(which, one, in);
         Check(InBlocks(which, blocks, pieces) == out && SameState(one, blocks));
         Check(out.size() <= MaxOutputSize(in.size()));
         switch (which) {

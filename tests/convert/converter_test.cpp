@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/step_reference.h"
 
 namespace tavirel {
 namespace {
@@ -89,23 +90,7 @@ TEST(ConverterSteps, DecodeTheWholeReversedChart) {
     }
 }
 
-// The steps one byte at a time, as the block loops must give them.
-Bytes ByteByByte(Converter which, ConverterState& s, const Bytes& in) {
-    Bytes out(MaxOutputSize(in.size()));
-    OutputBlock block{out.data()};
-    for (const std::uint8_t v : in) {
-        if (which == Converter::AsciiToIta2)
-            WriteIta2ForChar(s, v, block);
-        else if (which == Converter::AsciiToItaSubset)
-            WriteSubsetForChar(v, block);
-        else if (which == Converter::Ita2ToAscii)
-            WriteAsciiForCode(s, v, block);
-        else
-            WriteCleanedByte(s, v, block);
-    }
-    out.resize(static_cast<std::size_t>(block.end - out.data()));
-    return out;
-}
+using test::ByteByByte;
 
 // Blocks cut anywhere, even in the middle of a shifted run, give the bytes of
 // the steps taken one at a time: the shift carries across the frame's blocks
