@@ -154,12 +154,16 @@ void MainWindow::ShowStatus() {
     StatusFacts facts;
     facts.connected = s.connected.load() != 0;
     facts.port = PortName(s.portNumber);
-    // A name under /dev/serial/by-id/ is long; the device it ends at is what
-    // the operator knows.
-    std::error_code ec;
-    facts.device = std::filesystem::weakly_canonical(DeviceNamed(facts.port), ec).string();
-    if (ec)
-        facts.device = DeviceNamed(facts.port);
+    if (facts.port != statusPort_) {
+        // A name under /dev/serial/by-id/ is long; the device it ends at is
+        // what the operator knows.
+        std::error_code ec;
+        statusDevice_ = std::filesystem::weakly_canonical(DeviceNamed(facts.port), ec).string();
+        if (ec)
+            statusDevice_ = DeviceNamed(facts.port);
+        statusPort_ = facts.port;
+    }
+    facts.device = statusDevice_;
     facts.baudRate = s.baudRate;
     facts.byteSize = s.byteSize;
     facts.parity = s.parity;
@@ -205,6 +209,7 @@ void MainWindow::Command(int command) {
             break;
         case CMD_SETTINGS:
             RunSettingsDialog(*this, state_.get());
+            statusPort_.clear();
             ScheduleStatus();
             if (state_->connected.load() && SetupConnection(state_.get()) == 0) {
                 ShowMessage(this, QStringLiteral("Settings failed!"),
@@ -286,6 +291,7 @@ void MainWindow::ConnectionChanged(bool connected) {
         if (QAction* action = Action(command))
             action->setEnabled(enabled);
     }
+    statusPort_.clear();
     ScheduleStatus();
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "dialogs/settings_dialog.h"
@@ -89,6 +90,8 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     std::string taken_;  // the last batch taken from the receive queue
     QLabel* status_ = nullptr;
     bool statusPending_ = false;
+    // Where the port leads, read again only when the line or its settings change.
+    std::string statusPort_, statusDevice_;
     // While a transfer dialog is up: what it is doing and its counter.
     std::function<std::pair<TransferKind, std::int64_t>()> transfer_;
 };
