@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/sound_settings.h"
+
 namespace tavirel {
 
 enum CodeModeValue : std::int32_t {
@@ -22,6 +24,10 @@ inline constexpr std::uint8_t kFlowDtrDsr = 1;
 inline constexpr std::uint8_t kFlowRtsCts = 2;
 inline constexpr std::uint8_t kFlowXonXoff = 4;
 
+// COM1 to COM8, then the sound card.
+inline constexpr int kSerialPortCount = 8;
+inline constexpr std::uint8_t kSoundCardPort = kSerialPortCount + 1;
+
 // The line's part of the terminal record: the port, its framing and flow,
 // and what the terminal does with the characters on it.
 struct LineSettings {
@@ -34,6 +40,7 @@ struct LineSettings {
     std::int32_t localEcho = 0;
     std::int32_t useCnReceive = 1;               // stored and edited, read by nothing else
     std::atomic<std::int32_t> displayErrors{1};  // read by the reader and the writer too
+    SoundSettings sound;                         // when the sound card is the line
 };
 
 struct TtyState;

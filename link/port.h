@@ -88,7 +88,10 @@ class Port {
     std::string toldDifference;
 };
 
-// "COM" and the number, as the operator knows the port.
+inline constexpr char kSoundCardName[] = "Sound card";
+
+// "COM" and the number, as the operator knows the port; kSoundCardName for
+// the sound card.
 std::string PortName(int number);
 
 // The folder where the operator links COMn names to devices.

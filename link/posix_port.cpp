@@ -301,6 +301,8 @@ PortOpener& Opener() {
 }  // namespace
 
 std::string PortName(int number) {
+    if (number == kSoundCardPort)
+        return kSoundCardName;
     char name[24];
     std::snprintf(name, sizeof name, "%s%d", LoadResourceString(kStringComPrefix), number);
     return name;
