@@ -1,6 +1,7 @@
 // Test entry: every test starts from the process state of a fresh run (no
 // shift sent or received, no transfer). The widget suites get one
-// QApplication, on the offscreen platform unless the caller chose another.
+// QApplication, on the offscreen platform unless the caller chose another;
+// suites with threads of Qt's own (the sound card) a QCoreApplication.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,12 +9,16 @@
 #include "link/process_state.h"
 #ifdef TAVIREL_TEST_WIDGETS
 #include <QApplication>
+#elif defined(TAVIREL_TEST_QT_CORE)
+#include <QCoreApplication>
 #endif
 
 int main(int argc, char** argv) {
 #ifdef TAVIREL_TEST_WIDGETS
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+#elif defined(TAVIREL_TEST_QT_CORE)
+    QCoreApplication app(argc, argv);
 #endif
     testing::InitGoogleTest(&argc, argv);
     class Listener : public testing::EmptyTestEventListener {
