@@ -13,6 +13,7 @@ constexpr const char* kUsage =
     "\n"
     "  -h, --help     print this help and exit\n"
     "      --version  print the version and exit\n"
+    "      --sound-card  start with the sound card as the line\n"
     "\n"
     "The port, speed, framing, flow control and code mode are chosen under\n"
     "Settings; every start is COM3, 45 baud, 5N1.5, BAUDOT. COMn is the link\n"
@@ -34,6 +35,13 @@ std::optional<int> AnswerInformationOptions(int argc, const char* const argv[]) 
         }
     }
     return std::nullopt;
+}
+
+bool AsksForSoundCard(int argc, const char* const argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--sound-card")
+            return true;
+    return false;
 }
 
 }  // namespace tavirel

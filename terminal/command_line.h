@@ -11,4 +11,7 @@ namespace tavirel {
 // argument is left to Qt, as before.
 std::optional<int> AnswerInformationOptions(int argc, const char* const argv[]);
 
+// --sound-card: the line is the sound card from the start, instead of COM3.
+bool AsksForSoundCard(int argc, const char* const argv[]);
+
 }  // namespace tavirel
