@@ -6,7 +6,8 @@
 //    on its monitor;
 //  - the time from a character's last stop bit played into the input's sink
 //    to the code being readable, sent by a second sound-card port (negative:
-//    readable before the stop bit has ended).
+//    readable before the stop bit has ended);
+//  - the CPU it takes, idle and receiving.
 // Usage: tavirel_audio_bench [CHARACTERS]   (600 by default)
 #include <QAudioSource>
 #include <QCoreApplication>
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "audio/audio_port.h"
+#include "bench/bench_support.h"
 #include "link/port_io.h"
 #include "tests/support/fake_window.h"
 
@@ -135,6 +137,10 @@ int Run(int characters) {
     Line rx("air", "back_in");
     if (OpenConnection(&rx.window, &failure) == 0)
         return 1;
+    const double idleFrom = bench::CpuSeconds();
+    RunUntil([] { return false; }, 10s);
+    std::printf("CPU with the line open and hearing silence: %.1f %% of one core\n",
+                10.0 * (bench::CpuSeconds() - idleFrom));
     SoundSettings far;
     far.output = "back";
     far.input = "air_in";
@@ -145,6 +151,8 @@ int Run(int characters) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
+    const double busyFrom = bench::CpuSeconds();
+    const auto busyStart = Clock::now();
     double sum = 0, worst = -1e9;
     const int count = 30;
     int measured = 0;
@@ -175,6 +183,11 @@ int Run(int characters) {
         "last stop bit played to code readable: %.0f ms on average, %.0f ms at most "
         "(%d characters, %zu read)\n",
         sum / count, worst, count, rx.window.ReceivedText().size());
+    std::printf(
+        "CPU while receiving them (and sending them, on the second port): %.1f %% of one "
+        "core\n",
+        100.0 * (bench::CpuSeconds() - busyFrom) /
+            std::chrono::duration<double>(Clock::now() - busyStart).count());
     CloseConnection(&rx.window);
     return 0;
 }

@@ -208,6 +208,10 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
         why.error = errno;
         LinkWarning("Cannot use " + why.device + ": the line settings were refused" +
                     (why.error != 0 ? ": " + std::string(std::strerror(why.error)) : ""));
+        if (name == kSoundCardName)
+            why.advice =
+                "The sound card sends five-bit codes without parity, at 10 to 300 baud: choose "
+                "them under Settings.";
         s->connected = 0;
         s->commHandle->Close();
         return 0;

@@ -252,6 +252,9 @@ class SoundLineRefusal : public SoundLine, public ::testing::WithParamInterface<
     }
     static void NoOutput(SoundLine&, SoundSettings& s) { s.output = "nowhere"; }
     static void NoInput(SoundLine&, SoundSettings& s) { s.input = "nowhere"; }
+    static void EightBits(SoundLine& t, SoundSettings&) {
+        static_cast<SoundLineRefusal&>(t).state.byteSize = 8;
+    }
     static void NoPttPort(SoundLine&, SoundSettings& s) {
         s.ptt = PushToTalk::Rts;
         s.pttPort = 7;
@@ -263,6 +266,7 @@ const RefusalCase kRefusals[] = {
     {"NoOutput", SoundLineRefusal::NoOutput, ENODEV, "The sound output \"nowhere\" is not there"},
     {"NoInput", SoundLineRefusal::NoInput, ENODEV, "The sound input \"nowhere\" is not there"},
     {"NoPttPort", SoundLineRefusal::NoPttPort, ENOENT, "COM7 for push-to-talk"},
+    {"EightBits", SoundLineRefusal::EightBits, EINVAL, "five-bit codes without parity"},
 };
 
 TEST_P(SoundLineRefusal, SaysWhyAndLeavesNothingOpen) {
