@@ -29,8 +29,9 @@ inline constexpr int kLineSampleRate = 8000;
 // How long the transmitter stays keyed on steady mark after a character,
 // for the next one of a typist.
 inline constexpr double kHoldSeconds = 2.0;
-// Sound queued at the server ahead of what is playing.
-inline constexpr double kQueuedSeconds = 0.08;
+// Sound queued at the server ahead of what is playing: enough to ride out a
+// busy machine's late ticks; a purge throws it away, so it never delays Exit.
+inline constexpr double kQueuedSeconds = 0.1;
 
 // Opens the sound card the settings choose, and the serial port for
 // push-to-talk when they want one. Null with errno set and *problem a
