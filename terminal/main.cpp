@@ -19,8 +19,11 @@ int main(int argc, char* argv[]) {
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 0;
-    if (tavirel::AsksForSoundCard(argc, argv))
+    if (const auto sound = tavirel::AsksForSoundCard(argc, argv)) {
         window->State()->portNumber = tavirel::kSoundCardPort;
+        window->State()->sound.output = sound->output;
+        window->State()->sound.input = sound->input;
+    }
     tavirel::QuitSignals quitSignals;
     tavirel::CloseOnQuitSignals(quitSignals, window.get());
     window->show();
