@@ -283,14 +283,31 @@ TEST_P(SoundLineRefusal, SaysWhyAndLeavesNothingOpen) {
 INSTANTIATE_TEST_SUITE_P(Faults, SoundLineRefusal, ::testing::ValuesIn(kRefusals),
                          [](const auto& row) { return std::string(row.param.name); });
 
-// The server pulled away mid-send: the device-gone mark, every write ended,
-// push-to-talk down, and the close does not hang.
-TEST_F(SoundLine, ServerGoneMidSendIsADeviceGone) {
+struct GoneCase {
+    const char* name;
+    const char* how;  // a command for the server, or empty to kill it
+};
+void PrintTo(const GoneCase& row, std::ostream* out) {
+    *out << row.name;
+}
+const GoneCase kGone[] = {
+    {"ServerKilled", ""},
+    {"OutputUnplugged", "pactl unload-module module-null-sink"},
+};
+
+class SoundLineGone : public SoundLine, public ::testing::WithParamInterface<GoneCase> {};
+
+// Mid-send: the device-gone mark, every write ended, push-to-talk down, and
+// the close does not hang.
+TEST_P(SoundLineGone, MidSendIsADeviceGone) {
     const auto log = UsePtt(PushToTalk::Rts);
     ASSERT_NE(OpenConnection(&window), 0);
     Send("RYRYRYRYRYRYRYRYRYRY");
     ASSERT_TRUE(Eventually([&] { return !window.Dones().empty(); }, 5s));
-    server.Kill();
+    if (*GetParam().how == '\0')
+        server.Kill();
+    else
+        ASSERT_EQ(std::system((server.Environment() + GetParam().how).c_str()), 0);
     EXPECT_TRUE(Eventually([&] { return window.Screen().find("<CE-5>") != std::string::npos; }, 5s))
         << window.Screen();
     EXPECT_TRUE(AllSent(1s));
@@ -298,6 +315,9 @@ TEST_F(SoundLine, ServerGoneMidSendIsADeviceGone) {
     EXPECT_FALSE(test::Locked(log->mutex, log->up));
     EXPECT_EQ(CloseConnection(&window), 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, SoundLineGone, ::testing::ValuesIn(kGone),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tavirel
