@@ -11,7 +11,9 @@
 // Usage: tavirel_audio_bench [CHARACTERS]   (600 by default)
 #include <QAudioSource>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMediaDevices>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -38,8 +40,10 @@ const std::string kServer = TAVIREL_SOUND_SERVER;
 template <typename F>
 bool RunUntil(F done, std::chrono::milliseconds limit) {
     const auto end = Clock::now() + limit;
-    while (!done() && Clock::now() < end)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    while (!done() && Clock::now() < end) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(1ms);
+    }
     return done();
 }
 
@@ -138,7 +142,9 @@ int Run(int characters) {
     if (OpenConnection(&rx.window, &failure) == 0)
         return 1;
     const double idleFrom = bench::CpuSeconds();
-    RunUntil([] { return false; }, 10s);
+    QEventLoop idle;
+    QTimer::singleShot(10s, &idle, &QEventLoop::quit);
+    idle.exec();
     std::printf("CPU with the line open and hearing silence: %.1f %% of one core\n",
                 10.0 * (bench::CpuSeconds() - idleFrom));
     SoundSettings far;
