@@ -311,7 +311,8 @@ class AudioPort final : public Port {
 
     template <typename F>
     void OnThread(F f) {
-        QMetaObject::invokeMethod(context_, std::move(f), Qt::QueuedConnection);
+        if (context_ != nullptr)  // not after Close
+            QMetaObject::invokeMethod(context_, std::move(f), Qt::QueuedConnection);
     }
 
     bool Gone() {

@@ -210,8 +210,8 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
                     (why.error != 0 ? ": " + std::string(std::strerror(why.error)) : ""));
         if (name == kSoundCardName)
             why.advice =
-                "The sound card sends five-bit codes without parity, at 10 to 300 baud: choose "
-                "them under Settings.";
+                "The sound card sends five-bit codes without parity at 10 to 300 baud, on "
+                "tones below half its sample rate: check Settings and Sound.";
         s->connected = 0;
         s->commHandle->Close();
         return 0;
