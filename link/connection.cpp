@@ -199,8 +199,7 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
     }
     // Nothing left over from before this program had the port.
     s->commHandle->Purge();
-    // A line that keeps its own time cannot run late: no write time-out.
-    const std::uint32_t msPerByte = s->commHandle->PacesOutput() ? 0 : WriteMsPerByte(s->baudRate);
+    const std::uint32_t msPerByte = WriteMsPerByte(s->baudRate);
 
     errno = 0;
     const int result = SetupConnection(s);

@@ -85,7 +85,8 @@ class Port {
     // True for a line with a clock of its own (the sound card): Write takes
     // only what the line needs next and WaitOutput answers when that changes
     // or a character has left, so the writer follows the port, not its own
-    // clock, and a character counts as sent when OutputQueued says so.
+    // clock, a character counts as sent when OutputQueued says so, and no
+    // write times out.
     virtual bool PacesOutput() const { return false; }
 
     // The difference between the settings and what the device runs at that

@@ -293,8 +293,9 @@ void WriteQueue::Run() {
             idle_.notify_all();
 
         // A write past its deadline is reported and counts as finished; its
-        // rest still goes out when the line moves again.
-        if (msPerByte_ != 0) {
+        // rest still goes out when the line moves again. A line that keeps
+        // its own time cannot run late.
+        if (msPerByte_ != 0 && !paced) {
             for (std::size_t i = 0; i < writes_.size(); ++i) {
                 Write& w = writes_[i];
                 // An empty write is never started, nor late.

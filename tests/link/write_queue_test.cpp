@@ -4,6 +4,7 @@
 
 #include "link/modem_watch.h"
 #include "link/port_io.h"
+#include "link/tty_state.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_window.h"
 
@@ -142,6 +143,92 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 15);
     port->HoldOutput(false);
     EXPECT_TRUE(fast.WaitIdle(2s));
+}
+
+// A line with a clock of its own, as the sound card: it takes a byte only
+// when it wants one, and says when it wants one or one has left.
+class PacedPort : public test::FakePort {
+  public:
+    ~PacedPort() override { ::close(changed_); }
+    bool PacesOutput() const override { return true; }
+    int Write(const std::uint8_t* bytes, int) override {
+        std::lock_guard lock(mutex_);
+        ++attempts_;
+        if (wanted_ == 0) {
+            errno = EAGAIN;
+            return -1;
+        }
+        --wanted_;
+        ++queued_;
+        line_.push_back(bytes[0]);
+        return 1;
+    }
+    int OutputQueued() override { return test::Locked(mutex_, queued_); }
+    WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {changed_, POLLIN, 0}};
+        if (::poll(fds, 2, timeoutMs) <= 0)
+            return WaitResult::Timeout;
+        if (fds[0].revents & POLLIN)
+            return WaitResult::Woken;
+        DrainEvent(changed_);
+        return WaitResult::Ready;
+    }
+    void Want() {
+        Change([&] { ++wanted_; });
+    }
+    void Leave() {
+        Change([&] { --queued_; });
+    }
+    std::vector<std::uint8_t> Line() { return test::Locked(mutex_, line_); }
+    int Attempts() { return test::Locked(mutex_, attempts_); }
+
+  private:
+    template <typename F>
+    void Change(F change) {
+        test::Under(mutex_, change);
+        SignalEvent(changed_);
+    }
+    std::mutex mutex_;
+    const int changed_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    int wanted_ = 0, queued_ = 0, attempts_ = 0;
+    std::vector<std::uint8_t> line_;
+};
+
+// Such a line paces the writer: it is fed as the line wants, waited on
+// rather than polled, and a write ends when its last byte has left, however
+// many came after it.
+TEST_F(WriteQueueTest, ALineWithItsOwnClockPacesTheWriter) {
+    PacedPort paced;
+    // Gone before the port, whichever way the test ends.
+    struct StopWriter {
+        TtyState& s;
+        ~StopWriter() { s.writer.reset(); }
+    } stop{state};
+    port = &paced;
+    Reconnect();
+    std::uint64_t ids[3] = {};
+    for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{25, 14}, Bytes{7}})
+        Write(b, &ids[i++]);
+    EXPECT_LE(LooksWhileNothingChanges([&] { return paced.Attempts(); }), 1);
+    paced.Want();
+    paced.Want();
+    ASSERT_TRUE(Eventually([&] { return paced.Line() == Bytes({3, 25}); }));
+    EXPECT_EQ(window.Dones(), Dones{});
+    paced.Leave();
+    ASSERT_TRUE(Eventually([&] { return window.Dones().size() == 1; }));
+    // The second write's first byte has left, its second not yet come.
+    paced.Leave();
+    Settled();
+    EXPECT_EQ(window.Dones(), (Dones{{ids[0], 1, Complete}}));
+    for (const std::size_t fed : {3u, 4u}) {
+        paced.Want();
+        ASSERT_TRUE(Eventually([&] { return paced.Line().size() == fed; }));
+        paced.Leave();
+    }
+    EXPECT_TRUE(state.writer->WaitIdle(2s));
+    EXPECT_EQ(paced.Line(), (Bytes{3, 25, 14, 7}));
+    EXPECT_EQ(window.Dones(),
+              (Dones{{ids[0], 1, Complete}, {ids[1], 2, Complete}, {ids[2], 1, Complete}}));
 }
 
 // A cut-short write always shows its mark, also one that had timed out; the
