@@ -58,44 +58,37 @@ TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
     test::ExpectOnlyClosesBy(dialog.get(), IDC_EDITOR_EXIT);
 }
 
+// A pick is taken, missing or not, when ".mod" has room; text only from a file.
 TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     const QString file =
         QString::fromStdString(test::WriteFile(Path("pic.txt").toStdString(), "ab\tc\r\nx%<"));
-    picked = file;
-    Click(IDC_LOAD_FILE);
-    EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
-    EXPECT_EQ(Text(IDC_LOADED_PATH), file);
-    EXPECT_EQ(Text(IDC_SAVE_PATH), file + ".mod");
-    EXPECT_TRUE(messages.empty());
-
-    // A missing file: the text stays, the paths are set.
-    picked = Path("CAT.mod");
-    Click(IDC_LOAD_FILE);
-    EXPECT_EQ(messages, QStringList{"E File doesn't exist!: " + *picked});
-    EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
-    EXPECT_EQ(Text(IDC_SAVE_PATH), *picked + ".mod");
-
-    // A path with no room for ".mod" is refused whole; so is a cancel.
-    for (const std::optional<QString>& answer :
-         {std::optional<QString>(Path("") + QString(252 - Path("").size(), u'p')),
-          std::optional<QString>()}) {
-        picked = answer;
-        Click(IDC_LOAD_FILE);
-        EXPECT_EQ(Text(IDC_LOADED_PATH), Path("CAT.mod"));
-        EXPECT_EQ(Text(IDC_SAVE_PATH), Path("CAT.mod.mod"));
+    const QString cat = Path("CAT.mod"), pipe = Path("pipe");
+    const QString atLimit = Path("") + QString(251 - Path("").size(), u'p');
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct {
+        std::optional<QString> pick;
+        QString loaded, box;  // box: how the one box starts
+    } rows[] = {
+        {file, file, ""},
+        {cat, cat, "E File doesn't exist!: " + cat},
+        {atLimit + 'p', cat,
+         "E Path too long!: The path is longer than 251 characters:\n" + atLimit},
+        {std::nullopt, cat, ""},
+        {atLimit, atLimit, "E File doesn't exist!: " + atLimit},
+        {pipe, pipe,
+         "E File doesn't exist!: " + pipe + "\nThis is a pipe with nobody at its other end."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.pick.value_or("cancel").toStdString());
+        messages.clear();
+        picked = r.pick;
+        EXPECT_TRUE(test::ReturnsAtOnce(pipe.toStdString(), [&] { Click(IDC_LOAD_FILE); }));
+        EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
+        EXPECT_EQ(Text(IDC_LOADED_PATH), r.loaded);
+        EXPECT_EQ(Text(IDC_SAVE_PATH), r.loaded + ".mod");
+        EXPECT_EQ(messages.size(), r.box.isEmpty() ? 0 : 1);
+        EXPECT_EQ(messages.join('|').left(r.box.size()), r.box);
     }
-    ASSERT_EQ(messages.size(), 2);
-    EXPECT_TRUE(messages[1].startsWith("E Path too long!: "));
-    EXPECT_TRUE(messages[1].contains(QString(20, u'p')));
-    picked = Path("") + QString(251 - Path("").size(), u'p');  // at the limit: taken
-    Click(IDC_LOAD_FILE);
-    EXPECT_EQ(Text(IDC_LOADED_PATH), *picked);
-
-    picked = Path("pipe");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(*picked).constData(), 0600), 0);
-    EXPECT_TRUE(test::ReturnsAtOnce(picked->toStdString(), [&] { Click(IDC_LOAD_FILE); }));
-    EXPECT_EQ(messages.last(), "E File doesn't exist!: " + *picked +
-                                   "\nThis is a pipe with nobody at its other end.");
 
     // Anything the loaded-path field does empties the save path.
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
