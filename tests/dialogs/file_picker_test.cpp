@@ -17,9 +17,7 @@ class FileOpenTest : public ::testing::Test {
         ASSERT_TRUE(folder.isValid());
         ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
     }
-    std::string Path(const std::string& name) const {
-        return folder.filePath(QString::fromStdString(name)).toStdString();
-    }
+    std::string Path(const std::string& n) { return folder.filePath(n.c_str()).toStdString(); }
 
     QTemporaryDir folder;
     test::MessageLog log;

@@ -183,7 +183,7 @@ TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
         int at;
         QString text;
     } edits[] = {{0, "X"},
-                 {9, QString(QChar::LineSeparator) + QChar(QChar::Nbsp) + "e<^"},
+                 {7, QString(QChar::LineSeparator) + QChar(QChar::Nbsp) + "e<^"},
                  {4, "\n<"},
                  {1, QString::fromUtf16(u"\U0001F41F")}};
     for (const auto& edit : edits) {

@@ -151,7 +151,6 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-// The send dialog on a fake line at 1200 baud, ASCII.
 class SendOnALineTest : public test::FakeLinkTest, public InFolder {
   protected:
     void SetUp() override {

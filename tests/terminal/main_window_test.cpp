@@ -50,8 +50,10 @@ class MainWindowTest : public ::testing::Test {
         });
     }
     QString Status() { return window->statusBar()->findChild<QLabel*>()->text(); }
-    bool StatusIs(const QString& s) {
-        return QTest::qWaitFor([&] { return Status() == s; });
+    testing::AssertionResult StatusIs(const QString& s) {
+        if (QTest::qWaitFor([&] { return Status() == s; }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << Status().toStdString();
     }
     // Connect, Disconnect, Send File, Capture, Settings, About.
     std::string Enabled() {
@@ -178,15 +180,16 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
 TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
     test::PtyLine line;  // COM3 leads to its pseudo-terminal
     ASSERT_TRUE(line.ok());
-    const QString leads = QStringLiteral("COM3 \u2192 ") + QString::fromStdString(line.slavePath());
+    const auto bar = [&](const char* open, const char* com, const char* shift) {
+        return QStringLiteral("%1 | %2 \u2192 %3 | 45 baud 5N1.5 | BAUDOT, %4")
+            .arg(open, com, QString::fromStdString(line.slavePath()), shift);
+    };
     for (int i = 0; i < 2; ++i)  // shown again, the bar looks anew at the port
         window->Command(CMD_STATUS_BAR);
-    EXPECT_TRUE(
-        StatusIs("Not connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"));
+    EXPECT_TRUE(StatusIs(bar("Not connected", "COM3", "shift not known")));
     Key(Qt::Key_PageUp, Qt::ShiftModifier);
     Type("A1");
-    EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, figures"))
-        << Status().toStdString();
+    EXPECT_TRUE(StatusIs(bar("Connected", "COM3", "figures")));
 
     QTemporaryDir folder;
     const QString file = folder.filePath("ry.txt");  // sent, then captured over
@@ -218,8 +221,7 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
         window->Command(row.command);
         EXPECT_TRUE(shown) << row.shows << ": " << Status().toStdString();
         // Exit drops what was queued, and with it the shift.
-        EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"))
-            << row.shows << ": " << Status().toStdString();
+        EXPECT_TRUE(StatusIs(bar("Connected", "COM3", "shift not known"))) << row.shows;
     }
 
     // A port linked through a long stable name shows the device it ends at.
@@ -229,9 +231,7 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
     window->Command(CMD_DISCONNECT);
     window->State()->portNumber = 4;
     window->Command(CMD_CONNECT);
-    EXPECT_TRUE(StatusIs("Connected | COM4 \u2192 " + QString::fromStdString(line.slavePath()) +
-                         " | 45 baud 5N1.5 | BAUDOT, shift not known"))
-        << Status().toStdString();
+    EXPECT_TRUE(StatusIs(bar("Connected", "COM4", "shift not known")));
 }
 
 // The window gives the bar its own room.

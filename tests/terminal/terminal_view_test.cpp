@@ -18,7 +18,6 @@ constexpr char kFontFamily[] = "DejaVu Sans Mono";
 
 constexpr auto Prints = [](int b) { return b != 7 && b != 8 && b != 10 && b != 13; };
 
-// A view in the known font on its own record.
 struct Screen {
     explicit Screen(int fontHeight = -12) {
         state.logFont.faceName = kFontFamily;
