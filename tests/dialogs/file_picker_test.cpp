@@ -135,6 +135,7 @@ TEST_F(FileOpenTest, AllFilesListsNamesWithoutADot) {
         {1, {"000", "1533", "cat.txt", "cat.txt.mod"}},
     };
     for (const auto& r : rows) {
+        ASSERT_LT(r.entry, dialog->nameFilters().size());
         dialog->selectNameFilter(dialog->nameFilters().at(r.entry));
         EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == r.names; }, 5000))
             << entries->itemText(r.entry).toStdString() << ": " << listed().join(' ').toStdString();

@@ -52,34 +52,40 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
         listed << box->itemText(i);
     EXPECT_EQ(listed, QStringList({"A 100%.txt", "b.txt", "sub"}));
 
-    const QString longName(300, u'n');
-    std::vector<std::optional<QString>> picks{std::nullopt, longName, folder.filePath("b.txt")};
-    SetFilePicker([&](QWidget*, const FilePickRequest&) {
-        const std::optional<QString> pick = picks.front();
-        picks.erase(picks.begin());
-        return pick;
-    });
-    d->Command(IDC_GET_FILE);  // cancelled
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "");
-    d->Command(IDC_SEND);
-    d->SetItemText(IDC_SEND_NAME, "missing.txt");
-    d->Command(IDC_SEND);
-    d->Command(IDC_GET_FILE);  // too long
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "missing.txt");
-    d->SetItemText(IDC_SEND_NAME, longName);
-    d->Command(IDC_SEND);
-    d->Command(IDC_GET_FILE);
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), folder.filePath("b.txt"));
-    d->Command(IDC_SEND);  // no line to send on: told once the send has ended
-    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 5; }));
-    const QString tooLong = "The path is longer than 254 characters:\n" + longName;
-    EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
-                                  "E Can't Open file!: missing.txt", "E Path too long!: " + tooLong,
-                                  "E Path too long!: " + tooLong,
-                                  "E Send File: " + folder.filePath("b.txt") +
-                                      "\nThe send stopped: the line takes nothing more."}));
-    EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "");
+    const QString longName(300, u'n'), b = folder.filePath("b.txt");
+    const QString tooLong =
+        "E Path too long!: The path is longer than 254 characters:\n" + longName;
+    std::optional<QString> pick;
+    SetFilePicker([&](QWidget*, const FilePickRequest&) { return pick; });
+    // Picked (nothing: cancelled) or typed and sent; the name then, and the box.
+    const struct {
+        bool picked;
+        std::optional<QString> name;
+        QString after, box;
+    } rows[] = {
+        {true, std::nullopt, "", ""},
+        {false, "", "", "E Can't create file!: No File Name Provided"},
+        {false, "missing.txt", "missing.txt", "E Can't Open file!: missing.txt"},
+        {true, longName, "missing.txt", tooLong},
+        {false, longName, longName, tooLong},
+        {true, b, b, ""},
+        {false, b, "", "E Send File: " + b + "\nThe send stopped: the line takes nothing more."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name.value_or("cancel").left(20).toStdString());
+        log.shown.clear();
+        if (r.picked) {
+            pick = r.name;
+            d->Command(IDC_GET_FILE);
+        } else {
+            d->SetItemText(IDC_SEND_NAME, *r.name);
+            d->Command(IDC_SEND);  // with no line: told once the send has ended
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
+        EXPECT_EQ(boxes.join('|'), r.box);
+        EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
+        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+    }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
 }
