@@ -1,26 +1,23 @@
 #!/usr/bin/env python3
 """The real program under Xvfb and openbox (xdotool, xwd) with the simulated
-teleprinter on a pseudo-terminal: only what a real window or the machine's
-paper shows is checked, the bytes are the core tests' business. Name a class
-to run one group of stories."""
+teleprinter on a pseudo-terminal: only what a real window or the machine's paper
+shows; the bytes are the core tests' business. Name a class to run one group."""
 
 import os
 import queue
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import threading
 import time
 import unittest
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-TAVIREL_BIN = os.environ.get("TAVIREL_BIN") or os.path.join(REPO, "build/terminal/tavirel")
-SIM_BIN = os.environ.get("TELEPRINTER_SIM_BIN") or os.path.join(
-    REPO, "build/tools/teleprinter-sim/teleprinter-sim")
-TESTDATA = os.environ.get("TAVIREL_TESTDATA") or os.path.join(
-    os.path.dirname(REPO), "shared", "testdata")
+TAVIREL_BIN = os.environ.get("TAVIREL_BIN", REPO + "/build/terminal/tavirel")
+SIM_BIN = os.environ.get("TELEPRINTER_SIM_BIN", REPO + "/build/tools/teleprinter-sim/"
+                         "teleprinter-sim")
+TESTDATA = os.environ.get("TAVIREL_TESTDATA", os.path.dirname(REPO) + "/shared/testdata")
 
 MAIN, CLOSE, PICKER, PREVIEW = ("Tavirel by Quennick / Zeltor", "Tavirel",
                                 "Open - Load file into editor", "Paper Preview")
@@ -43,14 +40,12 @@ CHAR_TIME = 7.5 / 45  # one character at 45 baud, 5 data bits, 1.5 stop bits
 
 
 def wait_for(get, timeout, interval=0.1, until=bool):
-    """Polls get() until until(value) holds; returns that value, or None."""
+    """Polls get() until until(value) holds or the time is up; returns the last value."""
     deadline = time.monotonic() + timeout
     while True:
         value = get()
-        if until(value):
+        if until(value) or time.monotonic() >= deadline:
             return value
-        if time.monotonic() >= deadline:
-            return None
         time.sleep(interval)
 
 
@@ -106,6 +101,7 @@ class Display:
             raise RuntimeError("Xvfb gave no display number")
         self.wm = subprocess.Popen(["openbox"], env=self.env(), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
+        # Until openbox manages the screen this fails, with a 0 on its output.
         if not wait_for(lambda: self.run(["xdotool", "get_num_desktops"], check=False)
                         .returncode == 0, 15):
             raise RuntimeError("openbox did not start")
@@ -128,6 +124,9 @@ class Display:
         if check and result.returncode != 0:
             raise RuntimeError("%s failed: %s" % (" ".join(args), result.stderr.decode()))
         return result
+
+    def xdo(self, *args):
+        return self.run(["xdotool", *args], check=False).stdout.decode().strip()
 
 
 DISPLAY = Display()
@@ -204,11 +203,9 @@ class Image:
 class Simulator:
     """The simulated teleprinter, asked one line at a time."""
 
-    def __init__(self, port_folder, logdir):
-        self.log = open(os.path.join(logdir, "sim.stderr"), "w")
-        self.proc = subprocess.Popen([SIM_BIN, "--port-folder", port_folder],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=self.log, text=True, bufsize=1)
+    def __init__(self, port_folder):
+        self.proc = subprocess.Popen([SIM_BIN, "--port-folder", port_folder], text=True,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, bufsize=1)
         self.lines = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
         if not self._line(15).startswith("ready "):
@@ -240,7 +237,7 @@ class Simulator:
 
     def stop(self):
         stop_process(self.proc)
-        for stream in (self.proc.stdin, self.proc.stdout, self.log):
+        for stream in (self.proc.stdin, self.proc.stdout):
             try:
                 stream.close()
             except OSError:
@@ -248,7 +245,8 @@ class Simulator:
 
 
 class Session(unittest.TestCase):
-    """A story's steps on a fresh configuration folder; every process ended after."""
+    """A story's steps on a fresh configuration folder; every process ended after.
+    What the processes say goes to the test's output."""
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="tavirel-e2e-")
@@ -259,36 +257,26 @@ class Session(unittest.TestCase):
         self.addCleanup(shutil.rmtree, self.tmp, True)
 
     def tearDown(self):
-        if self.proc is not None:
-            if not self._outcome.success:
-                for name in ("sim.stderr", "tavirel.log"):
-                    if os.path.exists(os.path.join(self.tmp, name)):
-                        with open(os.path.join(self.tmp, name), errors="replace") as f:
-                            sys.stderr.write("\n%s:\n%s" % (name, f.read()))
-            stop_process(self.proc)
-            self.log.close()
+        stop_process(self.proc)
         if self.sim is not None:
             self.sim.stop()
 
     def start(self, simulator=True):
         if simulator:
-            self.sim = Simulator(self.ports, self.tmp)
+            self.sim = Simulator(self.ports)
         runtime = os.path.join(self.xdg, "runtime")
         os.makedirs(runtime, mode=0o700)
-        self.log = open(os.path.join(self.tmp, "tavirel.log"), "w")
-        self.proc = subprocess.Popen([TAVIREL_BIN], stdout=self.log, stderr=subprocess.STDOUT,
-                                     env=DISPLAY.env(XDG_CONFIG_HOME=self.xdg,
-                                                     XDG_RUNTIME_DIR=runtime))
+        self.proc = subprocess.Popen([TAVIREL_BIN], env=DISPLAY.env(
+            XDG_CONFIG_HOME=self.xdg, XDG_RUNTIME_DIR=runtime))
         self.main = self.open(MAIN)
 
     def windows(self, caption):
         """The program's visible windows with exactly that caption."""
         pattern = "^" + "".join("\\" + c if c in "\\.^$|?*+()[]{}" else c for c in caption) + "$"
-        result = DISPLAY.run(["xdotool", "search", "--all", "--onlyvisible", "--pid",
-                              str(self.proc.pid), "--name", pattern], check=False)
+        found = DISPLAY.xdo("search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
+                            "--name", pattern)
         # The pattern can match a window by more than its caption: compare exactly.
-        return [w for w in result.stdout.decode().split() if DISPLAY.run(
-            ["xdotool", "getwindowname", w], check=False).stdout.decode().rstrip("\n") == caption]
+        return [w for w in found.split() if DISPLAY.xdo("getwindowname", w) == caption]
 
     def count(self, what, count, timeout=10):
         caption = what if isinstance(what, str) else what[0]
@@ -309,9 +297,8 @@ class Session(unittest.TestCase):
         """Activates the window; the window manager may give a modal dialog
         the focus instead, as a user would get too."""
         window = window or self.main
-        DISPLAY.run(["xdotool", "windowactivate", window], check=False)
-        wait_for(lambda: DISPLAY.run(["xdotool", "getactivewindow"], check=False)
-                 .stdout.decode().strip() == window, 3)
+        DISPLAY.xdo("windowactivate", window)
+        wait_for(lambda: DISPLAY.xdo("getactivewindow") == window, 3)
 
     def key(self, *keys):
         DISPLAY.run(["xdotool", "key", "--delay", "60", *keys])
@@ -326,11 +313,9 @@ class Session(unittest.TestCase):
     def press(self, dialog, control):
         """Clicks the middle of a dialog's control once the dialog is painted."""
         window = self.open(dialog)
-        if not wait_for(lambda: self.shot(window).dark_columns(0, 0, 80, 80), 5):
-            raise AssertionError("dialog never painted")
-        (width, height), units = self.geometry(window), dialog[1]
-        x, y, w, h = dialog[2][control]
-        self.click((x + w / 2) * width / units[0], (y + h / 2) * height / units[1], window)
+        img = wait_for(lambda: self.shot(window), 5, until=lambda i: i.dark_columns(0, 0, 80, 80))
+        (x, y, w, h), units = dialog[2][control], dialog[1]
+        self.click((x + w / 2) * img.width / units[0], (y + h / 2) * img.height / units[1], window)
 
     def fill(self, dialog, field, text):
         self.press(dialog, field)
@@ -340,13 +325,12 @@ class Session(unittest.TestCase):
     def area(self, dialog, control):
         return self.shot(self.windows(dialog[0])[0]).area(dialog[1], dialog[2][control])
 
-    def geometry(self, window=None):
-        out = DISPLAY.run(["xdotool", "getwindowgeometry", "--shell", window or self.main])
-        values = dict(line.split("=", 1) for line in out.stdout.decode().split())
-        return int(values["WIDTH"]), int(values["HEIGHT"])
-
     def shot(self, window=None):
         return Image(DISPLAY.run(["xwd", "-id", window or self.main, "-silent"]).stdout)
+
+    def size(self):
+        img = self.shot()
+        return img.width, img.height
 
     def menu(self, name, *keys):
         """Clicks a menu bar label, found by its ink so the test follows the font;
@@ -357,8 +341,7 @@ class Session(unittest.TestCase):
             img = self.shot()
             return clusters(img.dark_columns(0, 2, img.width, 18), gap=7)
         runs = wait_for(labels, 5, until=lambda r: len(r) == len(MENUS))
-        if not runs:
-            raise AssertionError("menu bar labels not found: %r" % (labels(),))
+        self.assertEqual(len(runs), len(MENUS), "menu bar labels not found: %r" % runs)
         a, b = runs[MENUS.index(name)]
         self.click((a + b) // 2, 10)
         if keys:
@@ -385,14 +368,7 @@ class Session(unittest.TestCase):
         self.press(SEND, "send")
 
     def expect(self, get, want, timeout, what):
-        """Polls get() until it gives want; fails showing the last value."""
-        last = [None]
-
-        def look():
-            last[0] = get()
-            return last[0] == want
-        wait_for(look, timeout, 0.2)
-        self.assertEqual(last[0], want, what)
+        self.assertEqual(wait_for(get, timeout, 0.2, lambda value: value == want), want, what)
 
     def put(self, name, data):
         path = os.path.join(self.tmp, name)
@@ -423,7 +399,7 @@ class Terminal(Session):
         self.connect()
         fish = self.read(os.path.join(TESTDATA, "overstrike", "emoji_fish_ita2.txt"))
         self.assertEqual(self.sim.ask("burst " + self.put("fish.txt", fish)), "ok")  # one write
-        width, height = self.geometry()
+        width, height = self.size()
         ink = lambda: self.shot().dark_columns(0, height // 3, width - 24, height * 2 // 3)
         self.assertTrue(wait_for(ink, 10), "no picture in the middle of the view")
         self.key("shift+Next")  # the caret goes with the line: nothing blinks
@@ -437,7 +413,7 @@ class Terminal(Session):
         self.expect(self.shot, first, 10, "the picture changed when scrolled away and back")
         for size in ((width * 2 // 3, height * 2 // 3), (width, height)):
             DISPLAY.run(["xdotool", "windowsize", self.main, *map(str, size)])
-            self.assertTrue(wait_for(lambda: self.geometry() == size, 5), "not resized")
+            self.expect(self.size, size, 5, "not resized")
         self.expect(self.shot, first, 10, "the picture changed after a resize and back")
 
     def test_a_failed_connect_is_told_and_close_asks_and_releases_the_line(self):
@@ -451,7 +427,7 @@ class Terminal(Session):
         self.key("Return")
         self.assertTrue(self.count(MAIN, 1), "the message box stayed")
 
-        self.sim = Simulator(self.ports, self.tmp)  # a machine on the link now
+        self.sim = Simulator(self.ports)  # a machine on the link now
         self.focus()
         self.connect()
         self.key("alt+F4")  # the close box's route, through the window manager
