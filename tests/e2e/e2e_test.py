@@ -57,14 +57,9 @@ def settled(look, timeout, interval):
 
 
 def clusters(values, gap):
-    """Runs of values closer than gap: the words of a row of text."""
-    runs = []
-    for v in values:
-        if runs and v - runs[-1][1] < gap:
-            runs[-1][1] = v
-        else:
-            runs.append([v, v])
-    return runs
+    """Runs of values closer than gap, as (first, last): the words of a row of text."""
+    cuts = [i for i in range(1, len(values)) if values[i] - values[i - 1] >= gap]
+    return [(values[a], values[b - 1]) for a, b in zip([0] + cuts, cuts + [len(values)]) if b > a]
 
 
 def inked(rows):
@@ -212,8 +207,7 @@ class Simulator:
 
 
 class Session(unittest.TestCase):
-    """A story's steps on a fresh configuration folder; every process ended after.
-    What the processes say goes to the test's output."""
+    """A story's steps on a fresh configuration folder; every process ended after."""
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="tavirel-e2e-")
@@ -231,14 +225,14 @@ class Session(unittest.TestCase):
     def start(self, simulator=True):
         if simulator:
             self.sim = Simulator(self.ports)
-        # The temporary folder is the runtime folder's 0700.
+        # mkdtemp's 0700 is what a runtime folder needs.
         self.proc = subprocess.Popen([TAVIREL_BIN], env=DISPLAY.env(
             XDG_CONFIG_HOME=self.xdg, XDG_RUNTIME_DIR=self.tmp))
         self.main = self.open(MAIN)
 
     def windows(self, what):
-        """The program's visible windows but the main one with exactly that caption,
-        or the dialog's."""
+        """The program's visible windows, the main one aside, with exactly that
+        caption or the dialog's."""
         caption = what if isinstance(what, str) else what[0]
         pattern = "^" + "".join("\\" + c if c in "\\.^$|?*+()[]{}" else c for c in caption) + "$"
         found = DISPLAY.xdo("search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
@@ -258,7 +252,7 @@ class Session(unittest.TestCase):
         return found[0]
 
     def focus(self, window=None):
-        """Activates the window, or the window manager its modal dialog, as a user's click."""
+        """Activates the window, or its modal dialog if the window manager says so."""
         window = window or self.main
         DISPLAY.xdo("windowactivate", window)
         wait_for(lambda: DISPLAY.xdo("getactivewindow") == window, 3)
@@ -415,7 +409,7 @@ class Transfers(Session):
         text = "RYRYRYRYRY THE QUICK BROWN FOX\r\n"
         self.assertEqual(self.sim.ask("type " + text.replace("\r\n", "\\r\\n"), 60), "ok")
         # Once all is in the file the counters have had their last change.
-        self.assertTrue(wait_for(lambda: os.path.getsize(capture) == len(text), 5))
+        self.assertTrue(wait_for(lambda: os.path.getsize(capture) == len(text), 5), "not all in")
         before = settled(counters, 5, 0.5)
         self.assertNotEqual(before, zero, "the counters did not move")
         # Stop shows the truth: the same, if the counters kept up to the end.
