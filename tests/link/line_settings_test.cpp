@@ -11,8 +11,7 @@ namespace {
 constexpr std::uint32_t kBaseCflag = CS5 | CSTOPB | CREAD | CLOCAL | kTermiosBother;
 constexpr std::uint32_t kBaseIflag = INPCK | PARMRK;
 
-// Only Terminal mode hands flow control to the port; the writer's CTS and DSR
-// waits follow the settings in every mode.
+// Only Terminal mode hands flow control to the port; the writer's waits follow it always.
 TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
@@ -33,7 +32,6 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
 }
 
 TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
-    // The slave opened beside the port, to read back what the device accepted.
     test::PtyLine line;
     TtyState record;
     test::FakeWindow window(&record);
@@ -65,7 +63,6 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         EXPECT_NE(state.commHandle, nullptr);
         const LinePlan p = PlanLine(state, ModeTerminal);
         EXPECT_EQ(p.valid, c.bits != 0);
-        // A pty has no modem lines; that must not fail the setup.
         EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);
         if (c.bits == 0)
             continue;
@@ -78,7 +75,6 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     }
     CodeMode = saved;
     close(slave);
-    // A pseudo-terminal, having no modem lines, is told no difference.
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
@@ -110,7 +106,6 @@ TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
              Case{Plan(110, 7, 1, 2), Plan(110, 7, 2, 2),
                   "110 baud, 7 data bits, even parity, 2 stop bits"},
          }) {
-        // The whole sentence is the message box's, below.
         const std::string text = LineDifference(c.asked, c.accepted);
         EXPECT_EQ(text.substr(0, text.find(';')),
                   *c.runs ? "The port runs at " + std::string(c.runs) : "");
@@ -119,8 +114,7 @@ TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
     EXPECT_EQ(DescribeLine(Plan(110, 6, 3, 0)), "110 baud, 6 data bits, mark parity, 1 stop bit");
 }
 
-// A serial port that reads back otherwise than asked is told to the operator
-// once per difference and connection; a device without modem lines never.
+// A device without modem lines (a pseudo-terminal) never tells a difference.
 TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     struct ReadBackPort : test::FakePort {
         LinePlan Accepted() const override { return readBack; }
@@ -138,7 +132,7 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     connect();
     port->readBack = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
-    ASSERT_EQ(SetupConnection(&state), 1);  // Settings saved unchanged
+    ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(window.Boxes().size(), 1u);
     EXPECT_EQ(window.Boxes()[0],
               "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
@@ -148,7 +142,6 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 2u);
 
-    // The next connection is a new port: told again.
     connect();
     port->readBack = Plan(600, 8, 0, 0);
     SetupConnection(&state);
