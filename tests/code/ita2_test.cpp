@@ -16,11 +16,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Entry = std::pair<std::int32_t, std::size_t>;  // shift, code
 
-// The split literal keeps "\0" from swallowing the 3.
 constexpr unsigned char kLetters[33] = "\0E\nA SIU\rDRJNFCKTZLWHYPQOBG\x7FMXV\x7F";
-constexpr unsigned char kFigures[33] =
-    "\0"
-    "3\n- \a87\r$4',!:(5\")2#6019?&\x7F./;\x7F";
+constexpr unsigned char kFigures[33] = "\0003\n- \a87\r$4',!:(5\")2#6019?&\x7F./;\x7F";
 
 TEST(Ita2Tables, MatchTheChart) {
     std::array<Entry, 96> sent;

@@ -68,10 +68,7 @@ TEST(ConverterSteps, GiveTheWorkedExamples) {
 // US-TTY with every code's bits reversed.
 TEST(ConverterSteps, DecodeTheWholeReversedChart) {
     constexpr char kLetters[33] = "\0T\nO HNM\rLRGIPCVEZDBSYFXAWJ\x7FUQK\x7F";
-    constexpr char kFigures[33] =
-        "\0"
-        "5\n9 #,.\r)4&80:;3\"$?\a6!/-2'\x7F"
-        "71(\x7F";
+    constexpr char kFigures[33] = "\0005\n9 #,.\r)4&80:;3\"$?\a6!/-2'\17771(\177";
     for (std::size_t c = 0; c < 32; ++c) {
         EXPECT_EQ(ReversedIta2Table[c], static_cast<std::uint8_t>(kLetters[c])) << c;
         EXPECT_EQ(ReversedIta2Table[32 + c], static_cast<std::uint8_t>(kFigures[c])) << c;

@@ -53,27 +53,19 @@ class FileTransferTest : public test::PtyLinkTest {
 // A byte without a code takes its turn and sends nothing; the first 0 ends the file.
 TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
     Open(ModeBaudot, 1200, 5);
-    const std::string file = std::string(
-        "A1\r\n\xC9"
-        "B\0ZZ",
-        9);
+    const std::string file("A1\r\n\311B\0ZZ", 9);
     auto send = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*send));
     EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
     EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(ends, std::vector{FileSend::End::Done});
-    EXPECT_EQ(window.Screen(),
-              "A1\r\n\xC9"
-              "B");
+    EXPECT_EQ(window.Screen(), "A1\r\n\311B");
 
     state.localEcho = 1;
     state.newLine = 1;
     auto echoed = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*echoed));
-    EXPECT_EQ(window.Screen(),
-              "A1\r\n\xC9"
-              "B"
-              "A1\n\r\n~B");
+    EXPECT_EQ(window.Screen(), "A1\r\n\311BA1\n\r\n~B");
 }
 
 // A CR before each lone line feed is shown, not counted.

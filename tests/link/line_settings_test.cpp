@@ -116,21 +116,17 @@ TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
 
 // A device without modem lines (a pseudo-terminal) never tells a difference.
 TEST(SetupConnection, TellsADifferenceOncePerConnection) {
-    struct ReadBackPort : test::FakePort {
-        LinePlan Accepted() const override { return readBack; }
-        LinePlan readBack;
-    };
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    ReadBackPort* port = nullptr;
+    test::FakePort* port = nullptr;
     const auto connect = [&] {
-        auto owned = std::make_unique<ReadBackPort>();
+        auto owned = std::make_unique<test::FakePort>();
         port = owned.get();
         state.commHandle = std::move(owned);
     };
     connect();
-    port->readBack = Plan(300, 8, 0, 0);
+    port->accepted = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(window.Boxes().size(), 1u);
@@ -138,17 +134,17 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
               "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
               "5 data bits, no parity, 1.5 stop bits were asked for. The adapter cannot do what "
               "was asked, so the machine may not print what is sent.");
-    port->readBack = Plan(600, 8, 0, 0);
+    port->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 2u);
 
     connect();
-    port->readBack = Plan(600, 8, 0, 0);
+    port->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 
     port->SetHasModemLines(false);
-    port->readBack = Plan(45, 8, 0, 1);
+    port->accepted = Plan(45, 8, 0, 1);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 }

@@ -71,6 +71,7 @@ TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
         {ModeBaudot, 0, "%b", {31, 25}, "", 1},
         {ModeAscii, 1, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
         {ModeTerminal, 0, "xy", {'x', 'y'}, "", 1},
+        {ModeAscii, 1, "", {}, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

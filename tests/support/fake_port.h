@@ -82,6 +82,7 @@ class FakePort : public Port {
         return 1;
     }
     LinePlan Applied() const override { return Locked(mutex_, applied_); }
+    LinePlan Accepted() const override { return accepted; }
     int BytesWaiting() override { return static_cast<int>(Locked(mutex_, input_).size()); }
     int Read(std::uint8_t* buffer, int maxLength) override {
         std::lock_guard lock(mutex_);
@@ -149,6 +150,7 @@ class FakePort : public Port {
 
     std::atomic<bool> refuseSettings{false};
     std::atomic<int> failInputWaits{0};
+    LinePlan accepted;  // what the device reads back
 
   private:
     static void SetReady(int fd, bool ready) {
