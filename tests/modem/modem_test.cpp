@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -30,11 +29,15 @@ std::string Receive(const std::vector<float>& samples, const ModemSettings& s) {
     return CodesToText(codes, decoder);
 }
 
-std::vector<float> Send(const std::string& text, const ModemSettings& s) {
+std::vector<std::uint8_t> Codes(const std::string& text) {
     BaudotSender sender;
     std::vector<std::uint8_t> codes;
     TextToCodes(text, sender, codes);
-    return Modulate(s, codes);
+    return codes;
+}
+
+std::vector<float> Send(const std::string& text, const ModemSettings& s) {
+    return Modulate(s, Codes(text));
 }
 
 TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
@@ -118,9 +121,7 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     EXPECT_EQ(Run(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
     EXPECT_EQ(Read("got.txt"), kText);
     EXPECT_EQ(Run(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
-    BaudotSender sender;
-    std::vector<std::uint8_t> codes;
-    TextToCodes(kText, sender, codes);
+    const std::vector<std::uint8_t> codes = Codes(kText);
     EXPECT_EQ(Read("codes.ita"), std::string(codes.begin(), codes.end()));
     EXPECT_EQ(Run(tool + " send --codes -o whole.wav codes.ita && " + tool +
                   " receive - <whole.wav >b.txt"),
