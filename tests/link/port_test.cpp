@@ -81,7 +81,7 @@ TEST_F(PortTest, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     EXPECT_EQ(line.lockFile().filename().string().rfind("LCK..pts_", 0), 0u);
     test::DiagnosticsCapture diagnostics;
 
-    test::WriteFile(line.lockFile(), LockText(1));
+    test::WriteFile(line.lockFile(), LockText(1));  // init: always running
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
     EXPECT_EQ(ReadFile(line.lockFile()), LockText(1));
