@@ -210,16 +210,16 @@ TEST_F(ConverterFrame, RefusesWithTheirMessagesAndNeverWaitsOnAPipe) {
         {pipeIn, 0, "ASCII to BAUDOT: Task complete|"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
         if (c.input.starts_with(d + "locked") && geteuid() == 0)
             continue;
         host.outputPath = "(earlier)";
         int result = -1;
-        EXPECT_TRUE(test::ReturnsAtOnce(c.input == pipeIn ? pipeIn : pipeOut, [&] {
-            result = Run(Converter::AsciiToIta2, c.input);
-        })) << c.input;
-        EXPECT_EQ(result, c.result) << c.input;
+        EXPECT_TRUE(test::ReturnsAtOnce(c.input == pipeIn ? pipeIn : pipeOut,
+                                        [&] { result = Run(Converter::AsciiToIta2, c.input); }));
+        EXPECT_EQ(result, c.result);
         EXPECT_EQ(host.shown, c.shown);
-        EXPECT_EQ(host.outputPath == "(earlier)", c.result == 1 || c.result == 2) << c.input;
+        EXPECT_EQ(host.outputPath == "(earlier)", c.result == 1 || c.result == 2);
     }
     EXPECT_EQ(Read(ita), art);
     EXPECT_TRUE(Read(d + "pipe.ita").empty());

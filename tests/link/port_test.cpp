@@ -153,12 +153,12 @@ TEST_F(PortTest, TheLockHolderIsReadFromEveryForm) {
         {"no PID first", "term 1\n", 0},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         test::WriteFile(line.lockFile(), row.text);
         PortLock lock;
-        EXPECT_EQ(lock.Acquire(line.slavePath()), row.holder == 0) << row.name;
-        EXPECT_EQ(lock.holder(), row.holder) << row.name;
-        EXPECT_EQ(ReadFile(line.lockFile()), row.holder == 0 ? LockText(getpid()) : row.text)
-            << row.name;
+        EXPECT_EQ(lock.Acquire(line.slavePath()), row.holder == 0);
+        EXPECT_EQ(lock.holder(), row.holder);
+        EXPECT_EQ(ReadFile(line.lockFile()), row.holder == 0 ? LockText(getpid()) : row.text);
     }
 }
 
@@ -173,19 +173,19 @@ TEST_F(PortTest, PlantedLockLinksAreNeitherWrittenThroughNorTaken) {
         {"symbolic link", [](const auto& to, const auto& at) { create_symlink(to, at); }},
         {"hard link", [](const auto& to, const auto& at) { create_hard_link(to, at); }}};
     for (const auto& [name, plant] : rows) {
+        SCOPED_TRACE(name);
         plant(victim, planted);
         PortLock lock;
-        ASSERT_TRUE(lock.Acquire(line.slavePath())) << name;
-        EXPECT_TRUE(lock.written()) << name;
-        EXPECT_EQ(ReadFile(victim), "keep\n") << name;
-        EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid())) << name;
-        EXPECT_FALSE(std::filesystem::equivalent(line.lockFile(), victim)) << name;
+        ASSERT_TRUE(lock.Acquire(line.slavePath()));
+        EXPECT_TRUE(lock.written());
+        EXPECT_EQ(ReadFile(victim), "keep\n");
+        EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
+        EXPECT_FALSE(std::filesystem::equivalent(line.lockFile(), victim));
         EXPECT_EQ(std::filesystem::status(line.lockFile()).permissions(),
-                  std::filesystem::perms(0644))
-            << name;
+                  std::filesystem::perms(0644));
         const auto files = std::distance(std::filesystem::directory_iterator(line.lockFolder()),
                                          std::filesystem::directory_iterator());
-        EXPECT_EQ(files, 3) << name;
+        EXPECT_EQ(files, 3);
         lock.Release();
         std::filesystem::remove(planted);
     }
