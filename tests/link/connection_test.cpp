@@ -166,8 +166,8 @@ TEST_F(LinkTest, ASessionOnAPseudoTerminal) {
         SendKeyChar(&window, c);
     EXPECT_TRUE(line.ReadFromFarEnd(1, 300ms).empty());
     EXPECT_TRUE(diagnostics.Contains("Probable Write Timeout: Total of 0 bytes sent"));
-    EXPECT_EQ(state.commHandle->TakeErrors() & CE_TXFULL, CE_TXFULL);
-    ASSERT_TRUE(line.WriteFromFarEnd({17}));  // XON
+    EXPECT_EQ(state.commHandle->TakeErrors() & CE_TXFULL, CE_TXFULL);  // the stalled driver
+    ASSERT_TRUE(line.WriteFromFarEnd({17}));                           // XON
     const Bytes got = line.ReadFromFarEnd(text.size(), 3s);
     EXPECT_EQ(std::string(got.begin(), got.end()), text);
 

@@ -63,7 +63,7 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         EXPECT_NE(state.commHandle, nullptr);
         const LinePlan p = PlanLine(state, ModeTerminal);
         EXPECT_EQ(p.valid, c.bits != 0);
-        EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);
+        EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
         if (c.bits == 0)
             continue;
         EXPECT_EQ(p.cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), c.bits);
@@ -106,6 +106,7 @@ TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
              Case{Plan(110, 7, 1, 2), Plan(110, 7, 2, 2),
                   "110 baud, 7 data bits, even parity, 2 stop bits"},
          }) {
+        // The whole sentence is the message box's, below.
         const std::string text = LineDifference(c.asked, c.accepted);
         EXPECT_EQ(text.substr(0, text.find(';')),
                   *c.runs ? "The port runs at " + std::string(c.runs) : "");

@@ -9,6 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
+// Fast, so a queued write is on the port at once.
 class SenderTest : public test::FakeLinkTest {
   protected:
     void SetUp() override {

@@ -71,7 +71,7 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
                                      {ids[2], 1, Complete},
                                      {ids[3], 1, Complete}}));
 
-    port->SetHasModemLines(false);
+    port->SetHasModemLines(false);  // a pseudo-terminal: nothing to wait for
     port->SetInputLines(false, false);
     Write({9});
     EXPECT_TRUE(Sent(4));
@@ -167,7 +167,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     port->HoldOutput(false);
     EXPECT_EQ(port->Received(), (Bytes{3}));
 
-    // The reader saw the hang-up first.
+    // The reader saw the hang-up first; the writer's failure adds no mark.
     Reconnect();
     EXPECT_TRUE(PostDeviceGone(&window, state));
     EXPECT_FALSE(PostDeviceGone(&window, state));
@@ -227,7 +227,7 @@ TEST(WriteTimings, MultiplierAndCharacterTime) {
     for (const auto& [baud, ms] : {std::pair(45u, 426u), {110u, 174u}, {19200u, 1u}, {38400u, 0u}})
         EXPECT_EQ(WriteMsPerByte(baud), ms) << baud;
     EXPECT_EQ(CharacterTime({.baudRate = 9600, .byteSize = 8, .parity = 2, .stopBits = 2}),
-              1'250'000ns);
+              1'250'000ns);  // 12 bits
 }
 
 }  // namespace

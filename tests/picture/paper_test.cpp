@@ -69,7 +69,8 @@ struct Text : TextReader {
 };
 
 // An edit that kept the first `prefix` and last `suffix` characters lays out
-// as the whole does, and only the rows said to have changed differ.
+// as the whole does, with the lone line feeds Send File finds, and only the
+// rows said to have changed differ.
 void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, std::size_t prefix,
                 std::size_t suffix, const std::string& what) {
     const std::vector<PaperRow> before = layout.paper().rows;

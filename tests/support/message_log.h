@@ -26,7 +26,7 @@ struct MessageLog {
     QStringList shown;
     std::vector<QWidget*> owners;
     int answer = IDOK;
-    // A real box runs an event loop of its own.
+    // Runs while a box is up, as a real box's own event loop would.
     std::function<void()> whileShown;
 };
 

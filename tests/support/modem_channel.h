@@ -1,4 +1,3 @@
-// Our own seeded generator, so that figures do not depend on the standard library's.
 #pragma once
 
 #include <algorithm>
@@ -11,6 +10,7 @@
 
 namespace tavirel::test {
 
+// Our own seeded generator, so that figures do not depend on the standard library's.
 class Random {
   public:
     explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
