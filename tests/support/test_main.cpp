@@ -1,6 +1,5 @@
-// Test entry: every test starts from the process state of a fresh run (no
-// shift sent or received, no transfer). The widget suites get one
-// QApplication, on the offscreen platform unless the caller chose another.
+// Every test starts from the process state of a fresh run; the widget suites
+// get one QApplication, offscreen unless the caller chose another platform.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,11 +15,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 #endif
     testing::InitGoogleTest(&argc, argv);
-    class Listener : public testing::EmptyTestEventListener {
+    struct Reset : testing::EmptyTestEventListener {
         void OnTestStart(const testing::TestInfo&) override {
             tavirel::ResetProcessStateForTests();
         }
     };
-    testing::UnitTest::GetInstance()->listeners().Append(new Listener);
+    testing::UnitTest::GetInstance()->listeners().Append(new Reset);
     return RUN_ALL_TESTS();
 }
