@@ -99,11 +99,9 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         CaptureDialog capture(nullptr);
         TemplateDialog* d = capture.Dialog();
         d->show();
-        d->Command(IDC_START_CAPTURE);
         d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
         d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
-                                      "E Can't create file!: no/such/folder/x.cap"}));
+        EXPECT_EQ(boxes, QStringList("E Can't create file!: no/such/folder/x.cap"));
         EXPECT_EQ(Enabled(d, kCaptureIds), "1101");
 
         d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
@@ -149,7 +147,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         std::uint8_t block[] = {'o', 'k'};
         Transfer().RecordBlock(block, 2, 2);
     }).join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }));
     EXPECT_TRUE(boxes.back().startsWith("E ERROR: Write to file failed! (disk full?): /dev/full\n"))
         << log.Joined();
     EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
