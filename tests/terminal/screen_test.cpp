@@ -34,7 +34,6 @@ TEST(ScreenBufferTest, ControlBytesAndWrapMoveTheCursor) {
         {1, 0, "\b", 0, 0, ""},
         {1, 0, "ABC\b\b", 0, 1, "ABC"},  // no erase
         {1, 0, "AB\n", 1, 2, "AB"},      // LF keeps the column
-        {1, 0, "\a", 0, 0, ""},
     };
     for (const auto& [autoWrap, newLine, input, row, column, row0] : cases) {
         ScreenBuffer buffer;
