@@ -1,30 +1,18 @@
 #include "dialogs/dialog_builder.h"
 
-#include <gtest/gtest.h>
 #include <sys/utsname.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <cstdio>
-#include <memory>
 
 #include "dialogs/about_dialog.h"
-#include "dialogs/file_picker.h"
+#include "tests/dialogs/widget_test.h"
 
 namespace tavirel {
 namespace {
 
-// Base units from the dialog's own font: half the rounded mean width of the
-// 52 letters, and the character height.
+// Base units from the dialog's font: half the rounded mean width of the 52
+// letters, and the character height.
 QRect Expected(const TemplateDialog& d, int x, int y, int cx, int cy) {
     const QFontMetrics fm(d.font());
     const int letters = fm.horizontalAdvance(
@@ -34,22 +22,16 @@ QRect Expected(const TemplateDialog& d, int x, int y, int cx, int cy) {
     return {px(x, bx, 4), px(y, by, 8), px(cx, bx, 4), px(cy, by, 8)};
 }
 
-// Placed in dialog units, in template tab order. Without a system menu
-// neither Escape nor a close box ends it; buttons only report, Enter presses
-// a focused button and the default one from elsewhere, and the radios form
-// one group apart from the check boxes.
+// Without a system menu neither Escape nor a close box ends it; buttons only
+// report, Enter presses a focused button and else the default one, and the
+// radios form one group apart from the check boxes.
 TEST(SettingsTemplateTest, PlacesControlsAndOnlyTheDialogLogicCloses) {
     const std::unique_ptr<TemplateDialog> d(BuildDialog(kSettingsDialog, nullptr));
     EXPECT_EQ(d->size(), Expected(*d, 0, 0, 200, 169).size());
     EXPECT_EQ(d->Item(549)->geometry(), Expected(*d, 55, 96, 50, 10));
     EXPECT_EQ(d->Item(1)->geometry(), Expected(*d, 125, 103, 37, 14));
     EXPECT_EQ(d->Item(1005)->geometry(), Expected(*d, 134, 86, 58, 10));
-    QStringList order;
-    for (QWidget* w = d->Item(544); order.size() < 19; w = w->nextInFocusChain()) {
-        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
-            order << w->objectName().mid(4);
-    }
-    EXPECT_EQ(order.join(' '),
+    EXPECT_EQ(test::TabOrder(d->Item(544), 19),
               "544 545 546 547 548 549 550 551 552 553 554 556 557 555 1 2 1000 1001 1005");
 
     EXPECT_FALSE(d->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
@@ -75,10 +57,8 @@ TEST(SettingsTemplateTest, PlacesControlsAndOnlyTheDialogLogicCloses) {
     EXPECT_EQ(checked, "00111");
 }
 
-// Whatever the desktop's font, each static text fits its control
-// word-wrapped and each button's and group box's label fits on one line. A
-// proportional font keeps the dialog's size for static texts; a fixed-pitch
-// one, with its wide blanks, may need a smaller size here and there.
+// Static texts fit word-wrapped, labels on one line. A fixed-pitch font, with
+// its wide blanks, may need a smaller size here and there.
 TEST(TemplateTextTest, NoTextOfAnyDialogIsClipped) {
     const std::pair<const char*, bool> fonts[] = {
         {"DejaVu Sans", true}, {"DejaVu Serif", true}, {"DejaVu Sans Mono", false}};
@@ -119,8 +99,6 @@ TEST(TemplateTextTest, NoTextOfAnyDialogIsClipped) {
     QApplication::setFont(saved);
 }
 
-// The first line shows the system's version; CR LF shows as a line break.
-// Escape and the close box are ignored, OK ends it.
 TEST(AboutDialogTest, ShowsTheSystemVersionAndTheTextUntilOk) {
     const std::unique_ptr<TemplateDialog> d(BuildAboutDialog(nullptr));
     utsname u{};
@@ -132,16 +110,9 @@ TEST(AboutDialogTest, ShowsTheSystemVersionAndTheTextUntilOk) {
     EXPECT_TRUE(d->Item(IDC_ABOUT_ICON)->isHidden());
     const QString text = d->ItemAs<QPlainTextEdit>(IDC_ABOUT_TEXT)->toPlainText();
     EXPECT_TRUE(text.contains(QStringLiteral("\n\nUsage:\n")) && !text.contains(u'\r'));
-    d->show();
-    QTest::keyClick(d.get(), Qt::Key_Escape);
-    EXPECT_FALSE(d->close());
-    EXPECT_TRUE(d->isVisible());
-    QTest::mouseClick(d->ItemAs<QPushButton>(IDOK), Qt::LeftButton);
-    EXPECT_FALSE(d->isVisible());
-    EXPECT_EQ(d->result(), 1);
+    test::ExpectOnlyClosesBy(d.get(), IDOK);
 }
 
-// A name that does not exist yet comes back as a full path; Cancel, nothing.
 TEST(FilePickerTest, TakesANewNameAsAFullPathAndNothingOnCancel) {
     QTemporaryDir folder;
     const FilePickRequest request{FilePickRequest::Mode::Open, "Open", kOpenFileFilter,

@@ -1,21 +1,13 @@
 #include "dialogs/settings_dialog.h"
 
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QComboBox>
 #include <cerrno>
-#include <tuple>
-#include <utility>
 
-#include "dialogs/dialog_builder.h"
 #include "dialogs/font_chooser.h"
 #include "link/connection.h"
 #include "link/port.h"
-#include "link/tty_state.h"
+#include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_window.h"
-#include "tests/support/message_log.h"
 
 namespace tavirel {
 namespace {
@@ -48,8 +40,7 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         ConnectRetryCount() = savedRetries;
     }
 
-    // Shown without a modal loop.
-    TemplateDialog& Open() {
+    TemplateDialog& Open() {  // without a modal loop
         settings = std::make_unique<SettingsDialog>(*this, &state);
         settings->Dialog()->show();
         return *settings->Dialog();
@@ -92,8 +83,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     std::int32_t savedRetries = ConnectRetryCount();
 };
 
-// A fresh record shows the defaults; the choices are stored as the record
-// codes them.
 TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {
     Open();
     // useCnReceive is 1, yet its box is clear.
@@ -122,8 +111,8 @@ TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {
     EXPECT_EQ(Stored(), "COM1 14400 bits 6 parity 1 stop 1 flow 5 mode 2 00101");
 }
 
-// Failed connects count over every opening and say why as Connect does; the
-// fourth gives up and ends the dialog, a success starts the count again.
+// Failed connects count over every opening; the fourth gives up and ends the
+// dialog, a success starts the count again.
 TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     TemplateDialog* d = &Open();
     Click(IDC_SAVE);
@@ -162,8 +151,7 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     EXPECT_EQ(messages.size(), 5);
 }
 
-// The chooser is offered the record's colour (red in the low byte); a
-// cancel changes nothing, a choice is stored and applied without a Save.
+// The record's colour has red in the low byte; a choice applies without a Save.
 TEST_F(SettingsDialogTest, FontChoiceAppliesOnlyOnConfirm) {
     state.textColour = 0x00336699;
     const std::string face = state.logFont.faceName;

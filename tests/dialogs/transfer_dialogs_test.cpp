@@ -1,45 +1,33 @@
-#include <gtest/gtest.h>
-
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <random>
 #include <thread>
 
 #include "dialogs/capture_dialog.h"
-#include "dialogs/file_picker.h"
 #include "dialogs/send_file_dialog.h"
 #include "link/connection.h"
 #include "link/process_state.h"
-#include "link/write_queue.h"
-#include "tests/support/fake_port.h"
+#include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_window.h"
-#include "tests/support/files.h"
-#include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
 
-class TransferDialogsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        saved = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-    }
-    void TearDown() override {
+using test::Enabled;
+
+constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPTURE,
+                              IDC_CAPTURE_EXIT};
+
+// A folder of its own as the working one, and the operator's boxes.
+struct InFolder {
+    InFolder() : saved(QDir::currentPath()) { QDir::setCurrent(folder.path()); }
+    ~InFolder() {
         SetFilePicker(nullptr);
         QDir::setCurrent(saved);
         ResetProcessStateForTests();
     }
-    static bool Enabled(TemplateDialog* d, int id) { return d->Item(id)->isEnabled(); }
 
     QTemporaryDir folder;
     QString saved;
@@ -47,8 +35,9 @@ class TransferDialogsTest : public ::testing::Test {
     const QStringList& boxes = log.shown;
 };
 
-// The name box lists the folder without dot-names, sorted; every refusal
-// leaves the dialog ready; a pick too long for the name is refused, not cut.
+struct TransferDialogsTest : ::testing::Test, InFolder {};
+
+// Every refusal leaves the dialog ready; a pick too long is refused, not cut.
 TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     for (const char* name : {"b.txt", "A 100%.txt", ".hidden"})
         test::WriteFile(name, "x");
@@ -63,43 +52,46 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
         listed << box->itemText(i);
     EXPECT_EQ(listed, QStringList({"A 100%.txt", "b.txt", "sub"}));
 
-    const QString longName(300, u'n');
-    std::vector<std::optional<QString>> picks{std::nullopt, longName, folder.filePath("b.txt")};
-    SetFilePicker([&](QWidget*, const FilePickRequest& r) {
-        EXPECT_EQ(r.title, "Open - Load file into editor");
-        const std::optional<QString> pick = picks.front();
-        picks.erase(picks.begin());
-        return pick;
-    });
-    d->Command(IDC_GET_FILE);  // cancelled
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "");
-    d->Command(IDC_SEND);
-    d->SetItemText(IDC_SEND_NAME, "missing.txt");
-    d->Command(IDC_SEND);
-    d->Command(IDC_GET_FILE);  // too long
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "missing.txt");
-    d->SetItemText(IDC_SEND_NAME, longName);
-    d->Command(IDC_SEND);
-    d->Command(IDC_GET_FILE);
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), folder.filePath("b.txt"));
-    d->Command(IDC_SEND);  // no line to send on: told once the send has ended
-    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 5; }));
-    const QString tooLong = "The path is longer than 254 characters:\n" + longName;
-    EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
-                                  "E Can't Open file!: missing.txt", "E Path too long!: " + tooLong,
-                                  "E Path too long!: " + tooLong,
-                                  "E Send File: " + folder.filePath("b.txt") +
-                                      "\nThe send stopped: the line takes nothing more."}));
-    EXPECT_TRUE(Enabled(d, IDC_SEND) && Enabled(d, IDC_SEND_NAME));
-    EXPECT_EQ(d->ItemText(IDC_SEND_NAME), "");
+    const QString longName(300, u'n'), b = folder.filePath("b.txt");
+    const QString tooLong =
+        "E Path too long!: The path is longer than 254 characters:\n" + longName;
+    std::optional<QString> pick;
+    SetFilePicker([&](QWidget*, const FilePickRequest&) { return pick; });
+    // Picked (nothing: cancelled) or typed and sent; the name then, and the box.
+    const struct {
+        bool picked;
+        std::optional<QString> name;
+        QString after, box;
+    } rows[] = {
+        {true, std::nullopt, "", ""},
+        {false, "", "", "E Can't create file!: No File Name Provided"},
+        {false, "missing.txt", "missing.txt", "E Can't Open file!: missing.txt"},
+        {true, longName, "missing.txt", tooLong},
+        {false, longName, longName, tooLong},
+        {true, b, b, ""},
+        {false, b, "", "E Send File: " + b + "\nThe send stopped: the line takes nothing more."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name.value_or("cancel").left(20).toStdString());
+        log.shown.clear();
+        if (r.picked) {
+            pick = r.name;
+            d->Command(IDC_GET_FILE);
+        } else {
+            d->SetItemText(IDC_SEND_NAME, *r.name);
+            d->Command(IDC_SEND);  // with no line: told once the send has ended
+        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
+        EXPECT_EQ(boxes.join('|'), r.box);
+        EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
+        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+    }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
 }
 
-// One capture per opening: ready, capturing (only Stop works, Escape does
-// nothing), stopped. A teleprinter hands the reader a character every 150 to
-// 250 ms, sooner and later than the counters' 200 ms: they follow to the last
-// one without waiting for Stop; BAUDOT shifts count as read, not saved.
+// One capture per opening. Characters come every 150 to 250 ms, either side
+// of the counters' 200 ms: they follow to the last one without waiting for Stop.
 TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     constexpr int kBlocks = 30;
     test::WriteFile("old.cap", "stale");
@@ -107,18 +99,14 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         CaptureDialog capture(nullptr);
         TemplateDialog* d = capture.Dialog();
         d->show();
-        EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE));
-        d->Command(IDC_START_CAPTURE);
         d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
         d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(boxes, QStringList({"E Can't create file!: No File Name Provided",
-                                      "E Can't create file!: no/such/folder/x.cap"}));
-        EXPECT_TRUE(Enabled(d, IDC_START_CAPTURE) && Enabled(d, IDC_CAPTURE_NAME));
+        EXPECT_EQ(boxes, QStringList("E Can't create file!: no/such/folder/x.cap"));
+        EXPECT_EQ(Enabled(d, kCaptureIds), "1101");
 
         d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
         d->Command(IDC_START_CAPTURE);
-        EXPECT_FALSE(Enabled(d, IDC_START_CAPTURE) || Enabled(d, IDC_CAPTURE_EXIT) ||
-                     Enabled(d, IDC_CAPTURE_NAME));
+        EXPECT_EQ(Enabled(d, kCaptureIds), "0010");
         QTest::keyClick(d, Qt::Key_Escape);
         EXPECT_TRUE(d->isVisible());
         std::atomic<bool> typed{false};
@@ -132,8 +120,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
             }
             typed = true;
         });
-        // The program's own kind of loop, whose timers fire on time, looking
-        // at the counters now and then.
+        // The program's own kind of loop, whose timers fire on time.
         QEventLoop loop;
         QTimer look;
         QObject::connect(&look, &QTimer::timeout, [&] {
@@ -146,13 +133,11 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
         d->Command(IDC_STOP_CAPTURE);
-        EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
-        EXPECT_FALSE(Enabled(d, IDC_START_CAPTURE) || Enabled(d, IDC_STOP_CAPTURE));
+        EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
     }
     EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(kBlocks).toStdString());
 
-    // A full disk stops the capture and names the file; the counters of the
-    // last capture do not show in the next.
+    // The last capture's counters do not show in the next.
     CaptureDialog full(nullptr);
     TemplateDialog* d = full.Dialog();
     EXPECT_EQ(d->ItemText(IDC_BYTES_READ), "0");
@@ -162,53 +147,29 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         std::uint8_t block[] = {'o', 'k'};
         Transfer().RecordBlock(block, 2, 2);
     }).join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }));
     EXPECT_TRUE(boxes.back().startsWith("E ERROR: Write to file failed! (disk full?): /dev/full\n"))
         << log.Joined();
-    EXPECT_TRUE(Enabled(d, IDC_CAPTURE_EXIT));
-    EXPECT_FALSE(Enabled(d, IDC_STOP_CAPTURE) || full.Capturing());
+    EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
+    EXPECT_FALSE(full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-// The send dialog on a fake line at 1200 baud, ASCII.
-class SendOnALineTest : public TransferDialogsTest {
+class SendOnALineTest : public test::FakeLinkTest, public InFolder {
   protected:
-    // Carries each write end to the dialog as the main window does: a queued call.
-    struct Window : test::FakeWindow {
-        using FakeWindow::FakeWindow;
-        void PostWriteDone(const WriteDone& done) override {
-            QMetaObject::invokeMethod(
-                &context, [this, done] { dialog->OnWriteDone(done); }, Qt::QueuedConnection);
-        }
-        QObject context;
-        SendFileDialog* dialog = nullptr;
-    };
-
     void SetUp() override {
-        TransferDialogsTest::SetUp();
-        ASSERT_TRUE(CreateLinkEvents(state));
-        state.commHandle.reset(port = new test::FakePort);
-        state.connected = 1;
+        FakeLinkTest::SetUp();
         state.baudRate = 1200;
         state.byteSize = 8;
         CodeMode = ModeAscii;
-        Connect();
-        window.dialog = &send;
+        Reconnect();
+        // A queued call, as the main window makes.
+        window.onWriteDone = [this](const WriteDone& done) {
+            QMetaObject::invokeMethod(
+                &context, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
+        };
     }
-    void TearDown() override {
-        state.writer.reset();
-        CodeMode = savedMode;
-        TransferDialogsTest::TearDown();
-    }
-    // A new writer on the same port, as a new connection makes.
-    void Connect() {
-        state.writer.reset();
-        state.writer = std::make_unique<WriteQueue>(&window, &state, port, state.writeEvent,
-                                                    WriteMsPerByte(state.baudRate),
-                                                    CharacterTime(state), SteadyClock());
-    }
-    // Sends the file at path; what reached the line once the operator has
-    // seen `told` boxes in all.
+    // What reached the line once the operator has seen `told` boxes in all.
     std::string Send(qsizetype told) {
         const std::size_t before = port->Received().size();
         send.Dialog()->SetItemText(IDC_SEND_NAME, path);
@@ -219,17 +180,13 @@ class SendOnALineTest : public TransferDialogsTest {
         return {line.begin() + static_cast<std::ptrdiff_t>(before), line.end()};
     }
 
-    const CodeModeValue savedMode = CodeMode.load();
-    TtyState state;
-    Window window{&state};
-    test::FakePort* port = nullptr;
+    QObject context;
     SendFileDialog send{nullptr, &window};
     const QString path = folder.filePath("file.txt");
 };
 
-// The line goes in the middle of a send. The operator is told once the send
-// has ended, while the write ends still queued arrive (a box runs its own
-// event loop); the same dialog sends again once the line is back.
+// Told once the send has ended, while queued write ends still arrive (a box
+// runs its own event loop).
 TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
@@ -241,19 +198,16 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty(); }));
     EXPECT_EQ(boxes, QStringList("E Send File: " + path +
                                  "\nThe send stopped: the line takes nothing more."));
-    EXPECT_TRUE(Enabled(d, IDC_SEND) && Enabled(d, IDC_SEND_NAME));
+    EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
 
     port->FailWrites(0);
-    Connect();
+    Reconnect();
     test::WriteFile(path.toStdString(), "RYRY\r\n");
     EXPECT_EQ(Send(2), "RYRY\r\n");
     EXPECT_EQ(boxes.back(), "I Send File: Task complete");
 }
 
-// Line feeds with no carriage return make a staircase on paper: before the
-// send the operator is asked whether a CR goes before each, and the answer is
-// what goes out; a cancel leaves the dialog as it was. A file without any is
-// sent without a question.
+// Lone line feeds make a staircase on paper.
 TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
     const auto asked = [&](const char* count, const char* them, const char* each) {
         return QString(
@@ -286,12 +240,10 @@ TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
         EXPECT_EQ(Send(row.boxes.size()), row.line);
         EXPECT_EQ(boxes, row.boxes);
         EXPECT_EQ(send.Dialog()->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
-        EXPECT_TRUE(Enabled(send.Dialog(), IDC_SEND) && Enabled(send.Dialog(), IDC_SEND_NAME));
+        EXPECT_EQ(Enabled(send.Dialog(), {IDC_SEND, IDC_SEND_NAME}), "11");
     }
 }
 
-// The program quitting with a send running: the line is stopped, and no
-// message waits for an operator who has gone.
 TEST_F(TransferDialogsTest, AQuitDuringASendStopsTheLineSilently) {
     test::PtyLine line;
     TtyState state;

@@ -1,21 +1,14 @@
 #include "dialogs/utilities_dialog.h"
 
-#include <gtest/gtest.h>
-
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <memory>
 
-#include "tests/support/files.h"
-#include "tests/support/message_log.h"
+#include "tests/dialogs/widget_test.h"
 
 namespace tavirel {
 namespace {
 
-// Focus starts on Exit, then the buttons and both paths. A button converts the typed path with the
-// process's states, shows the output path and reports in boxes the dialog owns; an empty field does
-// nothing and a refusal keeps the last path shown. Only Exit closes.
+// A button converts with the process's states and reports in boxes the dialog
+// owns; an empty field does nothing, a refusal keeps the last path shown.
 TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
     test::MessageLog boxes;
     const std::unique_ptr<TemplateDialog> d(BuildUtilitiesDialog(nullptr));
@@ -25,13 +18,8 @@ TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
         field->setText(QString::fromStdString(input));
         QTest::mouseClick(d->ItemAs<QPushButton>(id), Qt::LeftButton);
     };
-    d->show();
-    QStringList order;  // the tab order from where the focus starts; Tab stops at the output
-    for (QWidget* w = d->focusWidget(); w && order.size() < 7; w = w->nextInFocusChain()) {
-        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
-            order << w->objectName().mid(4);
-    }
-    EXPECT_EQ(order.join(' '), "1021 1014 1015 1016 1017 1018 1019");
+    d->show();  // focus on Exit, Tab stops at the output
+    EXPECT_EQ(test::TabOrder(d->focusWidget(), 7), "1021 1014 1015 1016 1017 1018 1019");
     EXPECT_TRUE(d->ItemAs<QLineEdit>(IDC_OUTPUT_PATH)->isReadOnly());
     test::WriteFile(dir / "ab.txt", "AB");
     test::WriteFile(dir / "ab2.txt", "AB");
@@ -49,14 +37,9 @@ TEST(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
                   dir / "ab.ita" + "|E File doesn't exist!:    ");
     EXPECT_EQ(boxes.owners, std::vector<QWidget*>(4, d.get()));
 
-    QTest::keyClick(d.get(), Qt::Key_Escape);
     field->setFocus();  // Enter in the field is OK, which nothing answers
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_FALSE(d->close());
-    EXPECT_TRUE(d->isVisible());
-    QTest::mouseClick(d->ItemAs<QPushButton>(IDC_UTILITIES_EXIT), Qt::LeftButton);
-    EXPECT_FALSE(d->isVisible());
-    EXPECT_EQ(d->result(), 1);
+    test::ExpectOnlyClosesBy(d.get(), IDC_UTILITIES_EXIT);
 }
 
 }  // namespace

@@ -10,10 +10,9 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// Files to and from a real pseudo-terminal line.
 class FileTransferTest : public test::PtyLinkTest {
   protected:
-    // A send as its dialog runs it: started, then fed the window's write ends.
+    // As its dialog runs it: started, then fed the window's write ends.
     std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000,
                                     std::vector<std::size_t> crBefore = {}) {
         auto send = std::make_unique<FileSend>(
@@ -51,38 +50,25 @@ class FileTransferTest : public test::PtyLinkTest {
     std::size_t taken = 0;
 };
 
-// BAUDOT: shifts added, no LF after CR, a byte without a code takes its turn
-// and sends nothing, the first 0 byte ends the file. Each character is
-// counted and shown once it has left the line, echoed as typed ones are.
+// A byte without a code takes its turn and sends nothing; the first 0 ends the file.
 TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
     Open(ModeBaudot, 1200, 5);
-    const std::string file = std::string(
-        "A1\r\n\xC9"
-        "B\0ZZ",
-        9);
+    const std::string file("A1\r\n\311B\0ZZ", 9);
     auto send = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*send));
     EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
     EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(ends, std::vector{FileSend::End::Done});
-    EXPECT_EQ(window.Screen(),
-              "A1\r\n\xC9"
-              "B");
+    EXPECT_EQ(window.Screen(), "A1\r\n\311B");
 
     state.localEcho = 1;
     state.newLine = 1;
     auto echoed = Begin(File("a", file), 4);
     ASSERT_TRUE(RunToEnd(*echoed));
-    EXPECT_EQ(window.Screen(),
-              "A1\r\n\xC9"
-              "B"
-              "A1\n\r\n~B");
+    EXPECT_EQ(window.Screen(), "A1\r\n\311BA1\n\r\n~B");
 }
 
-// Nothing to send is done at once and a read error says so; a file far longer
-// than the read block goes whole up to its first 0 byte, "Bytes Sent" stepping
-// through every index of the file, with a CR before each lone line feed when
-// asked (shown, not counted); a closed line ends the send.
+// A CR before each lone line feed is shown, not counted.
 TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
@@ -108,7 +94,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     EXPECT_EQ(sent.back(), 999);
     EXPECT_TRUE(std::is_sorted(sent.begin(), sent.end()));
     EXPECT_EQ(window.Screen(), withCr);
-    // What cannot be read ahead is not: a pipe keeps its bytes for the send.
+    // A pipe cannot be read ahead: it keeps its bytes for the send.
     std::FILE* pipe = ::popen("echo AB", "r");
     EXPECT_TRUE(LoneLineFeedsInFile(pipe).empty());
     EXPECT_EQ(std::fgetc(pipe), 'A');
@@ -119,8 +105,6 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     EXPECT_EQ(ends.back(), LineLost);
 }
 
-// Stop: nothing further starts, the queue and the driver are emptied, the
-// send ends at once, and the line carries at most the character in hand.
 TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     Open(ModeAscii, 1200, 8);
     auto send = Begin(File("a", std::string(2000, 'x')));
@@ -137,7 +121,6 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
 }
 
-// A capture at a pseudo-terminal's fastest rate is byte-exact, counters too.
 TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
     class Dialog : public ProgressDialog {
       public:

@@ -11,13 +11,12 @@ namespace {
 constexpr std::uint32_t kBaseCflag = CS5 | CSTOPB | CREAD | CLOCAL | kTermiosBother;
 constexpr std::uint32_t kBaseIflag = INPCK | PARMRK;
 
-// Only Terminal mode hands flow control to the port; the writer's CTS and DSR
-// waits follow the settings in every mode.
+// Only Terminal mode hands flow control to the port; the writer's waits follow it always.
 TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " flow " << int(flow));
-            const LinePlan p = PlanLine({.flowControl = flow}, mode);
+            const LinePlan p = PlanLine({.flowControl = flow, .sound = {}}, mode);
             const bool terminal = mode == ModeTerminal;
             ASSERT_TRUE(p.valid);
             EXPECT_EQ(p.cflag, kBaseCflag | (terminal && (flow & 2) ? CRTSCTS : 0u));
@@ -33,7 +32,6 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
 }
 
 TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
-    // The slave opened beside the port, to read back what the device accepted.
     test::PtyLine line;
     TtyState record;
     test::FakeWindow window(&record);
@@ -65,8 +63,7 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         EXPECT_NE(state.commHandle, nullptr);
         const LinePlan p = PlanLine(state, ModeTerminal);
         EXPECT_EQ(p.valid, c.bits != 0);
-        // A pty has no modem lines; that must not fail the setup.
-        EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);
+        EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
         if (c.bits == 0)
             continue;
         EXPECT_EQ(p.cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), c.bits);
@@ -78,7 +75,6 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     }
     CodeMode = saved;
     close(slave);
-    // A pseudo-terminal, having no modem lines, is told no difference.
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
@@ -87,8 +83,9 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
 }
 
 LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
-    return PlanLine({.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop},
-                    ModeBaudot);
+    return PlanLine(
+        {.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop, .sound = {}},
+        ModeBaudot);
 }
 
 TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
@@ -119,43 +116,37 @@ TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {
     EXPECT_EQ(DescribeLine(Plan(110, 6, 3, 0)), "110 baud, 6 data bits, mark parity, 1 stop bit");
 }
 
-// A serial port that reads back otherwise than asked is told to the operator
-// once per difference and connection; a device without modem lines never.
+// A device without modem lines (a pseudo-terminal) never tells a difference.
 TEST(SetupConnection, TellsADifferenceOncePerConnection) {
-    struct ReadBackPort : test::FakePort {
-        LinePlan Accepted() const override { return readBack; }
-        LinePlan readBack;
-    };
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    ReadBackPort* port = nullptr;
+    test::FakePort* port = nullptr;
     const auto connect = [&] {
-        auto owned = std::make_unique<ReadBackPort>();
+        auto owned = std::make_unique<test::FakePort>();
         port = owned.get();
         state.commHandle = std::move(owned);
     };
     connect();
-    port->readBack = Plan(300, 8, 0, 0);
+    port->accepted = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
-    ASSERT_EQ(SetupConnection(&state), 1);  // Settings saved unchanged
+    ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(window.Boxes().size(), 1u);
     EXPECT_EQ(window.Boxes()[0],
               "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
               "5 data bits, no parity, 1.5 stop bits were asked for. The adapter cannot do what "
               "was asked, so the machine may not print what is sent.");
-    port->readBack = Plan(600, 8, 0, 0);
+    port->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 2u);
 
-    // The next connection is a new port: told again.
     connect();
-    port->readBack = Plan(600, 8, 0, 0);
+    port->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 
     port->SetHasModemLines(false);
-    port->readBack = Plan(45, 8, 0, 1);
+    port->accepted = Plan(45, 8, 0, 1);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 }

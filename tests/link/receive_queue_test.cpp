@@ -9,8 +9,6 @@
 namespace tavirel {
 namespace {
 
-// One wake-up per batch, in order, marks among the characters; a full
-// queue holds the putter until the taker makes room.
 TEST(ReceiveQueue, OneWakeUpPerBatchAndAFullQueueHoldsThePutter) {
     ReceiveQueue queue(12);
     const std::uint8_t abc[] = {'a', 'b', 'c'};
@@ -22,7 +20,7 @@ TEST(ReceiveQueue, OneWakeUpPerBatchAndAFullQueueHoldsThePutter) {
     EXPECT_EQ(taken, "abc<CE-5>a");
     EXPECT_TRUE(queue.Put(abc, 2));
 
-    EXPECT_FALSE(queue.PutNow("1234567890", 10));  // marks never wait
+    EXPECT_FALSE(queue.PutNow("1234567890", 10));
     std::atomic<bool> put{false};
     std::thread reader([&] {
         queue.Put(abc + 2, 1);
@@ -35,15 +33,12 @@ TEST(ReceiveQueue, OneWakeUpPerBatchAndAFullQueueHoldsThePutter) {
     queue.TakeAll(taken);
     EXPECT_EQ(taken, "c");
 
-    // Released, puts go through whatever the size.
     queue.PutNow("1234567890ab", 12);
     queue.Release();
     EXPECT_FALSE(queue.Put(abc, 3));
     EXPECT_EQ(queue.Size(), 15u);
 }
 
-// A reader draining the port gathers: its blocks wake the taker once a batch
-// waits, and its flush wakes for what is left; never twice before a take.
 TEST(ReceiveQueue, GatheredBlocksWakeAtABatchOrAFlush) {
     ReceiveQueue queue(64);
     const std::size_t batch = queue.batch();
@@ -65,7 +60,7 @@ TEST(ReceiveQueue, GatheredBlocksWakeAtABatchOrAFlush) {
         EXPECT_FALSE(queue.Put(bytes, batch, true)) << row.name;
         queue.TakeAll(taken);
         EXPECT_EQ(taken.size(), row.gathered + batch) << row.name;
-        EXPECT_FALSE(queue.Flush()) << row.name;  // nothing waits
+        EXPECT_FALSE(queue.Flush()) << row.name;
     }
 }
 

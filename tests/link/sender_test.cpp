@@ -9,7 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// On a fast line without time-out, so a queued write is on the port at once.
+// Fast, so a queued write is on the port at once.
 class SenderTest : public test::FakeLinkTest {
   protected:
     void SetUp() override {
@@ -32,9 +32,9 @@ TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {
     EXPECT_EQ(window.Screen(), "\r\n\xE9");
 
     CodeMode = ModeBaudot;
-    Type("\r%q");  // '~' shows what has no code
+    Type("\r%q");
     EXPECT_EQ(window.Screen(), "\r\n\xE9\r\n~q");
-    // CR puts the line in letters, so q needs no shift; '%' sends nothing.
+    // CR puts the line in letters, so q needs no shift.
     const Bytes sent = port->Received();
     EXPECT_EQ(Bytes(sent.end() - 3, sent.end()), (Bytes{8, 2, 23}));
     state.newLine = 1;
@@ -44,7 +44,6 @@ TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {
     const std::string shown = "\r\n\xE9\r\n~q\n\r\n";
     EXPECT_EQ(window.Screen(), shown);
 
-    // Not connected, or no record: nothing is sent or shown.
     state.localEcho = 1;
     state.connected = 0;
     test::FakeWindow orphan(nullptr);
@@ -69,11 +68,11 @@ TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
         int writes;  // writes the queue carried
     };
     const Case cases[] = {
-        // Shifts as needed, no LF after CR, no code for bytes from 128 on.
         {ModeBaudot, 1, "A1\r\n\xE9 B", {31, 3, 27, 23, 31, 8, 2, 4, 25}, "A1\r\n~ B", 6},
         {ModeBaudot, 0, "%b", {31, 25}, "", 1},
         {ModeAscii, 1, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
         {ModeTerminal, 0, "xy", {'x', 'y'}, "", 1},
+        {ModeAscii, 1, "", {}, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -99,15 +98,13 @@ TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
     EXPECT_EQ(window.Screen(), "");
 }
 
-// Codes dropped before they reached the line leave the machine's shift
-// unknown: the next character carries its own.
 TEST_F(SenderTest, AShiftDroppedByAPurgeOrAFailureIsSentAgain) {
     CodeMode = ModeBaudot;
-    port->HoldOutput(true);  // A and 1 sit in the driver
+    port->HoldOutput(true);
     SendKeyChar(&window, 'A');
     SendKeyChar(&window, '1');
     ASSERT_TRUE(test::Eventually([&] { return port->OutputQueued() == 4; }));
-    state.writer->Purge();  // the Disconnect
+    state.writer->Purge();
     port->HoldOutput(false);
     Type("2");
     EXPECT_EQ(port->Received(), (Bytes{27, 19}));

@@ -1,7 +1,7 @@
 #include "link/transfer_state.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <csignal>
 
 #include "tests/support/files.h"
 
@@ -16,10 +16,7 @@ class RecordingDialog : public ProgressDialog {
     std::vector<int> failures;
 };
 
-// However its dialog goes away, the capture ends with it: the reader no
-// longer counts, tells the gone dialog or appends, and the file is closed.
-// What was appended is on disk before the close, and a flood of blocks costs
-// the dialog one announcement until it takes the counters.
+// A flood of blocks costs the dialog one announcement until it takes the counters.
 TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     const test::TempDir dir;
     const std::string path = dir / "x.cap";
@@ -33,11 +30,11 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
         EXPECT_TRUE(guard.Running());
         for (int i = 0; i < 3; ++i)
             Transfer().RecordBlock(chars, 2, 3);
-        EXPECT_EQ(test::ReadFile(path), "HIHIHI");  // reached the system already
+        EXPECT_EQ(test::ReadFile(path), "HIHIHI");
         EXPECT_EQ(dialog.changes, 1);
         const TransferCounters counters = Transfer().TakeCounters();
         EXPECT_EQ(std::pair(counters.bytesRead, counters.bytesSaved), std::pair(9, 6));
-        Transfer().RecordBlock(chars, 0, 1);  // shifts only: counted, nothing appended
+        Transfer().RecordBlock(chars, 0, 1);
         EXPECT_EQ(dialog.changes, 2);
     }
     Transfer().RecordBlock(chars, 2, 3);
@@ -46,8 +43,6 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     EXPECT_EQ(Transfer().Finish(), nullptr);
     EXPECT_EQ(test::ReadFile(path), "HIHIHI");
 
-    // Ending early (Stop, Exit) and then going away closes once; a guard
-    // that started nothing leaves another's capture alone.
     std::FILE* other = std::tmpfile();
     ASSERT_NE(other, nullptr);
     {
@@ -62,14 +57,9 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     std::fclose(other);
 }
 
-// A full disk, or a pipe whose reader has gone (SIGPIPE is ignored, as the
-// program does): the dialog hears of it once, "Bytes Saved" counts what the
-// file took, and the capture takes nothing more.
+// SIGPIPE is ignored, as the program does.
 TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
-    struct sigaction ignore {
-    }, saved{};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGPIPE, &ignore, &saved);
+    const auto saved = std::signal(SIGPIPE, SIG_IGN);
     const auto pipeWithoutReader = []() -> std::FILE* {
         int fds[2];
         if (pipe(fds) != 0)
@@ -95,7 +85,7 @@ TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
         EXPECT_EQ(Transfer().BytesRead(), 3) << row.name;
         EXPECT_EQ(Transfer().BytesSaved(), 0) << row.name;
     }
-    sigaction(SIGPIPE, &saved, nullptr);
+    std::signal(SIGPIPE, saved);
 }
 
 }  // namespace

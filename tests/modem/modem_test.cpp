@@ -1,10 +1,5 @@
-// The modem: send then receive through the library, through noise and a
-// mistuned or off-speed sender, noise alone, minimodem at the other end, and
-// the command-line tool's errors.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,7 +23,6 @@ std::string Receive(const std::vector<float>& samples, const ModemSettings& s,
     Demodulator demodulator(s);
     demodulator.SetSquelch(squelch);
     std::vector<std::uint8_t> codes;
-    // In blocks of an odd size, as a sound card or file delivers them.
     for (std::size_t i = 0; i < samples.size(); i += 1000)
         demodulator.Process(samples.data() + i, std::min<std::size_t>(1000, samples.size() - i),
                             codes);
@@ -37,11 +31,15 @@ std::string Receive(const std::vector<float>& samples, const ModemSettings& s,
     return CodesToText(codes, decoder);
 }
 
-std::vector<float> Send(const std::string& text, const ModemSettings& s) {
+std::vector<std::uint8_t> Codes(const std::string& text) {
     BaudotSender sender;
     std::vector<std::uint8_t> codes;
     TextToCodes(text, sender, codes);
-    return Modulate(s, codes);
+    return codes;
+}
+
+std::vector<float> Send(const std::string& text, const ModemSettings& s) {
+    return Modulate(s, Codes(text));
 }
 
 TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
@@ -89,7 +87,6 @@ TEST(Modem, NoiseAloneOpensNoSquelch) {
     test::Random random(3);
     const ModemSettings s;
     const std::vector<float> silence(static_cast<std::size_t>(120 * s.sampleRate));
-    // As loud as the noise around a -7 dB signal of full level.
     const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
     EXPECT_LE(Receive(noise, s).size(), 2u);
 }
@@ -122,17 +119,13 @@ TEST(Modem, SquelchControlFromAlwaysOpenToStrongSignalsOnly) {
 #ifdef TAVIREL_MODEM_BIN
 class ModemTool : public testing::Test {
   protected:
-    int Run(const std::string& command) {
-        const int status = std::system(("cd '" + dir.path.string() + "' && " + command).c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Run(const std::string& command) { return dir.Sh(command); }
     std::string Read(const std::string& name) { return test::ReadFile(dir / name); }
     const std::string tool = TAVIREL_MODEM_BIN;
     test::TempDir dir;
 };
 
-// An independent modem at the far end, both ways: the two sides cannot share
-// a mistake.
+// An independent modem at the far end cannot share our mistakes.
 TEST_F(ModemTool, MinimodemDecodesOursAndWeDecodeMinimodem) {
     if (Run("minimodem --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "minimodem is not installed (apt-get install minimodem)";
@@ -149,17 +142,13 @@ TEST_F(ModemTool, MinimodemDecodesOursAndWeDecodeMinimodem) {
     }
 }
 
-// Files, pipes and codes as the converters write them; every error, and
-// what a cut file holds up to its end.
 TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     test::WriteFile(dir / "text.txt", kText);
     ASSERT_EQ(Run(tool + " send --baud 75 --shift 850 --rate 48000 -o a.flac text.txt"), 0);
     EXPECT_EQ(Run(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
     EXPECT_EQ(Read("got.txt"), kText);
     EXPECT_EQ(Run(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
-    BaudotSender sender;
-    std::vector<std::uint8_t> codes;
-    TextToCodes(kText, sender, codes);
+    const std::vector<std::uint8_t> codes = Codes(kText);
     EXPECT_EQ(Read("codes.ita"), std::string(codes.begin(), codes.end()));
     EXPECT_EQ(Run(tool + " send --codes -o whole.wav codes.ita && " + tool +
                   " receive - <whole.wav >b.txt"),
@@ -190,7 +179,6 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
         EXPECT_NE(Read("err.txt").find(r.message), std::string::npos)
             << r.args << ": " << Read("err.txt");
     }
-    // What a cut file holds up to its end is still given.
     EXPECT_EQ(Run(tool + " receive cut.wav >got.txt 2>/dev/null"), 1);
     EXPECT_EQ(kText.rfind(Read("got.txt").substr(0, 20), 0), 0u);
     EXPECT_EQ(Run(tool + " --help | grep -q 'Exit status'"), 0);

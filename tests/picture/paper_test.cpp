@@ -17,9 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A paper in brief: rows by their last strikes, "!" past the margin, layers
-// in brackets where strikes stack up; lone line feeds, where sending stops,
-// codes on the line (shifts among them) and rows past the margin.
+// Rows by their last strikes, "!" past the margin, [layers] where strikes stack up.
 std::string Brief(const Paper& paper) {
     std::ostringstream out;
     for (std::size_t r = 0; r < paper.rows.size(); ++r) {
@@ -40,10 +38,6 @@ std::string Brief(const Paper& paper) {
     return out.str();
 }
 
-// Overstrikes stack in layers up to solid ink. Past the margin characters
-// pile up in the last column and mark the row; blanks mark nothing. Line
-// feeds with no CR (before or after) make a staircase, except at the margin.
-// Sending stops at the first character the file holds as 0.
 TEST(PaperTest, LaysOutTheRowsAndTheCodesOnTheLine) {
     const std::tuple<std::u16string, int, bool, std::string> cases[] = {
         {u"AB<<\r\nC-<<^\r\n E", 72, true, "C-[AB/C-]| E; lone; 14 codes, 3 shifts"},
@@ -74,16 +68,16 @@ struct Text : TextReader {
     }
 };
 
-// Lays out an edit that kept the first `prefix` and last `suffix` characters:
-// as a whole layout, as many lone line feeds as Send File finds up to the
-// first 0, and the preview repaints only the rows said to have changed.
+// An edit that kept the first `prefix` and last `suffix` characters lays out
+// as the whole does, with the lone line feeds Send File finds, and only the
+// rows said to have changed differ.
 void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, std::size_t prefix,
                 std::size_t suffix, const std::string& what) {
     const std::vector<PaperRow> before = layout.paper().rows;
     const PaperLayout::Changed changed = layout.Edit(text, options, prefix, suffix);
     const Paper whole = LayOutPaper(text.text, options);
     EXPECT_EQ(Brief(layout.paper()), Brief(whole)) << what;
-    EXPECT_TRUE(layout.paper() == whole) << what;  // every strike, and where each row begins
+    EXPECT_TRUE(layout.paper() == whole) << what;
     const std::string file = FileFromDisplay(text.text);
     EXPECT_EQ(whole.loneLineFeeds.size(), LoneLineFeeds(file.substr(0, file.find('\0'))).size())
         << what;
@@ -96,10 +90,7 @@ void ExpectEdit(PaperLayout& layout, Text& text, const PrintOptions& options, st
     }
 }
 
-// Each edit (`removed` characters at `at` give way to `inserted`) and its
-// undo, laid out again from the rows it reaches, gives what the whole text
-// gives, with and without the shifts: near CR LFs, line feeds, the margin,
-// struck rows, characters outside the set and figures.
+// Text, at, removed, inserted; each edit and its undo.
 TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
     const std::tuple<std::u16string, std::size_t, std::size_t, std::u16string> cases[] = {
         {u"AB<^CD<^EF", 0, 0, u"X"},      {u"AB<^CD<^EF", 0, 1, u""},
@@ -129,8 +120,6 @@ TEST(PaperLayoutTest, AnEditLaidOutAgainMatchesTheWholeLayout) {
     }
 }
 
-// Real pictures, overstruck and with bare line feeds, under a run of edits
-// of every kind, each reported as the editor reports it.
 TEST(PaperLayoutTest, RandomEditsToRealPicturesMatchTheWholeLayout) {
     std::string file;
     for (const char* name : {"overstrike/emoji_fish_ita2.txt", "plain/art-01-003.txt"})

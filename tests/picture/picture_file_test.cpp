@@ -9,8 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// Every value from well below 0 to well above 255 against the set the
-// machine prints, written out here rather than derived from the code tables.
+// The set written out here rather than derived from the code tables.
 TEST(PictureFileTest, FilterKeepsExactlyWhatTheMachinePrints) {
     const std::string set = " !\"#$&'(),-./0123456789:;?ABCDEFGHIJKLMNOPQRSTUVWXYZ\r\n";
     for (int c = -300; c < 300; ++c) {
@@ -22,8 +21,6 @@ TEST(PictureFileTest, FilterKeepsExactlyWhatTheMachinePrints) {
     }
 }
 
-// Loading shows every CR as "<" (a lone one doubled) and every LF as "^",
-// and drops what is outside the set: tabs, bytes from 128 up, the final 0.
 TEST(PictureFileTest, LoadShowsEveryCarriageReturnAndLineFeed) {
     const std::pair<std::string, std::string> cases[] = {
         {"AB\r\n", "AB<<^\r\n"},
@@ -41,8 +38,6 @@ TEST(PictureFileTest, LoadShowsEveryCarriageReturnAndLineFeed) {
         EXPECT_EQ(DisplayFromFile(file), display) << "file " << testing::PrintToString(file);
 }
 
-// One byte a character, 0 for one outside the set however it is encoded, a
-// final 0. A lone CR as loaded saves doubled, which loads the same again.
 TEST(PictureFileTest, SaveWritesOneBytePerCharacterAndAFinalZero) {
     const std::pair<std::u16string, std::string> cases[] = {
         {u"a%b", "A\0B\0"s},

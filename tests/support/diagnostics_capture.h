@@ -1,4 +1,3 @@
-// Collects the link's diagnostics while a test runs.
 #pragma once
 
 #include <QLoggingCategory>
@@ -9,6 +8,7 @@
 
 namespace tavirel::test {
 
+// Collects the link's diagnostics while it lives; warnings begin "warning: ".
 class DiagnosticsCapture {
   public:
     DiagnosticsCapture() {
@@ -25,7 +25,6 @@ class DiagnosticsCapture {
         qInstallMessageHandler(previous_);
         QLoggingCategory::setFilterRules(QString());
     }
-    // How many of the diagnostics so far hold text. Warnings begin "warning: ".
     static int Count(const std::string& text) {
         std::lock_guard lock(mutex);
         return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {

@@ -1,4 +1,3 @@
-// Waits for a condition that another thread makes true.
 #pragma once
 
 #include <chrono>
@@ -6,6 +5,7 @@
 
 namespace tavirel::test {
 
+// Polls until done() holds, for at most limit.
 template <typename F>
 bool Eventually(F done, std::chrono::milliseconds limit = std::chrono::seconds(2)) {
     const auto end = std::chrono::steady_clock::now() + limit;

@@ -1,6 +1,4 @@
-// A port with a programmable far end: what is written is kept, what the far
-// end sends is queued for reading, and modem lines, line errors, a stalled
-// driver, output held in the driver and a hang-up are set by the test.
+// A port whose far end, modem lines, errors and driver the test plays.
 #pragma once
 
 #include <poll.h>
@@ -17,7 +15,6 @@
 
 namespace tavirel::test {
 
-// Members that the link's threads also write are read and changed under their lock.
 template <typename T>
 T Locked(std::mutex& mutex, const T& member) {
     std::lock_guard lock(mutex);
@@ -39,22 +36,19 @@ class FakePort : public Port {
             ::close(fd);
     }
 
-    // The far end.
     void Send(const Bytes& bytes) {
         Change([&] { input_.insert(input_.end(), bytes.begin(), bytes.end()); });
     }
-    Bytes Received() { return Locked(mutex_, output_); }  // all written
+    Bytes Received() { return Locked(mutex_, output_); }
     void InjectErrors(std::uint32_t flags) { errors_ |= flags; }
     void SetInputLines(bool cts, bool dsr) {
         Under(mutex_, [&] { cts_ = cts, dsr_ = dsr, SetReady(linesChanged_, true); });
     }
     void SetHasModemLines(bool has) { hasLines_ = has; }
-    // The driver takes nothing (EAGAIN).
     void StallWrites(bool stalled) {
         Change([&] { stalled_ = stalled; });
     }
-    // The driver takes bytes but holds them (XOFF, a slow adapter): they count
-    // in OutputQueued until drained onto the line. Releasing drains them all.
+    // Taken but kept in the driver (XOFF, a slow adapter) until drained.
     void HoldOutput(bool held) {
         Under(mutex_, [&] {
             if (!(holding_ = held))
@@ -64,20 +58,18 @@ class FakePort : public Port {
     void DrainOutput(std::size_t n) {
         Under(mutex_, [&] { Move(held_, n, output_); });
     }
-    void FailWrites(int error) { failWith_ = error; }  // every write fails with this errno
+    void FailWrites(int error) { failWith_ = error; }
     void HangUp() {
         Change([&] { hungUp_ = true; });
     }
 
-    // What the link did.
     bool Dtr() const { return dtr_; }
     bool Rts() const { return rts_; }
     bool IsClosed() const { return closed_; }
-    int Purges() const { return purges_; }  // both directions
+    int Purges() const { return purges_; }
     int OutputPurges() const { return outputPurges_; }
     int WriteAttempts() const { return writeAttempts_; }
-    std::vector<int> ReadSizes() { return Locked(mutex_, readSizes_); }  // maxLength of each Read
-    // How often the writer looked: a waiting writer looks seldom.
+    std::vector<int> ReadSizes() { return Locked(mutex_, readSizes_); }
     int OutputQueuedCalls() const { return outputQueuedCalls_; }
     int ModemLineReads() const { return modemLineReads_; }
 
@@ -90,6 +82,7 @@ class FakePort : public Port {
         return 1;
     }
     LinePlan Applied() const override { return Locked(mutex_, applied_); }
+    LinePlan Accepted() const override { return accepted; }
     int BytesWaiting() override { return static_cast<int>(Locked(mutex_, input_).size()); }
     int Read(std::uint8_t* buffer, int maxLength) override {
         std::lock_guard lock(mutex_);
@@ -156,7 +149,8 @@ class FakePort : public Port {
     void Close() override { closed_ = true; }
 
     std::atomic<bool> refuseSettings{false};
-    std::atomic<int> failInputWaits{0};  // so many input waits fail (EINVAL)
+    std::atomic<int> failInputWaits{0};
+    LinePlan accepted;  // what the device reads back
 
   private:
     static void SetReady(int fd, bool ready) {
@@ -166,7 +160,6 @@ class FakePort : public Port {
         if (ready) [[maybe_unused]]
             const ssize_t n = ::write(fd, &(v = 1), sizeof v);
     }
-    // Moves the first n bytes of from to the end of to.
     static void Move(Bytes& from, std::size_t n, Bytes& to) {
         const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
         to.insert(to.end(), from.begin(), end);
@@ -183,7 +176,6 @@ class FakePort : public Port {
             return WaitResult::Woken;
         return Locked(mutex_, hungUp_) ? WaitResult::Hangup : WaitResult::Ready;
     }
-    // Keeps the two readiness descriptors in step.
     void Update() {
         SetReady(inputReady_, !input_.empty() || hungUp_);
         SetReady(outputReady_, !stalled_ || hungUp_);
@@ -193,20 +185,18 @@ class FakePort : public Port {
         Under(mutex_, [&] { change(), Update(); });
     }
 
-    mutable std::mutex mutex_;  // guards the byte queues and the plan
-    // eventfds: input waits or the line is gone; the driver takes bytes; CTS or DSR was set
+    mutable std::mutex mutex_;
     const int inputReady_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     const int outputReady_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     const int linesChanged_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    Bytes input_, output_, held_;  // held_: in the driver, not yet on the line
+    Bytes input_, output_, held_;
     std::vector<int> readSizes_;
     LinePlan applied_;
     bool stalled_ = false, holding_ = false, hungUp_ = false;
     std::atomic<std::uint32_t> errors_{0};
-    std::atomic<bool> cts_{true}, dsr_{true}, dtr_{false}, rts_{false}, hasLines_{true};
-    std::atomic<bool> closed_{false};
-    std::atomic<int> failWith_{0}, purges_{0}, outputPurges_{0}, writeAttempts_{0};
-    std::atomic<int> outputQueuedCalls_{0}, modemLineReads_{0};
+    std::atomic<bool> cts_{true}, dsr_{true}, dtr_{false}, rts_{false}, hasLines_{true}, closed_;
+    std::atomic<int> failWith_{0}, purges_{0}, outputPurges_{0}, writeAttempts_{0},
+        outputQueuedCalls_{0}, modemLineReads_{0};
 };
 
 }  // namespace tavirel::test

@@ -1,11 +1,12 @@
 // A terminal window without a toolkit: it keeps what reaches its screen and
-// what the link posts to it, from any thread. Received characters are taken
-// from the queue at once, on the thread that wakes it.
+// what the link posts to it, from any thread, and takes received characters
+// at once on the thread that wakes it.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
 #include <ostream>
 
 #include "link/connection.h"
@@ -63,6 +64,8 @@ class FakeWindow : public TerminalWindow {
     }
     void PostWriteDone(const WriteDone& done) override {
         Under(mutex_, [&] { dones_.push_back(done); });
+        if (onWriteDone)
+            onWriteDone(done);
     }
 
     // Everything shown: echo, marks and received characters, in order.
@@ -80,6 +83,9 @@ class FakeWindow : public TerminalWindow {
     bool WaitScreenContains(const std::string& text) {
         return Eventually([&] { return Screen().find(text) != std::string::npos; });
     }
+
+    // Called on the writer's thread.
+    std::function<void(const WriteDone&)> onWriteDone;
 
   private:
     TtyState* state_;
@@ -117,8 +123,8 @@ class MockClock : public Clock {
     std::vector<int> sleepers_;
 };
 
-// A connected record on a fake port, its writer on `clock`, as a connection
-// makes them. The writer posts to the window, so it goes first.
+// A connected record on a fake port, as a connection makes it. The writer
+// posts to the window, so it goes first.
 class FakeLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -1,22 +1,22 @@
-// Files for tests: whole files as bytes, a folder of the test's own, and a
-// limit on waiting for a pipe.
 #pragma once
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+
+#include "tests/support/eventually.h"
 
 namespace tavirel::test {
 
@@ -31,8 +31,7 @@ inline std::string WriteFile(const std::filesystem::path& path, std::string_view
     return path.string();
 }
 
-// A fresh folder in the system's temporary directory, removed with the object
-// whatever the test left in it.
+// A fresh temporary folder, removed with whatever the test left in it.
 struct TempDir {
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "tavirel-XXXXXX").string();
@@ -45,35 +44,30 @@ struct TempDir {
         std::filesystem::remove_all(path, ec);
     }
     std::string operator/(const std::string& name) const { return (path / name).string(); }
+    // A shell command run in the folder; its exit status.
+    int Sh(const std::string& command) const {
+        const int status = std::system(("cd '" + path.string() + "' && " + command).c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
     std::filesystem::path path;
 };
 
-// Runs call, which opens the pipe at fifo while nobody is at its other end,
-// and tells whether it came back within the limit. Should it wait in open()
-// all the same, a watchdog comes to the other end after the limit and leaves
-// again, so that the test fails instead of hanging.
+// Whether call, which opens the pipe at fifo while nobody is at its other end,
+// returns within limit. Should it block in open(), the watchdog comes to the
+// other end, so that the test fails instead of hanging.
 inline bool ReturnsAtOnce(const std::string& fifo, const std::function<void()>& call,
                           std::chrono::seconds limit = std::chrono::seconds(5)) {
-    std::mutex mutex;
-    std::condition_variable returned;
-    bool done = false;
-    bool late = false;
+    std::atomic<bool> done{false}, late{false};
     std::thread watchdog([&] {
-        std::unique_lock lock(mutex);
-        if (returned.wait_for(lock, limit, [&] { return done; }))
+        if (Eventually([&] { return done.load(); }, limit))
             return;
         late = true;
         std::signal(SIGPIPE, SIG_IGN);  // the writer let go writes into nothing
-        const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-        if (fd >= 0)
+        if (const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK); fd >= 0)
             ::close(fd);
     });
     call();
-    {
-        const std::lock_guard lock(mutex);
-        done = true;
-    }
-    returned.notify_one();
+    done = true;
     watchdog.join();
     return !late;
 }

@@ -1,6 +1,4 @@
-// Stands in for the operator at every message box while it lives: keeps each
-// box as "<icon> <caption>: <text>", the icon by its initial (Information,
-// Warning, Question, Error, None), and gives the answer set.
+// Answers every message box while it lives, keeping "<icon initial> <caption>: <text>".
 #pragma once
 
 #include <QStringList>
@@ -28,7 +26,7 @@ struct MessageLog {
     QStringList shown;
     std::vector<QWidget*> owners;
     int answer = IDOK;
-    // What happens while a box is up: a real one runs an event loop of its own.
+    // Runs while a box is up, as a real box's own event loop would.
     std::function<void()> whileShown;
 };
 

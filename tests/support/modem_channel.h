@@ -1,6 +1,3 @@
-// A channel for the modem's tests and benchmark: random teleprinter text,
-// white noise at a set SNR from a seeded generator of our own (so figures do
-// not depend on the standard library's), and the character error rate.
 #pragma once
 
 #include <algorithm>
@@ -13,6 +10,7 @@
 
 namespace tavirel::test {
 
+// Our own seeded generator, so that figures do not depend on the standard library's.
 class Random {
   public:
     explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 1) {}
@@ -23,7 +21,6 @@ class Random {
         return state_;
     }
     double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-    // Box-Muller gives two; the second is kept for the next call.
     double Gauss() {
         if (std::exchange(spare_, false))
             return saved_;
@@ -40,8 +37,7 @@ class Random {
     double saved_ = 0;
 };
 
-// Letters, figures and spaces (70, 12 and 18 in 100) in lines of 60 to 69,
-// ended by CR LF.
+// Letters, figures and spaces (70, 12 and 18 in 100) in CR LF lines of 60 to 69.
 inline std::string RandomText(std::size_t characters, Random& random) {
     static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     static const std::string kFigures = "0123456789-.,/?:;()'";
@@ -69,8 +65,7 @@ inline double Power(const std::vector<float>& x) {
     return sum / static_cast<double>(x.size());
 }
 
-// White Gaussian noise at snr dB against power, the noise counted in 3 kHz:
-// its variance is power / 10^(snr/10) * (rate/2) / 3000.
+// White Gaussian noise at snr dB against power, the noise counted in 3 kHz.
 inline std::vector<float> AddNoise(std::vector<float> x, double power, double rate, double snr,
                                    Random& random) {
     const double sigma = std::sqrt(power / std::pow(10.0, snr / 10.0) * (rate / 2.0) / 3000.0);
@@ -79,8 +74,7 @@ inline std::vector<float> AddNoise(std::vector<float> x, double power, double ra
     return x;
 }
 
-// Edit distance between the texts without their CR and LF, against the
-// length of what was sent, in per cent.
+// Edit distance without CR and LF, in per cent of what was sent.
 inline double CharacterErrorRate(std::string a, std::string b) {
     for (std::string* s : {&a, &b})
         std::erase_if(*s, [](char c) { return c == '\r' || c == '\n'; });

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "link/connection.h"
 #include "link/port_lock.h"
@@ -17,20 +18,11 @@ PtyLine::PtyLine() {
         savedConfigHome_ = config;
 
     std::error_code ec;
-    std::string pattern =
-        (std::filesystem::temp_directory_path(ec) / "tavirel-port-XXXXXX").string();
-    if (ec || mkdtemp(pattern.data()) == nullptr)
-        return;
-    root_ = pattern;
-    const std::filesystem::path ports = portFolder();
-    if (!std::filesystem::create_directories(ports, ec) ||
-        !std::filesystem::create_directory(lockFolder(), ec))
-        return;
-
     int slave = -1;
-    // No settings for either side: the port under test sets the slave, and
-    // setting the master would change the slave too.
-    if (openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0)
+    // The port under test sets the slave; setting the master would change it too.
+    if (root_.path.empty() || !std::filesystem::create_directories(portFolder(), ec) ||
+        !std::filesystem::create_directory(lockFolder(), ec) ||
+        openpty(&master_, &slave, nullptr, nullptr, nullptr) != 0)
         return;
     fcntl(master_, F_SETFD, FD_CLOEXEC);
     fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
@@ -40,10 +32,10 @@ PtyLine::PtyLine() {
     if (slavePath_.empty())
         return;
 
-    std::filesystem::create_symlink(slavePath_, ports / "COM3", ec);
+    std::filesystem::create_symlink(slavePath_, portFolder() / "COM3", ec);
     if (ec)
         return;
-    setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", root_.path.c_str(), 1);
     SetLockFolder(lockFolder());
     ok_ = true;
 }
@@ -56,10 +48,6 @@ PtyLine::~PtyLine() {
         else
             unsetenv("XDG_CONFIG_HOME");
         SetLockFolder({});
-    }
-    if (!root_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
     }
 }
 
@@ -87,8 +75,7 @@ std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::mi
 }
 
 bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
-    // Once nobody reads the slave the master may report room and take nothing,
-    // and once the port is closed it reports a hang-up: give up in time.
+    // Once nobody reads the slave the master may report room and take nothing.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::size_t done = 0;
     for (pollfd p{master_, POLLOUT, 0}; done < bytes.size() && master_ >= 0;) {
@@ -105,8 +92,7 @@ bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
 
 void PtyLine::CloseFarEnd() {
     if (master_ >= 0)
-        close(master_);
-    master_ = -1;
+        close(std::exchange(master_, -1));
 }
 
 void PtyLinkTest::SetUp() {

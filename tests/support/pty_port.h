@@ -1,12 +1,12 @@
-// A pseudo-terminal standing in for a serial line, the master side the far
-// end. While it exists the slave is COM3 in a port folder of its own (through
-// XDG_CONFIG_HOME) and lock files go to a folder of its own.
+// A pseudo-terminal for a serial line, the master the far end. While it lives
+// the slave is COM3 (through XDG_CONFIG_HOME) and lock files go to its own folder.
 #pragma once
 
 #include <filesystem>
 #include <optional>
 
 #include "tests/support/fake_window.h"
+#include "tests/support/files.h"
 
 namespace tavirel::test {
 
@@ -18,8 +18,8 @@ class PtyLine {
     bool ok() const { return ok_; }
     int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
-    std::filesystem::path portFolder() const { return root_ / "tavirel" / "ports"; }
-    std::filesystem::path lockFolder() const { return root_ / "lock"; }
+    std::filesystem::path portFolder() const { return root_.path / "tavirel" / "ports"; }
+    std::filesystem::path lockFolder() const { return root_.path / "lock"; }
     std::filesystem::path lockFile() const;
 
     // Up to n bytes the port sent; fewer when the time runs out or the slave is closed.
@@ -31,12 +31,11 @@ class PtyLine {
     bool ok_ = false;
     int master_ = -1;
     std::string slavePath_;
-    std::filesystem::path root_;
+    TempDir root_;
     std::optional<std::string> savedConfigHome_;
 };
 
-// The link opened by its COM name on a pseudo-terminal line; the close, the
-// port opener and CodeMode are restored afterwards.
+// The link on a pseudo-terminal line; the port opener and CodeMode are restored.
 class PtyLinkTest : public ::testing::Test {
   protected:
     void SetUp() override;

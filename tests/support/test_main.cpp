@@ -1,7 +1,6 @@
-// Test entry: every test starts from the process state of a fresh run (no
-// shift sent or received, no transfer). The widget suites get one
-// QApplication, on the offscreen platform unless the caller chose another;
-// suites with threads of Qt's own (the sound card) a QCoreApplication.
+// Every test starts from the process state of a fresh run; the widget suites
+// get one QApplication, offscreen unless the caller chose another platform,
+// and suites with Qt threads of their own (the sound card) a QCoreApplication.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -21,11 +20,11 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
 #endif
     testing::InitGoogleTest(&argc, argv);
-    class Listener : public testing::EmptyTestEventListener {
+    struct Reset : testing::EmptyTestEventListener {
         void OnTestStart(const testing::TestInfo&) override {
             tavirel::ResetProcessStateForTests();
         }
     };
-    testing::UnitTest::GetInstance()->listeners().Append(new Listener);
+    testing::UnitTest::GetInstance()->listeners().Append(new Reset);
     return RUN_ALL_TESTS();
 }

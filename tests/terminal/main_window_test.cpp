@@ -1,26 +1,14 @@
 #include "terminal/main_window.h"
 
-#include <gtest/gtest.h>
-
 #include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QLabel>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <algorithm>
-#include <functional>
-#include <tuple>
 
-#include "dialogs/dialog_builder.h"
 #include "link/port.h"
 #include "resources/menu.h"
+#include "tests/dialogs/widget_test.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
-#include "tests/support/files.h"
-#include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -40,7 +28,7 @@ class MainWindowTest : public ::testing::Test {
         window = MainWindow::Create();
         ASSERT_TRUE(window);
         window->show();
-        QApplication::setActiveWindow(window.get());  // shortcuts work in the active window only
+        QApplication::setActiveWindow(window.get());  // for the shortcuts
         window->View()->setFocus();
     }
     void TearDown() override {
@@ -52,11 +40,8 @@ class MainWindowTest : public ::testing::Test {
         const auto* cells = reinterpret_cast<const char*>(window->State()->screen.data());
         return QString::fromLatin1(cells + r * kScreenColumns, kScreenColumns).trimmed();
     }
-    void Key(Qt::Key key, Qt::KeyboardModifiers mods = {}) {
-        QTest::keyClick(window->View(), key, mods);
-    }
+    void Key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(window->View(), k, m); }
     void Type(const char* text) { QTest::keyClicks(window->View(), QString::fromLatin1(text)); }
-    // Waits until what went out on the line ends with these bytes.
     bool LineEndsWith(const Bytes& tail) {
         return QTest::qWaitFor([&] {
             const Bytes got = port->Received();
@@ -65,8 +50,10 @@ class MainWindowTest : public ::testing::Test {
         });
     }
     QString Status() { return window->statusBar()->findChild<QLabel*>()->text(); }
-    bool StatusIs(const QString& text) {
-        return QTest::qWaitFor([&] { return Status() == text; });
+    testing::AssertionResult StatusIs(const QString& s) {
+        if (QTest::qWaitFor([&] { return Status() == s; }))
+            return testing::AssertionSuccess();
+        return testing::AssertionFailure() << Status().toStdString();
     }
     // Connect, Disconnect, Send File, Capture, Settings, About.
     std::string Enabled() {
@@ -119,8 +106,7 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_TRUE(port->IsClosed());
 }
 
-// A failed Connect keeps its message and adds, on a second line, what the
-// operator can do about the reason; the reason itself is logged.
+// A failed Connect adds on a second line what the operator can do; the reason is logged.
 TEST_F(MainWindowTest, AFailedConnectSaysWhyOnASecondLine) {
     test::PtyLine line;  // COM3 leads to its pseudo-terminal
     ASSERT_TRUE(line.ok());
@@ -146,8 +132,6 @@ TEST_F(MainWindowTest, AFailedConnectSaysWhyOnASecondLine) {
     EXPECT_EQ(window->State()->connected.load(), 0);
 }
 
-// Keys and pastes reach the line only while connected; the far end's answer
-// and its hang-up reach the screen.
 TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     std::vector<quint8> typed;
     QObject::connect(window.get(), &MainWindow::CharacterTyped,
@@ -161,7 +145,6 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     window->State()->baudRate = 1200;
     window->Command(CMD_CONNECT);
     ASSERT_TRUE(port);
-    // Alt+s/q/p/r raise and lower RTS and DTR.
     for (const auto& [key, rts, dtr] :
          {std::tuple(Qt::Key_S, true, false), std::tuple(Qt::Key_Q, true, true),
           std::tuple(Qt::Key_P, true, false), std::tuple(Qt::Key_R, false, false)}) {
@@ -175,13 +158,11 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     Type("A1 B");
     EXPECT_TRUE(LineEndsWith({3, 27, 23, 31, 4, 25}));
 
-    // A paste goes through the sender in BAUDOT mode (shifts added, echo as
-    // typed, so none without local echo), and its lone LFs become CR LF.
+    // BAUDOT: shifts added, no echo without local echo, lone LFs become CR LF.
     QGuiApplication::clipboard()->setText(QStringLiteral("RY\n73"));
     Key(Qt::Key_Insert);
     EXPECT_TRUE(LineEndsWith({10, 21, 8, 2, 27, 7, 1}));
     EXPECT_TRUE(Row(0).isEmpty());
-    // ASCII mode: shown and sent as it is, but for the line ends.
     CodeMode = ModeAscii;
     QGuiApplication::clipboard()->setText(QStringLiteral("A\nB"));
     Key(Qt::Key_Insert);
@@ -195,44 +176,31 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
 }
 
-// The bar under the screen says whether the line is open, where the port
-// leads, how the line is set up and the sender's shift; while a transfer
-// dialog runs, the transfer and its counter as the dialog counts.
+// While a transfer dialog runs, the bar counts as the dialog does.
 TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
     test::PtyLine line;  // COM3 leads to its pseudo-terminal
     ASSERT_TRUE(line.ok());
-    const QString leads = QStringLiteral("COM3 \u2192 ") + QString::fromStdString(line.slavePath());
-    for (int i = 0; i < 2; ++i)  // shown again, the bar looks anew
+    const auto bar = [&](const char* open, const char* com, const char* shift) {
+        return QStringLiteral("%1 | %2 \u2192 %3 | 45 baud 5N1.5 | BAUDOT, %4")
+            .arg(open, com, QString::fromStdString(line.slavePath()), shift);
+    };
+    for (int i = 0; i < 2; ++i)  // shown again, the bar looks anew at the port
         window->Command(CMD_STATUS_BAR);
-    EXPECT_TRUE(
-        StatusIs("Not connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"));
-    // At 45 baud a character takes long enough for the bar to show each count.
+    EXPECT_TRUE(StatusIs(bar("Not connected", "COM3", "shift not known")));
     Key(Qt::Key_PageUp, Qt::ShiftModifier);
     Type("A1");
-    EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, figures"))
-        << Status().toStdString();
+    EXPECT_TRUE(StatusIs(bar("Connected", "COM3", "figures")));
 
     QTemporaryDir folder;
     const QString file = folder.filePath("ry.txt");  // sent, then captured over
     test::WriteFile(file.toStdString(), std::string(200, 'R'));
     const struct {
-        int command, name, start, counter;
-        std::vector<int> stops;
+        int command, name, start, counter, stop, exit;
         const char* shows;
-    } rows[] = {
-        {CMD_SEND_FILE,
-         IDC_SEND_NAME,
-         IDC_SEND,
-         IDC_BYTES_SENT,
-         {IDC_SEND_EXIT},
-         "Sending: %1 bytes sent"},
-        {CMD_CAPTURE,
-         IDC_CAPTURE_NAME,
-         IDC_START_CAPTURE,
-         IDC_BYTES_SAVED,
-         {IDC_STOP_CAPTURE, IDC_CAPTURE_EXIT},
-         "Capturing: %1 bytes saved"},
-    };
+    } rows[] = {{CMD_SEND_FILE, IDC_SEND_NAME, IDC_SEND, IDC_BYTES_SENT, 0, IDC_SEND_EXIT,
+                 "Sending: %1 bytes sent"},
+                {CMD_CAPTURE, IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_BYTES_SAVED,
+                 IDC_STOP_CAPTURE, IDC_CAPTURE_EXIT, "Capturing: %1 bytes saved"}};
     for (const auto& row : rows) {
         bool shown = false;
         QTimer::singleShot(0, [&] {
@@ -245,14 +213,15 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
                 const QString n = d->ItemText(row.counter);
                 return n != "0" && Status().endsWith(" | " + QString(row.shows).arg(n));
             });
-            for (int id : row.stops)
-                emit d->Command(id);
+            for (int id : {row.stop, row.exit}) {
+                if (id != 0)
+                    emit d->Command(id);
+            }
         });
         window->Command(row.command);
         EXPECT_TRUE(shown) << row.shows << ": " << Status().toStdString();
-        // Exit drops what was queued, and with it what the machine's shift is.
-        EXPECT_TRUE(StatusIs("Connected | " + leads + " | 45 baud 5N1.5 | BAUDOT, shift not known"))
-            << row.shows << ": " << Status().toStdString();
+        // Exit drops what was queued, and with it the shift.
+        EXPECT_TRUE(StatusIs(bar("Connected", "COM3", "shift not known"))) << row.shows;
     }
 
     // A port linked through a long stable name shows the device it ends at.
@@ -262,13 +231,10 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransfer) {
     window->Command(CMD_DISCONNECT);
     window->State()->portNumber = 4;
     window->Command(CMD_CONNECT);
-    EXPECT_TRUE(StatusIs("Connected | COM4 \u2192 " + QString::fromStdString(line.slavePath()) +
-                         " | 45 baud 5N1.5 | BAUDOT, shift not known"))
-        << Status().toStdString();
+    EXPECT_TRUE(StatusIs(bar("Connected", "COM4", "shift not known")));
 }
 
-// The View menu hides the bar and shows it again, and the screen keeps its
-// size: the window gives the bar its own room.
+// The window gives the bar its own room.
 TEST_F(MainWindowTest, TheStatusBarCanBeHiddenAndTheScreenKeepsItsSize) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     QAction* toggle = window->Action(CMD_STATUS_BAR);
@@ -283,7 +249,6 @@ TEST_F(MainWindowTest, TheStatusBarCanBeHiddenAndTheScreenKeepsItsSize) {
     }
 }
 
-// The manual the About box points to names every menu command and its key.
 TEST(ManualTest, NamesEveryMenuCommandAndItsKey) {
     std::string manual = test::ReadFile(TAVIREL_MANUAL);
     std::erase(manual, '\\');  // roff's escapes: "\-" is "-", "\&" nothing

@@ -1,20 +1,16 @@
 #include "terminal/quit_signals.h"
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QTimer>
 #include <fstream>
-#include <string>
 
 #include "link/port.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"
+#include "tests/dialogs/widget_test.h"
 #include "tests/support/eventually.h"
-#include "tests/support/message_log.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -22,9 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A connected window told to quit by a signal closes its connection without
-// asking (the port and its lock file are free at once) and leaves the event
-// loop with 0.
+// The port and its lock file are free at once.
 TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
     test::PtyLine line;
     ASSERT_TRUE(line.ok());
@@ -59,9 +53,8 @@ bool Catches(pid_t pid, int number) {
     return false;
 }
 
-// The program itself, started as a shell starts it (SIGPIPE at its default),
-// Qt's debug output all going to a pipe whose reader has gone: each quit
-// signal ends it with exit code 0.
+// Started as a shell starts it (SIGPIPE at its default), its debug output all
+// going to a pipe whose reader has gone.
 TEST(QuitSignals, EndTheProgramWithZero) {
     test::PtyLine line;  // a port folder of its own
     ASSERT_TRUE(line.ok());

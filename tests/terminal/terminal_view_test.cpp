@@ -1,34 +1,23 @@
 #include "terminal/terminal_view.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTest>
-#include <string>
 
-#include "tests/support/eventually.h"
+#include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_window.h"
-#include "tests/support/files.h"
 
 namespace tavirel {
 namespace {
 
-// The pixels below are those of one known font (from fonts-dejavu-core),
-// whatever fonts the machine has.
+// The pixels are those of one known font, whatever fonts the machine has.
 constexpr char kFontFile[] = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 constexpr char kFontFamily[] = "DejaVu Sans Mono";
 
-// Every byte but the three that move the cursor and the bell.
-bool Prints(int b) {
-    return b != 7 && b != 8 && b != 10 && b != 13;
-}
+constexpr auto Prints = [](int b) { return b != 7 && b != 8 && b != 10 && b != 13; };
 
-// A view in the known font, attached to its own record.
 struct Screen {
     explicit Screen(int fontHeight = -12) {
         state.logFont.faceName = kFontFamily;
@@ -38,21 +27,15 @@ struct Screen {
     }
     ~Screen() { view.SetState(nullptr); }
 
-    // Shown inside a window and exposed, so that its pixels can be read back.
     void Show(QSize size) {
         view.resize(size);
         frame.resize(size);
         frame.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&frame));
     }
-    void Show(int columns, int rows) {
-        Show(QSize(columns * state.charWidth, rows * state.lineHeight));
-    }
-    void Write(const std::string& bytes) {
-        WriteToScreen(&view, bytes.data(), static_cast<std::int32_t>(bytes.size()));
-    }
-    // The viewport's pixels as they are on screen (the window's backing
-    // store), not a fresh rendering.
+    void Show(int cols, int rows) { Show(QSize(cols * state.charWidth, rows * state.lineHeight)); }
+    void Write(const std::string& b) { WriteToScreen(&view, b.data(), std::int32_t(b.size())); }
+    // The pixels on screen (the backing store), not a fresh rendering.
     QImage Shown() {
         QWidget* window = view.window();
         const QPoint at = view.viewport()->mapTo(window, QPoint());
@@ -92,8 +75,7 @@ struct Glyphs {
             of[b] = screen.Cell(shown, 1 + b / 32 * 2, 1 + b % 32 * 2);
     }
 
-    // Strikes layered like ink: each darkens what it covers by its own
-    // coverage, so the order does not matter. Inverted at the caret.
+    // Each strike darkens what it covers by its own coverage; inverted at the caret.
     bool Shows(const QImage& cell, const std::string& strikes, bool caret) const {
         if (cell.size() != blank.size())
             return false;
@@ -128,9 +110,8 @@ class TerminalViewTest : public ::testing::Test {
         s.Show(80, 27);
     }
 
-    // Every cell wholly in the viewport shows every strike the buffer keeps
-    // for it (the buffer's own tests say what that is), and the cursor cell
-    // is inverted while the caret shows. Returns the cells that differ.
+    // The cells wholly in sight that do not show every strike the buffer keeps
+    // for them (inverted at the caret).
     std::string Differences(const Glyphs& glyphs, bool paintNow = true) {
         if (paintNow)
             s.view.UpdateNow();
@@ -157,9 +138,8 @@ class TerminalViewTest : public ::testing::Test {
     Screen s;
 };
 
-// Each cell's ink is its own: the same whether the cell was painted alone, with
-// its row, or again by itself, and never reaching into a neighbour. The block
-// and shade characters fill exact parts of the cell.
+// A cell's ink is its own, however it was painted, and never reaches a
+// neighbour. Blocks fill exact parts of the cell, shades a quarter per step.
 TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
     const Glyphs glyphs;
     const int w = glyphs.blank.width(), h = glyphs.blank.height();
@@ -171,19 +151,18 @@ TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
         }
         return n;
     };
-    // A block fills its part of the cell and nothing else; a shade, dots
-    // anywhere in the cell, a quarter of it per step.
-    const std::pair<int, QRect> blocks[] = {{0xDB, {0, 0, w, h}},
-                                            {0xDF, {0, 0, w, h / 2}},
-                                            {0xDC, {0, h / 2, w, h - h / 2}},
-                                            {0xDD, {0, 0, w / 2, h}},
-                                            {0xDE, {w / 2, 0, w - w / 2, h}}};
+    const QRect all(0, 0, w, h);
+    const std::pair<int, QRect> blocks[] = {{0xDB, all},
+                                            {0xDF, QRect(0, 0, w, h / 2)},
+                                            {0xDC, QRect(0, h / 2, w, h - h / 2)},
+                                            {0xDD, QRect(0, 0, w / 2, h)},
+                                            {0xDE, QRect(w / 2, 0, w - w / 2, h)}};
     for (const auto& [b, part] : blocks) {
         const int area = part.width() * part.height();
-        EXPECT_EQ(std::pair(inked(b, part), inked(b, {0, 0, w, h})), std::pair(area, area)) << b;
+        EXPECT_EQ(std::pair(inked(b, part), inked(b, all)), std::pair(area, area)) << b;
     }
     for (const int b : {0xB0, 0xB1, 0xB2})
-        EXPECT_NEAR(inked(b, {0, 0, w, h}), w * h * (b - 0xAF) / 4, w + h) << b;
+        EXPECT_NEAR(inked(b, all), w * h * (b - 0xAF) / 4, w + h) << b;
 
     std::string rows;
     for (int b = 0; b < 256; ++b) {
@@ -204,9 +183,7 @@ TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
     EXPECT_EQ(Differences(glyphs), "");
 }
 
-// Overstruck art received in one block is drawn whole, and looks the same
-// after the view scrolls away and back, a resize, a new font and the bottom
-// shift, because every paint draws every strike the buffer keeps.
+// Overstruck art looks the same after any repaint.
 TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
     const Glyphs glyphs;
     const std::string fish = test::ReadFile(TAVIREL_TESTDATA "/overstrike/emoji_fish_ita2.txt");
@@ -230,8 +207,7 @@ TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
     s.Show(80, 40);
     EXPECT_EQ(Differences(glyphs), "") << "resized";
 
-    // After 320 lines the buffer shifts on every line feed, the picture's
-    // overstrikes included.
+    // Past 320 lines the buffer shifts on every line feed.
     s.Write(std::string(320, '\n') + fish);
     ScrollTerminalVert(&s.view, SbBottom, 0);
     EXPECT_EQ(Differences(glyphs), "") << "shifted";
@@ -243,8 +219,7 @@ TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
     EXPECT_EQ(Differences(larger), "") << "new font";
 }
 
-// The window's default size keeps the cursor row in sight after any number
-// of lines, with or without the horizontal bar.
+// With or without the horizontal bar.
 TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
     const QSize hint = s.view.sizeHint();
     for (const int width : {hint.width(), hint.width() / 2}) {
@@ -261,9 +236,7 @@ TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
     }
 }
 
-// The caret inverts the cursor cell. Lines arriving faster than the view
-// paints scroll it between paints; the inverted block must not be carried
-// along and left behind.
+// Lines faster than the paints scroll the inverted cell; it must not be left behind.
 TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
     const Glyphs glyphs;
     s.Show(80, 32);  // rows to spare below the cursor
@@ -276,15 +249,13 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
         s.view.UpdateNow();
     }
     QApplication::processEvents();
-    EXPECT_EQ(Differences(glyphs), "");  // the cursor cell alone inverted
+    EXPECT_EQ(Differences(glyphs), "");
     HideTerminalCaret(&s.view);
     EXPECT_FALSE(s.view.CaretExists());
     EXPECT_EQ(Differences(glyphs), "");
     s.state.connected = 0;
 }
 
-// A view at rest shows a character within an event-loop pass or two; a flood
-// is painted at most once a frame, and shown whole when it ends.
 TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
     struct PaintCounter : QObject {
         int paints = 0;
@@ -323,8 +294,7 @@ TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
     })) << wrong;
 }
 
-// The caret blinks until 10 s pass without a key or a character, then stays
-// shown with no timer left running; the next key or character wakes it.
+// 10 s without a key or a character, and the caret stops blinking, shown.
 TEST_F(TerminalViewTest, TheCaretStopsBlinkingWhenIdleAndWakesOnAKeyOrCharacter) {
     test::MockClock clock;
     s.view.SetClock(&clock);
@@ -343,7 +313,7 @@ TEST_F(TerminalViewTest, TheCaretStopsBlinkingWhenIdleAndWakesOnAKeyOrCharacter)
     };
     for (const auto& [what, stir] : stirs) {
         stir();
-        s.view.UpdateNow();  // the caret follows the cursor
+        s.view.UpdateNow();
         EXPECT_TRUE(s.view.CaretBlinking()) << what;
         clock.Advance(std::chrono::milliseconds(9900));
         EXPECT_TRUE(QTest::qWaitFor([&] { return !caretShown(); })) << what;  // still blinks
@@ -362,7 +332,7 @@ TEST_F(TerminalViewTest, BarsFollowTheRanges) {
     const TtyState& state = s.state;
     EXPECT_TRUE(v->isVisible());
     v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    // Dragging the thumb moves the view only when it is released.
+    // A dragged thumb moves the view when released.
     v->setSliderDown(true);
     v->setSliderPosition(100);
     EXPECT_EQ(state.vScrollPos, state.lineHeight);

@@ -1,0 +1,54 @@
+// What the window tests share: the toolkit's test tools, an operator at the
+// message boxes, files, and looks at a dialog's controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "dialogs/dialog_builder.h"
+#include "dialogs/file_picker.h"
+#include "tests/support/files.h"
+#include "tests/support/message_log.h"
+
+namespace tavirel::test {
+
+// Which of the controls are enabled, as 0s and 1s.
+inline std::string Enabled(TemplateDialog* d, std::initializer_list<int> ids) {
+    std::string s;
+    for (int id : ids)
+        s += d->Item(id)->isEnabled() ? '1' : '0';
+    return s;
+}
+
+// The first n controls that Tab stops at, from `from` on.
+inline std::string TabOrder(QWidget* from, int n) {
+    QStringList order;
+    for (QWidget* w = from; w != nullptr && order.size() < n; w = w->nextInFocusChain()) {
+        if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
+            order << w->objectName().mid(4);
+    }
+    return order.join(' ').toStdString();
+}
+
+// Neither Escape nor the close box ends the dialog: only the button `exit`.
+inline void ExpectOnlyClosesBy(TemplateDialog* d, int exit) {
+    d->show();
+    QTest::keyClick(d, Qt::Key_Escape);
+    EXPECT_FALSE(d->close());
+    EXPECT_TRUE(d->isVisible());
+    QTest::mouseClick(d->ItemAs<QAbstractButton>(exit), Qt::LeftButton);
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(d->result(), 1);
+}
+
+}  // namespace tavirel::test
