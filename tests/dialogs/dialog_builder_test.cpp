@@ -45,12 +45,12 @@ TEST(SettingsTemplateTest, PlacesControlsAndOnlyTheDialogLogicCloses) {
     EXPECT_EQ(d->Item(1)->geometry(), Expected(*d, 125, 103, 37, 14));
     EXPECT_EQ(d->Item(1005)->geometry(), Expected(*d, 134, 86, 58, 10));
     QStringList order;
-    for (QWidget* w = d->Item(544); order.size() < 19; w = w->nextInFocusChain()) {
+    for (QWidget* w = d->Item(544); order.size() < 20; w = w->nextInFocusChain()) {
         if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
             order << w->objectName().mid(4);
     }
     EXPECT_EQ(order.join(' '),
-              "544 545 546 547 548 549 550 551 552 553 554 556 557 555 1 2 1000 1001 1005");
+              "544 545 546 547 548 549 550 551 558 552 553 554 556 557 555 1 2 1000 1001 1005");
 
     EXPECT_FALSE(d->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
     QSignalSpy commands(d.get(), &TemplateDialog::Command);
@@ -86,7 +86,7 @@ TEST(TemplateTextTest, NoTextOfAnyDialogIsClipped) {
     for (const auto& [family, keepsSize] : fonts) {
         QApplication::setFont(QFont(QString::fromLatin1(family)));
         for (int id : {kAboutDialog, kSettingsDialog, kCaptureDialog, kSendFileDialog,
-                       kUtilitiesDialog, kPictureEditorDialog}) {
+                       kUtilitiesDialog, kPictureEditorDialog, kSoundDialog}) {
             const std::unique_ptr<TemplateDialog> d(BuildDialog(id, nullptr));
             for (std::size_t i = 0; i < d->Template().controls.size(); ++i) {
                 QWidget* w = d->Control(i);
