@@ -171,7 +171,7 @@ double TuningScope::Resonator::Step(double x) {
 
 TuningScope::TuningScope(double sampleRate)
     : rate_(sampleRate),
-      step_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(sampleRate / 8000.0)))) {
+      step_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(sampleRate / 4000.0)))) {
     ring_.reserve(kPoints);
     SetTones(2125.0, 2295.0);
 }

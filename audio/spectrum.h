@@ -72,7 +72,7 @@ class TuningScope {
     struct Point {
         float x, y;  // -1..1, scaled by the largest of the points kept
     };
-    static constexpr std::size_t kPoints = 256;
+    static constexpr std::size_t kPoints = 512;
 
     explicit TuningScope(double sampleRate);
     void SetTones(double markHz, double spaceHz);
@@ -89,7 +89,7 @@ class TuningScope {
         double Step(double x);
     };
     double rate_;
-    std::size_t step_;  // keep every step_-th output: about 8000 a second
+    std::size_t step_;  // keep every step_-th output: about 4000 a second
     std::size_t phase_ = 0;
     Resonator mark_, space_;
     std::vector<Point> ring_;

@@ -30,7 +30,7 @@ constexpr int kIdlePollMs = 250;
 // The colours span this many dB from just below the noise floor, so the
 // waterfall looks alike whatever the input's gain.
 constexpr double kBelowFloorDb = 3.0;
-constexpr double kSpanDb = 45.0;
+constexpr double kSpanDb = 40.0;
 constexpr double kLowestLevelDb = -80.0;  // the level bar's left end, in dBFS
 constexpr double kNoSnrDb = -20.0;        // what the estimate reads for no signal
 const QColor kMarkColour(255, 80, 80);
