@@ -15,7 +15,7 @@ need_packages() {
         "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-dejavu-core
     pkg-config libliquid-dev libsndfile1-dev)
 # The end-to-end tests drive the real program in a private X server.
 # minimodem is the independent modem at the far end of the modem's tests.
