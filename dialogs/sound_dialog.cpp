@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QComboBox>
 #include <QMediaDevices>
+#include <algorithm>
 #include <cctype>
 #include <utility>
 
@@ -42,7 +43,14 @@ void FillDevices(QComboBox* list, const std::vector<SoundDevice>& devices,
     for (const SoundDevice& d : devices) {
         if (d.id == current)
             selected = list->count();
-        list->addItem(d.description, QString::fromStdString(d.id));
+        // Alike devices (two null sinks, two of one adapter) differ by id.
+        const bool alike = std::count_if(devices.begin(), devices.end(), [&](const SoundDevice& o) {
+                               return o.description == d.description;
+                           }) > 1;
+        list->addItem(
+            alike ? QStringLiteral("%1 (%2)").arg(d.description, QString::fromStdString(d.id))
+                  : d.description,
+            QString::fromStdString(d.id));
     }
     if (selected < 0 && !current.empty()) {
         selected = list->count();

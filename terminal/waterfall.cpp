@@ -158,12 +158,15 @@ class SpectrumView : public QWidget {
         painter.fillRect(ruler, palette().color(QPalette::Window));
         painter.setPen(palette().color(QPalette::WindowText));
         const int bottom = ruler.bottom();
+        // Every 500 Hz named where the names fit, else every 1000 Hz.
+        const int label = fontMetrics().horizontalAdvance(QStringLiteral("2500")) * 3 / 2;
+        const int named = XOf(500) - XOf(0) >= label ? 500 : 1000;
         for (int hz = 100; hz < static_cast<int>(kWaterfallTopHz); hz += 100) {
             const int x = XOf(hz);
             const bool major = hz % 500 == 0;
             painter.drawLine(x, bottom - (major ? 5 : 2), x, bottom);
-            if (major)
-                painter.drawText(QRect(x - 30, 0, 60, bottom - 4), Qt::AlignCenter,
+            if (hz % named == 0)
+                painter.drawText(QRect(x - label, 0, 2 * label, bottom - 4), Qt::AlignCenter,
                                  QString::number(hz));
         }
         for (const int i : {0, 1}) {

@@ -35,7 +35,9 @@ class SoundDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         SetSoundDeviceLister([] {
-            return SoundDevices{{{"speakers", "Built-in Speakers"}, {"usb-out", "USB Audio"}},
+            return SoundDevices{{{"speakers", "Built-in Speakers"},
+                                 {"usb-out", "USB Audio"},
+                                 {"usb-out-2", "USB Audio"}},
                                 {{"mic", "Built-in Microphone"}, {"usb-in", "USB Audio"}}};
         });
     }
@@ -125,14 +127,18 @@ struct DeviceRow {
     const char* result;
 };
 
-// Devices are shown by name, the default first, and stored by id; one that
-// is gone stays chosen until another is.
+// Devices are shown by name (alike ones with their ids), the default first,
+// and stored by id; one that is gone stays chosen until another is.
 TEST_F(SoundDialogTest, DevicesByNameStoredById) {
     const DeviceRow rows[] = {
-        {"none stored: the default", "", -1, "Built-in Speakers|USB Audio", "speakers"},
-        {"stored and present", "usb-out", -1, "Built-in Speakers|USB Audio", "usb-out"},
-        {"another chosen", "usb-out", 0, "Built-in Speakers|USB Audio", "speakers"},
-        {"unplugged", "usb-old", -1, "Built-in Speakers|USB Audio|usb-old (not present)",
+        {"none stored: the default", "", -1,
+         "Built-in Speakers|USB Audio (usb-out)|USB Audio (usb-out-2)", "speakers"},
+        {"stored and present", "usb-out", -1,
+         "Built-in Speakers|USB Audio (usb-out)|USB Audio (usb-out-2)", "usb-out"},
+        {"another chosen", "usb-out", 0,
+         "Built-in Speakers|USB Audio (usb-out)|USB Audio (usb-out-2)", "speakers"},
+        {"unplugged", "usb-old", -1,
+         "Built-in Speakers|USB Audio (usb-out)|USB Audio (usb-out-2)|usb-old (not present)",
          "usb-old"},
     };
     for (const DeviceRow& r : rows) {
