@@ -268,7 +268,6 @@ class LevelBar : public QWidget {
         open_ = open;
         update();
     }
-    QString Text() const { return text_; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -357,8 +356,12 @@ void Waterfall::Sync() {
     ShowMarkers();
 }
 
+double Waterfall::Shift() const {
+    return settings_ != nullptr ? settings_->shift : SoundSettings{}.shift;
+}
+
 void Waterfall::ShowMarkers() {
-    const double shift = settings_ != nullptr ? settings_->shift : SoundSettings{}.shift;
+    const double shift = Shift();
     const bool reverse = settings_ != nullptr && settings_->reverse;
     const double lower = monitor_.mark.load() + monitor_.frequencyOffset.load();
     view_->SetMarkers(lower, lower + shift, reverse);
@@ -371,7 +374,7 @@ void Waterfall::ShowMarkers() {
 // The clicked frequency becomes the lower tone, kept where both tones stay
 // in the radio's passband.
 void Waterfall::Tune(double hz) {
-    const double shift = settings_ != nullptr ? settings_->shift : SoundSettings{}.shift;
+    const double shift = Shift();
     const double mark =
         std::round(std::clamp(hz, kLowestToneHz, std::max(kLowestToneHz, kHighestToneHz - shift)));
     monitor_.mark = mark;

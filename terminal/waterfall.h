@@ -52,6 +52,7 @@ class Waterfall : public QWidget {
 
   private:
     void Tune(double hz);
+    double Shift() const;
     void ShowMarkers();
 
     SoundMonitor& monitor_;
