@@ -3,17 +3,27 @@
 // README's picture: tavirel-screenshot IN.txt OUT.png
 // With --picture-editor, the picture editor holding IN.txt beside its paper
 // preview instead; with --utilities, the Utilities dialog after converting
-// IN.txt to ITA2 (which writes IN.ita beside it).
+// IN.txt to ITA2 (which writes IN.ita beside it); with --sound-card, the
+// sound card as the line, the waterfall showing the text's tones as a radio
+// would hear them, a little off tune and in noise, while it arrives.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <vector>
+
+#include "audio/sound_monitor.h"
+#include "modem/modulator.h"
+#include "modem/text.h"
 
 #include "dialogs/message_box.h"
 #include "dialogs/paper_preview.h"
@@ -60,18 +70,58 @@ int UtilitiesShot(const QString& in, const QString& out) {
     return dialog->grab().save(out) ? 0 : 1;
 }
 
+// The text's tones at the line's pace, into what the waterfall reads, for as
+// long as the text lasts on the air or the panel takes to fill.
+void FeedTheWaterfall(const QByteArray& text) {
+    tavirel::ModemSettings air;
+    air.mark = 2140;  // a little off the line's 2125 Hz, as a station found by ear is
+    tavirel::BaudotSender sender;
+    std::vector<std::uint8_t> codes;
+    tavirel::TextToCodes(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                         sender, codes);
+    std::vector<float> audio(static_cast<std::size_t>(air.sampleRate), 0.0f);  // a quiet second
+    tavirel::Modulator modulator(air);
+    modulator.Begin(audio);
+    for (const std::uint8_t code : codes)
+        modulator.Send(code, audio);
+    std::mt19937 random(1);
+    std::normal_distribution<float> noise(0.0f, 0.05f);
+    tavirel::SoundMonitor& monitor = tavirel::TheSoundMonitor();
+    monitor.running = true;
+    const auto block = static_cast<std::size_t>(air.sampleRate / 50);
+    const std::size_t end = std::min(audio.size(), static_cast<std::size_t>(air.sampleRate * 12));
+    QElapsedTimer clock;
+    clock.start();
+    for (std::size_t at = 0; at < end; at += block) {
+        std::vector<float> part(
+            audio.begin() + static_cast<std::ptrdiff_t>(at),
+            audio.begin() + static_cast<std::ptrdiff_t>(std::min(at + block, end)));
+        for (float& sample : part)
+            sample = 0.3f * sample + noise(random);
+        monitor.PushInput(part.data(), part.size(), air.sampleRate);
+        while (clock.elapsed() <
+               static_cast<qint64>(static_cast<double>(at + block) * 1000 / air.sampleRate)) {
+            QApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const bool editor = argc == 4 && std::strcmp(argv[1], "--picture-editor") == 0;
     const bool utilities = argc == 4 && std::strcmp(argv[1], "--utilities") == 0;
-    if (editor || utilities) {
+    const bool sound = argc == 4 && std::strcmp(argv[1], "--sound-card") == 0;
+    if (editor || utilities || sound) {
         --argc;
         ++argv;
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s [--picture-editor|--utilities] IN.txt OUT.png\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s [--picture-editor|--utilities|--sound-card] IN.txt OUT.png\n",
+                     argv[0]);
         return 2;
     }
     QFile in(QString::fromLocal8Bit(argv[1]));
@@ -87,8 +137,14 @@ int main(int argc, char* argv[]) {
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 1;
+    if (sound) {
+        window->State()->portNumber = tavirel::kSoundCardPort;
+        window->LineSettingsChanged();
+    }
     window->show();
     QApplication::processEvents();
+    if (sound)
+        FeedTheWaterfall(text);
     // Each line is painted before the next arrives, so overstrikes show.
     qsizetype start = 0;
     while (start < text.size()) {
