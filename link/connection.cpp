@@ -26,16 +26,6 @@ namespace {
 constexpr std::uint32_t kBlock = 80;
 constexpr int kFailedWaitPauseMs = 100;
 
-void Signal(int fd) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
-}
-
-void Drain(int fd) {
-    std::uint64_t count;
-    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
-}
-
 // After a hang-up only the close can wake the reader.
 void WaitForClose(int fd) {
     pollfd p{fd, POLLIN, 0};
@@ -54,9 +44,20 @@ class WaitCursor {
     TerminalWindow* window_;
 };
 
+SoundCardOpener& SoundCard() {
+    static SoundCardOpener opener;
+    return opener;
+}
+
 }  // namespace
 
-std::string DeviceNamed(const std::string& name) {
+void SetSoundCardOpener(SoundCardOpener opener) {
+    SoundCard() = std::move(opener);
+}
+
+std::string DeviceNamed(const std::string& name, const SoundSettings& sound) {
+    if (name == kSoundCardName)
+        return SoundCard().deviceName ? SoundCard().deviceName(sound) : name;
     const std::filesystem::path device = DeviceForPort(name);
     std::error_code ec;
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(device, ec)))
@@ -93,7 +94,9 @@ std::string OpenFailureAdvice(const OpenFailure& failure) {
 
 std::string ConnectionFailedText(const OpenFailure& failure) {
     std::string text = "Connection failed.";
-    if (const std::string advice = OpenFailureAdvice(failure); !advice.empty())
+    if (const std::string advice =
+            failure.advice.empty() ? OpenFailureAdvice(failure) : failure.advice;
+        !advice.empty())
         text += "\n" + advice;
     return text;
 }
@@ -179,17 +182,25 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
     WaitCursor cursor(window);
 
     const std::string name = PortName(s->portNumber);
-    why.device = DeviceNamed(name);
+    why.device = DeviceNamed(name, s->sound);
     // An opener that fails without saying why leaves no stale reason.
     errno = 0;
-    s->commHandle = OpenPortNamed(name);
+    if (name != kSoundCardName) {
+        s->commHandle = OpenPortNamed(name);
+    } else if (SoundCard().open) {
+        s->commHandle = SoundCard().open(s->sound, &why.advice);
+    } else {
+        errno = ENODEV;
+        why.advice = "This build of Tavirel has no sound card support.";
+    }
     if (s->commHandle == nullptr) {
         why.error = errno;  // the port layer has logged the step
         return 0;
     }
     // Nothing left over from before this program had the port.
     s->commHandle->Purge();
-    const std::uint32_t msPerByte = WriteMsPerByte(s->baudRate);
+    // A line that keeps its own time cannot run late: no write time-out.
+    const std::uint32_t msPerByte = s->commHandle->PacesOutput() ? 0 : WriteMsPerByte(s->baudRate);
 
     errno = 0;
     const int result = SetupConnection(s);
@@ -197,14 +208,18 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure) {
         why.error = errno;
         LinkWarning("Cannot use " + why.device + ": the line settings were refused" +
                     (why.error != 0 ? ": " + std::string(std::strerror(why.error)) : ""));
+        if (name == kSoundCardName)
+            why.advice =
+                "The sound card sends five-bit codes without parity at 10 to 300 baud, on "
+                "tones below half its sample rate: check Settings and Sound.";
         s->connected = 0;
         s->commHandle->Close();
         return 0;
     }
 
     s->connected = 1;
-    Drain(s->readEvent);
-    Drain(s->writeEvent);
+    DrainEvent(s->readEvent);
+    DrainEvent(s->writeEvent);
     s->received.Hold();
     try {
         s->writer = std::make_unique<WriteQueue>(window, s, s->commHandle.get(), s->writeEvent,
@@ -237,7 +252,7 @@ int CloseConnection(TerminalWindow* window) {
         if (s->writer)
             s->writer->Stop();
         s->connected = 0;
-        Signal(s->readEvent);
+        SignalEvent(s->readEvent);
         // The reader may be waiting for room the window cannot make now.
         s->received.Release();
         if (s->readerThread.joinable())

@@ -39,10 +39,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+
+#include "audio/sound_settings.h"
 
 namespace tavirel {
 
+class Port;
 class TerminalWindow;
 struct TtyState;
 
@@ -50,6 +55,7 @@ struct TtyState;
 struct OpenFailure {
     int error = 0;       // the errno of the step that failed; 0 when not known
     std::string device;  // the device the port's name led to
+    std::string advice;  // what the operator can do, when the port said so itself
 };
 
 // Returns the line settings' result (non-zero) on success, 0 on failure, when
@@ -63,8 +69,17 @@ int OpenConnection(TerminalWindow* window, OpenFailure* failure = nullptr);
 std::string ConnectionFailedText(const OpenFailure& failure);
 
 // The device a port name leads to: through its link in the port folder, the
-// link's target, which may not exist.
-std::string DeviceNamed(const std::string& name);
+// link's target, which may not exist; for the sound card, its output device.
+std::string DeviceNamed(const std::string& name, const SoundSettings& sound = {});
+
+// The sound card as a line. The audio library provides it, so that the link
+// itself needs no sound: open returns null with errno, and a sentence for the
+// operator in *problem, when it cannot; deviceName names the output device.
+struct SoundCardOpener {
+    std::function<std::unique_ptr<Port>(const SoundSettings&, std::string* problem)> open;
+    std::function<std::string(const SoundSettings&)> deviceName;
+};
+void SetSoundCardOpener(SoundCardOpener opener);  // empty: no sound card
 
 // Cancels queued writes, stops and joins the reader, then drops DTR, purges
 // and closes the port. Safe to call when nothing is open. Returns 1 (0 without

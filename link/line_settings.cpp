@@ -188,6 +188,15 @@ LinePlan ReadLineState(int fd) {
     return p;
 }
 
+LineFraming FramingOf(const LinePlan& p) {
+    LineFraming f;
+    f.baud = p.ospeed;
+    f.dataBits = static_cast<int>(DataBits(p));
+    f.parity = (p.cflag & PARENB) != 0;
+    f.stopHalfBits = (p.cflag & CSTOPB) == 0 ? 2 : f.dataBits == 5 ? 3 : 4;
+    return f;
+}
+
 std::string DescribeLine(const LinePlan& p) {
     return std::to_string(p.ospeed) + " baud, " + std::to_string(DataBits(p)) + " data bits, " +
            ParityWords(p) + ", " + StopWords(p);

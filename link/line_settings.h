@@ -40,7 +40,7 @@ struct LineSettings {
     std::int32_t localEcho = 0;
     std::int32_t useCnReceive = 1;               // stored and edited, read by nothing else
     std::atomic<std::int32_t> displayErrors{1};  // read by the reader and the writer too
-    SoundSettings sound;                         // when the sound card is the line
+    SoundSettings sound{};                       // when the sound card is the line
 };
 
 struct TtyState;
@@ -77,6 +77,15 @@ int ApplyLinePlan(int fd, const LinePlan& plan);
 
 // Reads back what the device accepted (TCGETS2); valid is false on failure.
 LinePlan ReadLineState(int fd);
+
+// The framing a plan asks for, for a line that makes its own bits.
+struct LineFraming {
+    std::uint32_t baud = 0;
+    int dataBits = 8;
+    bool parity = false;
+    int stopHalfBits = 2;  // 2, 3 (1.5 with 5 data bits) or 4
+};
+LineFraming FramingOf(const LinePlan& plan);
 
 // The speed and framing of a plan in words: "45 baud, 5 data bits, no parity,
 // 1.5 stop bits".

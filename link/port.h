@@ -82,6 +82,12 @@ class Port {
 
     virtual void Close() = 0;
 
+    // True for a line with a clock of its own (the sound card): Write takes
+    // only what the line needs next and WaitOutput answers when that changes
+    // or a character has left, so the writer follows the port, not its own
+    // clock, and a character counts as sent when OutputQueued says so.
+    virtual bool PacesOutput() const { return false; }
+
     // The difference between the settings and what the device runs at that
     // the operator was last told of. A port is opened per connection, so each
     // difference is told once per connection.

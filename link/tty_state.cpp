@@ -30,4 +30,14 @@ bool CreateLinkEvents(RunningLink& link) {
     return true;
 }
 
+void SignalEvent(int fd) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
+}
+
+void DrainEvent(int fd) {
+    std::uint64_t count;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+}
+
 }  // namespace tavirel

@@ -56,4 +56,8 @@ struct TtyState : ScreenState, LineSettings, RunningLink {};
 // system refuses.
 bool CreateLinkEvents(RunningLink& link);
 
+// Wakes whoever waits on an eventfd; takes a wake-up that came.
+void SignalEvent(int fd);
+void DrainEvent(int fd);
+
 }  // namespace tavirel

@@ -256,21 +256,30 @@ void WriteQueue::Run() {
     // output: each such look waits twice as long, up to kMaxHeldLook.
     int lastHeld = -1;  // the count at the last look; -1 after a feed
     std::chrono::nanoseconds stuck{0};
+    // A port with its own clock says itself when it wants bytes and when
+    // they have left; the writer then waits on the port alone.
+    const bool paced = port_->PacesOutput();
     while (!stop_) {
         const Clock::Time now = clock_.Now();
         int timeout = -1;
         int held = 0;
         std::chrono::nanoseconds heldWait = std::chrono::nanoseconds::max();
+        bool onPort = false;
 
         // Writes at the front whose bytes have all left the line are done.
         while (!writes_.empty() && writes_.front().fed == writes_.front().bytes.size()) {
             Write& w = writes_.front();
-            if (now < w.lineEnd) {
+            if (paced) {
+                if (!w.bytes.empty() && SentEach().front() < w.bytes.size()) {
+                    onPort = true;
+                    break;
+                }
+            } else if (now < w.lineEnd) {
                 timeout = MinTimeout(timeout, clock_.WaitMs(w.lineEnd));
                 break;
             }
             // The driver still holds some: the line is slower than its clock.
-            if (const int queued = port_->OutputQueued(); queued > 0) {
+            if (const int queued = paced ? 0 : port_->OutputQueued(); queued > 0) {
                 held = queued;
                 heldWait = HeldTime(queued);
                 break;
@@ -311,7 +320,20 @@ void WriteQueue::Run() {
         const auto next = std::find_if(writes_.begin(), writes_.end(),
                                        [](const Write& w) { return w.fed < w.bytes.size(); });
         if (next != writes_.end()) {
-            if (FlowHeld()) {
+            if (paced) {
+                next->started = true;
+                const int r = port_->Write(next->bytes.data() + next->fed,
+                                           static_cast<int>(next->bytes.size() - next->fed));
+                if (r > 0) {
+                    next->fed += static_cast<std::size_t>(r);
+                    continue;
+                }
+                if (r < 0 && errno != EAGAIN) {
+                    FailAll(errno);
+                    continue;
+                }
+                onPort = true;
+            } else if (FlowHeld()) {
                 sleep = Sleep::OnModemLines;
             } else {
                 if (!next->started) {
@@ -361,6 +383,8 @@ void WriteQueue::Run() {
             timeout = MinTimeout(timeout, clock_.WaitMs(now + std::max(heldWait, stuck)));
         }
 
+        if (onPort)
+            sleep = Sleep::OnDriver;
         lock.unlock();
         WaitResult result;
         switch (sleep) {

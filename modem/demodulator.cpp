@@ -22,10 +22,11 @@ constexpr float kLoudest = 1e4f;
 constexpr double kBasebandSamplesPerBit = 40.0;
 // Squelch: mean energy of the stronger filter against the weaker, averaged
 // over this many bits; opens above kOpen and closes below kClose. Noise alone
-// gives about 3.
+// gives about 3. The squelch control scales both (kOpen at its middle).
 constexpr double kSquelchBits = 30.0;
 constexpr double kSquelchOpen = 5.5;
 constexpr double kSquelchClose = 4.0;
+constexpr double kNoiseContrast = 3.0;
 constexpr std::size_t kHeldCharacters = 32;
 // Levels for threshold correction follow the decided bits this fast.
 constexpr double kLevelWeight = 1.0 / 32.0;
@@ -134,6 +135,8 @@ struct Demodulator::Impl {
 
     double strong = 0, weak = 0;
     bool open = false;
+    bool squelched = true;  // false: the squelch control is all the way down
+    double squelchOpen = kSquelchOpen, squelchClose = kSquelchClose;
     std::vector<std::uint8_t> held;  // the current run's, while the squelch is shut
 
     bool waiting = false, armed = false;
@@ -251,9 +254,11 @@ void Demodulator::Impl::Baseband(Complex y, std::vector<std::uint8_t>& codes) {
     const double a = 1.0 / (kSquelchBits * bit);
     strong += a * (std::max(em, es) - strong);
     weak += a * (std::min(em, es) - weak);
-    if (open && strong < kSquelchClose * weak)
+    if (!squelched)
+        open = true;
+    else if (open && strong < squelchClose * weak)
         open = false;
-    else if (!open && strong > kSquelchOpen * weak && n > std::llround(kSquelchBits * bit))
+    else if (!open && strong > squelchOpen * weak && n > std::llround(kSquelchBits * bit))
         open = true;
 
     if (!levelsKnown) {
@@ -492,6 +497,15 @@ void Demodulator::Flush(std::vector<std::uint8_t>& codes) {
     const auto count = static_cast<std::size_t>(std::ceil(9.0 * impl_->s.BitSamples()));
     for (std::size_t i = 0; i < count; ++i)
         impl_->Input(0.0f, codes);
+}
+
+void Demodulator::SetSquelch(double level) {
+    level = std::clamp(level, 0.0, 1.0);
+    impl_->squelched = level > 0.0;
+    // From the noise's own contrast at 0 through the default at 0.5 to
+    // nearly twice it at 1, on a log scale.
+    impl_->squelchOpen = kNoiseContrast * std::pow(kSquelchOpen / kNoiseContrast, 2.0 * level);
+    impl_->squelchClose = impl_->squelchOpen * (kSquelchClose / kSquelchOpen);
 }
 
 double Demodulator::FrequencyOffset() const {

@@ -36,6 +36,10 @@ class Demodulator {
     // At the end of a recording: runs out the character still being read.
     void Flush(std::vector<std::uint8_t>& codes);
 
+    // How much signal the squelch wants before characters are given: 0 lets
+    // everything through, 1 only strong signals; 0.5 is the default.
+    void SetSquelch(double level);
+
     // How far AFC has moved the tones, in Hz.
     double FrequencyOffset() const;
     bool SquelchOpen() const;

@@ -66,7 +66,11 @@ void Modulator::Send(std::uint8_t code, std::vector<float>& out) {
 }
 
 void Modulator::End(std::vector<float>& out) {
-    idleSamples_ += kTailSeconds * s_.sampleRate;
+    End(kTailSeconds, out);
+}
+
+void Modulator::End(double tailSeconds, std::vector<float>& out) {
+    idleSamples_ += tailSeconds * s_.sampleRate;
     fadeOutEnd_ = Position();
     Samples(out);
 }

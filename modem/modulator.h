@@ -29,6 +29,7 @@ class Modulator {
     void Idle(double seconds, std::vector<float>& out);
     // The short mark tail after the last character, faded out.
     void End(std::vector<float>& out);
+    void End(double tailSeconds, std::vector<float>& out);
 
     // Where the next bit boundary falls, in samples from the first sample.
     double Position() const;

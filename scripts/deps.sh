@@ -15,11 +15,15 @@ need_packages() {
         "${missing[@]}"
 }
 
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-multimedia-dev fonts-dejavu-core
     pkg-config libliquid-dev libsndfile1-dev)
+# A private sound server with minimodem at the far end: the sound card's
+# tests and scripts/run --audio.
+SOUND_PACKAGES=(pulseaudio pulseaudio-utils minimodem)
 # The end-to-end tests drive the real program in a private X server.
 # minimodem is the independent modem at the far end of the modem's tests.
-TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format minimodem)
+TEST_PACKAGES=(libgtest-dev xvfb openbox xdotool x11-apps python3 clang-format
+    "${SOUND_PACKAGES[@]}")
 BENCH_PACKAGES=(libbenchmark-dev)
 # libFuzzer comes with clang's runtime libraries.
 FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)

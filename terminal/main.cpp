@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <csignal>
 
+#include "audio/audio_port.h"
 #include "terminal/command_line.h"
 #include "terminal/main_window.h"
 #include "terminal/quit_signals.h"
@@ -14,9 +15,15 @@ int main(int argc, char* argv[]) {
     // First of all, so that a quit signal is a clean exit from the start.
     tavirel::CatchQuitSignals();
     QApplication app(argc, argv);
+    tavirel::UseSoundCard();
     const auto window = tavirel::MainWindow::Create();
     if (!window)
         return 0;
+    if (const auto sound = tavirel::AsksForSoundCard(argc, argv)) {
+        window->State()->portNumber = tavirel::kSoundCardPort;
+        window->State()->sound.output = sound->output;
+        window->State()->sound.input = sound->input;
+    }
     tavirel::QuitSignals quitSignals;
     tavirel::CloseOnQuitSignals(quitSignals, window.get());
     window->show();

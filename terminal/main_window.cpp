@@ -158,9 +158,10 @@ void MainWindow::ShowStatus() {
         // A name under /dev/serial/by-id/ is long; the device it ends at is
         // what the operator knows.
         std::error_code ec;
-        statusDevice_ = std::filesystem::weakly_canonical(DeviceNamed(facts.port), ec).string();
+        statusDevice_ =
+            std::filesystem::weakly_canonical(DeviceNamed(facts.port, s.sound), ec).string();
         if (ec)
-            statusDevice_ = DeviceNamed(facts.port);
+            statusDevice_ = DeviceNamed(facts.port, s.sound);
         statusPort_ = facts.port;
     }
     facts.device = statusDevice_;

@@ -18,8 +18,10 @@ const std::string kText =
     "RYRY THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG 0123456789\r\n"
     "DE TAVIREL -?:$!&#'().,;/\" 73\r\n";
 
-std::string Receive(const std::vector<float>& samples, const ModemSettings& s) {
+std::string Receive(const std::vector<float>& samples, const ModemSettings& s,
+                    double squelch = 0.5) {
     Demodulator demodulator(s);
+    demodulator.SetSquelch(squelch);
     std::vector<std::uint8_t> codes;
     for (std::size_t i = 0; i < samples.size(); i += 1000)
         demodulator.Process(samples.data() + i, std::min<std::size_t>(1000, samples.size() - i),
@@ -87,6 +89,31 @@ TEST(Modem, NoiseAloneOpensNoSquelch) {
     const std::vector<float> silence(static_cast<std::size_t>(120 * s.sampleRate));
     const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
     EXPECT_LE(Receive(noise, s).size(), 2u);
+}
+
+// The squelch control: all the way down noise prints, all the way up it does
+// not and a clean signal still does.
+TEST(Modem, SquelchControlFromAlwaysOpenToStrongSignalsOnly) {
+    test::Random random(5);
+    const ModemSettings s;
+    const std::vector<float> silence(static_cast<std::size_t>(30 * s.sampleRate));
+    const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
+    const auto clean = Send(kText, s);
+    const struct {
+        const char* name;
+        double level;
+        const std::vector<float>& input;
+        std::size_t fewest, most;
+    } rows[] = {
+        {"open, noise", 0.0, noise, 20, 10000},
+        {"strong only, noise", 1.0, noise, 0, 0},
+        {"strong only, clean", 1.0, clean, kText.size(), kText.size()},
+    };
+    for (const auto& r : rows) {
+        const std::string got = Receive(r.input, s, r.level);
+        EXPECT_GE(got.size(), r.fewest) << r.name;
+        EXPECT_LE(got.size(), r.most) << r.name;
+    }
 }
 
 #ifdef TAVIREL_MODEM_BIN

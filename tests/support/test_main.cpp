@@ -1,5 +1,6 @@
 // Every test starts from the process state of a fresh run; the widget suites
-// get one QApplication, offscreen unless the caller chose another platform.
+// get one QApplication, offscreen unless the caller chose another; suites
+// with threads of Qt's own (the sound card) a QCoreApplication.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,12 +8,16 @@
 #include "link/process_state.h"
 #ifdef TAVIREL_TEST_WIDGETS
 #include <QApplication>
+#elif defined(TAVIREL_TEST_QT_CORE)
+#include <QCoreApplication>
 #endif
 
 int main(int argc, char** argv) {
 #ifdef TAVIREL_TEST_WIDGETS
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+#elif defined(TAVIREL_TEST_QT_CORE)
+    QCoreApplication app(argc, argv);
 #endif
     testing::InitGoogleTest(&argc, argv);
     struct Reset : testing::EmptyTestEventListener {
