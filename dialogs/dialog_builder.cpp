@@ -517,6 +517,16 @@ void TemplateDialog::SetItemText(int id, const QString& text) {
         FitText(static_cast<std::size_t>(at - controls_.begin()));
 }
 
+bool TemplateDialog::Checked(int id) const {
+    const auto* button = ItemAs<QAbstractButton>(id);
+    return button != nullptr && button->isChecked();
+}
+
+void TemplateDialog::SetChecked(int id, bool checked) {
+    if (auto* button = ItemAs<QAbstractButton>(id))
+        button->setChecked(checked);
+}
+
 void TemplateDialog::reject() {
     // Escape: without a system menu nothing happens; with one, the dialog
     // logic hears a cancel and decides.

@@ -36,6 +36,9 @@ class TemplateDialog : public QDialog {
     QString ItemText(int id) const;
     // A static text that would be cut off takes the room free around it.
     void SetItemText(int id, const QString& text);
+    // A check box's or radio button's state; false for any other id.
+    bool Checked(int id) const;
+    void SetChecked(int id, bool checked);
     // Ends the modal loop with this result.
     void End(int result) {
         ending_ = true;

@@ -1,6 +1,5 @@
 #include "dialogs/settings_dialog.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QString>
 #include <optional>
@@ -8,8 +7,10 @@
 #include "dialogs/dialog_builder.h"
 #include "dialogs/font_chooser.h"
 #include "dialogs/message_box.h"
+#include "dialogs/sound_dialog.h"
 #include "dialogs/terminal_font.h"
 #include "link/connection.h"
+#include "link/port.h"
 #include "link/tty_state.h"
 #include "resources/strings.h"
 
@@ -42,16 +43,6 @@ SettingsDialog::SettingsDialog(SettingsHost& host, TtyState* state)
 
 SettingsDialog::~SettingsDialog() = default;
 
-bool SettingsDialog::Checked(int id) const {
-    const auto* button = dialog_->ItemAs<QAbstractButton>(id);
-    return button != nullptr && button->isChecked();
-}
-
-void SettingsDialog::SetChecked(int id, bool checked) {
-    if (auto* button = dialog_->ItemAs<QAbstractButton>(id))
-        button->setChecked(checked);
-}
-
 void SettingsDialog::Enable(int id, bool enabled) {
     if (QWidget* item = dialog_->Item(id))
         item->setEnabled(enabled);
@@ -78,11 +69,17 @@ void SettingsDialog::FillSettingsDialog() {
     TtyState& s = *state_;
 
     if (auto* ports = dialog_->ItemAs<QComboBox>(IDC_PORT)) {
-        const QByteArray prefix = ResourceText(kStringComPrefix).toLatin1();
-        for (int i = 1; i <= kPortCount; ++i)
-            ports->addItem(QString::asprintf("%s%d", prefix.constData(), i));
-        ports->setCurrentIndex(s.portNumber >= 1 && s.portNumber <= kPortCount ? s.portNumber - 1
-                                                                               : -1);
+        // COM1 to COM8, then the sound card.
+        for (int i = 1; i <= kSoundCardPort; ++i)
+            ports->addItem(QString::fromStdString(PortName(i)));
+        // The sound card's own settings are a button away while it is chosen.
+        const auto soundChosen = [this](int index) {
+            Enable(IDC_SOUND, index == kSoundCardPort - 1);
+        };
+        QObject::connect(ports, &QComboBox::currentIndexChanged, dialog_.get(), soundChosen);
+        ports->setCurrentIndex(
+            s.portNumber >= 1 && s.portNumber <= kSoundCardPort ? s.portNumber - 1 : -1);
+        soundChosen(ports->currentIndex());
         // The port of an open line cannot change under it.
         ports->setEnabled(s.connected.load() == 0);
     }
@@ -102,16 +99,16 @@ void SettingsDialog::FillSettingsDialog() {
     FillValueCombo(dialog_->ItemAs<QComboBox>(IDC_STOP_BITS), kStringFirstStopBits, StopBitsTable,
                    s.stopBits);
 
-    SetChecked(IDC_DTR_DSR, (s.flowControl & kFlowDtrDsr) != 0);
-    SetChecked(IDC_RTS_CTS, (s.flowControl & kFlowRtsCts) != 0);
-    SetChecked(IDC_XON_XOFF, (s.flowControl & kFlowXonXoff) != 0);
-    SetChecked(IDC_AUTOWRAP, s.autoWrap != 0);
-    SetChecked(IDC_NEW_LINE, s.newLine != 0);
-    SetChecked(IDC_LOCAL_ECHO, s.localEcho != 0);
+    dialog_->SetChecked(IDC_DTR_DSR, (s.flowControl & kFlowDtrDsr) != 0);
+    dialog_->SetChecked(IDC_RTS_CTS, (s.flowControl & kFlowRtsCts) != 0);
+    dialog_->SetChecked(IDC_XON_XOFF, (s.flowControl & kFlowXonXoff) != 0);
+    dialog_->SetChecked(IDC_AUTOWRAP, s.autoWrap != 0);
+    dialog_->SetChecked(IDC_NEW_LINE, s.newLine != 0);
+    dialog_->SetChecked(IDC_LOCAL_ECHO, s.localEcho != 0);
     // Notifications are not offered here: the box stays clear whatever the
     // record holds, and Save stores it clear.
     Enable(IDC_CN_RECEIVE, false);
-    SetChecked(IDC_DISPLAY_ERRORS, s.displayErrors.load() != 0);
+    dialog_->SetChecked(IDC_DISPLAY_ERRORS, s.displayErrors.load() != 0);
 
     int mode = 0;
     switch (CodeMode.load()) {
@@ -127,10 +124,10 @@ void SettingsDialog::FillSettingsDialog() {
     }
     // Checking first: the checked radio of a group cannot be cleared.
     if (mode != 0)
-        SetChecked(mode, true);
+        dialog_->SetChecked(mode, true);
     for (const int id : {IDC_BAUDOT, IDC_ASCII, IDC_TERMINAL}) {
         if (id != mode)
-            SetChecked(id, false);
+            dialog_->SetChecked(id, false);
     }
 }
 
@@ -161,16 +158,18 @@ void SettingsDialog::ReadSettingsDialog() {
     if (const auto v = selectedValue(IDC_STOP_BITS))
         s.stopBits = static_cast<std::uint8_t>(*v & 0xFF);
 
-    s.flowControl = static_cast<std::uint8_t>((Checked(IDC_DTR_DSR) ? kFlowDtrDsr : 0) |
-                                              (Checked(IDC_RTS_CTS) ? kFlowRtsCts : 0) |
-                                              (Checked(IDC_XON_XOFF) ? kFlowXonXoff : 0));
+    s.flowControl = static_cast<std::uint8_t>((dialog_->Checked(IDC_DTR_DSR) ? kFlowDtrDsr : 0) |
+                                              (dialog_->Checked(IDC_RTS_CTS) ? kFlowRtsCts : 0) |
+                                              (dialog_->Checked(IDC_XON_XOFF) ? kFlowXonXoff : 0));
     // Terminal is what is left when neither of the other two is chosen.
-    CodeMode = Checked(IDC_BAUDOT) ? ModeBaudot : Checked(IDC_ASCII) ? ModeAscii : ModeTerminal;
-    s.autoWrap = Checked(IDC_AUTOWRAP) ? 1 : 0;
-    s.newLine = Checked(IDC_NEW_LINE) ? 1 : 0;
-    s.localEcho = Checked(IDC_LOCAL_ECHO) ? 1 : 0;
-    s.useCnReceive = Checked(IDC_CN_RECEIVE) ? 1 : 0;
-    s.displayErrors = Checked(IDC_DISPLAY_ERRORS) ? 1 : 0;
+    CodeMode = dialog_->Checked(IDC_BAUDOT)  ? ModeBaudot
+               : dialog_->Checked(IDC_ASCII) ? ModeAscii
+                                             : ModeTerminal;
+    s.autoWrap = dialog_->Checked(IDC_AUTOWRAP) ? 1 : 0;
+    s.newLine = dialog_->Checked(IDC_NEW_LINE) ? 1 : 0;
+    s.localEcho = dialog_->Checked(IDC_LOCAL_ECHO) ? 1 : 0;
+    s.useCnReceive = dialog_->Checked(IDC_CN_RECEIVE) ? 1 : 0;
+    s.displayErrors = dialog_->Checked(IDC_DISPLAY_ERRORS) ? 1 : 0;
 }
 
 void SettingsDialog::Save() {
@@ -220,6 +219,9 @@ void SettingsDialog::OnCommand(int id) {
             break;
         case IDC_FONT:
             ChooseTerminalFont();
+            break;
+        case IDC_SOUND:
+            RunSoundDialog(dialog_.get(), &state_->sound);
             break;
         default:
             break;

@@ -31,7 +31,6 @@ class SettingsHost {
     virtual void ApplyTerminalFont() = 0;
 };
 
-inline constexpr int kPortCount = 8;  // COM1..COM8
 inline constexpr int kFirstDataBits = 5;
 inline constexpr int kDataBitsChoices = 4;  // 5..8
 
@@ -76,8 +75,6 @@ class SettingsDialog {
 
   private:
     void OnCommand(int id);
-    bool Checked(int id) const;
-    void SetChecked(int id, bool checked);
     void Enable(int id, bool enabled);
 
     SettingsHost& host_;

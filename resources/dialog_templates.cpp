@@ -38,6 +38,8 @@ constexpr std::array kSettingsControls{
     ControlTemplate{IDC_DTR_DSR, K::CheckBox, "DTR/DSR", 55, 96, 50, 10, kTabStop},
     ControlTemplate{IDC_RTS_CTS, K::CheckBox, "RTS/CTS", 55, 106, 50, 10, 0},
     ControlTemplate{IDC_XON_XOFF, K::CheckBox, "XON/XOFF", 55, 116, 50, 10, 0},
+    // Under the labels, free below Flow; enabled while the sound card is chosen.
+    ControlTemplate{IDC_SOUND, K::PushButton, "So&und...", 10, 110, 40, 14, kTabStop | kDisabled},
     ControlTemplate{kNoId, K::GroupBox, "&TTY Options:", 125, 5, 70, 49, kGroup},
     ControlTemplate{IDC_AUTOWRAP, K::CheckBox, "Autowrap", 135, 16, 50, 10, kTabStop},
     ControlTemplate{IDC_NEW_LINE, K::CheckBox, "New Line", 135, 26, 50, 10, 0},
@@ -55,7 +57,7 @@ constexpr std::array kSettingsControls{
     ControlTemplate{IDC_ASCII, K::RadioButton, "ASCII", 134, 75, 34, 10, 0},
     ControlTemplate{IDC_TERMINAL, K::RadioButton, "Terminal (std)", 134, 86, 58, 10, 0},
 };
-static_assert(kSettingsControls.size() == 29 && IdsUnique(kSettingsControls));
+static_assert(kSettingsControls.size() == 30 && IdsUnique(kSettingsControls));
 
 constexpr std::uint32_t kStaticText = kNoPrefix;
 
@@ -225,6 +227,42 @@ constexpr DialogTemplate kUtilities{
     kUtilitiesControls,
 };
 
+// Sound (106): the sound card's devices, its tones, the steady mark around a
+// transmission and what keys the transmitter.
+constexpr std::array kSoundControls{
+    ControlTemplate{kNoId, K::Label, "&Output:", 7, 9, 38, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_OUTPUT, K::DropDownList, "", 48, 7, 165, 100, kTabStop},
+    ControlTemplate{kNoId, K::Label, "&Input:", 7, 25, 38, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_INPUT, K::DropDownList, "", 48, 23, 165, 100, kTabStop},
+    ControlTemplate{kNoId, K::GroupBox, "Tones", 7, 40, 101, 62, 0},
+    ControlTemplate{kNoId, K::Label, "&Mark (Hz):", 12, 53, 45, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_MARK, K::Edit, "", 60, 51, 40, 12, kBorder | kTabStop},
+    ControlTemplate{kNoId, K::Label, "S&hift (Hz):", 12, 68, 45, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_SHIFT, K::Edit, "", 60, 66, 40, 12, kBorder | kTabStop},
+    ControlTemplate{IDC_SOUND_NORMAL, K::RadioButton, "&Normal", 13, 85, 40, 10, kGroup | kTabStop},
+    ControlTemplate{IDC_SOUND_REVERSED, K::RadioButton, "R&eversed", 56, 85, 48, 10, 0},
+    ControlTemplate{kNoId, K::GroupBox, "Transmit", 113, 40, 100, 62, kGroup},
+    ControlTemplate{kNoId, K::Label, "&Lead-in (s):", 118, 53, 45, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_LEAD_IN, K::Edit, "", 166, 51, 40, 12, kBorder | kTabStop},
+    ControlTemplate{kNoId, K::Label, "&Tail (s):", 118, 68, 45, 8, kAlignRight},
+    ControlTemplate{IDC_SOUND_TAIL, K::Edit, "", 166, 66, 40, 12, kBorder | kTabStop},
+    ControlTemplate{kNoId, K::GroupBox, "Push-to-talk", 7, 105, 206, 30, kGroup},
+    ControlTemplate{IDC_PTT_NONE, K::RadioButton, "None (&VOX)", 13, 118, 52, 10,
+                    kGroup | kTabStop},
+    ControlTemplate{IDC_PTT_RTS, K::RadioButton, "&RTS", 68, 118, 30, 10, 0},
+    ControlTemplate{IDC_PTT_DTR, K::RadioButton, "&DTR", 100, 118, 30, 10, 0},
+    ControlTemplate{kNoId, K::Label, "&Port:", 132, 119, 22, 8, kAlignRight | kGroup},
+    ControlTemplate{IDC_PTT_PORT, K::DropDownList, "", 157, 116, 50, 100, kTabStop},
+    ControlTemplate{IDOK, K::DefaultPushButton, "OK", 110, 141, 50, 14, kGroup | kTabStop},
+    ControlTemplate{IDCANCEL, K::PushButton, "Cancel", 163, 141, 50, 14, kTabStop},
+};
+static_assert(kSoundControls.size() == 24 && IdsUnique(kSoundControls));
+
+// With a system menu: Escape and the close box cancel.
+constexpr DialogTemplate kSound{
+    kSoundDialog, "Sound Card", 0, 0, 220, 162, 8, "MS Sans Serif", true, kSoundControls,
+};
+
 }  // namespace
 
 const DialogTemplate* FindDialogTemplate(int id) {
@@ -241,6 +279,8 @@ const DialogTemplate* FindDialogTemplate(int id) {
             return &kPictureEditor;
         case kUtilitiesDialog:
             return &kUtilities;
+        case kSoundDialog:
+            return &kSound;
         default:
             return nullptr;
     }

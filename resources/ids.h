@@ -12,6 +12,7 @@ inline constexpr int kCaptureDialog = 102;
 inline constexpr int kSendFileDialog = 103;
 inline constexpr int kUtilitiesDialog = 104;
 inline constexpr int kPictureEditorDialog = 105;
+inline constexpr int kSoundDialog = 106;
 
 // Menu, accelerators, pictures.
 inline constexpr int kMainAccelerators = 200;
@@ -64,6 +65,7 @@ inline constexpr int IDC_LOCAL_ECHO = 554;
 inline constexpr int IDC_FONT = 555;
 inline constexpr int IDC_CN_RECEIVE = 556;
 inline constexpr int IDC_DISPLAY_ERRORS = 557;
+inline constexpr int IDC_SOUND = 558;  // opens the Sound dialog
 inline constexpr int IDC_SAVE = IDOK;
 inline constexpr int IDC_DONE = IDCANCEL;
 inline constexpr int IDC_BAUDOT = 1000;
@@ -104,5 +106,19 @@ inline constexpr int IDC_LOAD_FILE = 1027;
 inline constexpr int IDC_SAVE_FILE = 1028;
 inline constexpr int IDC_SAVE_PATH = 1029;
 inline constexpr int IDC_LOADED_PATH = 1030;
+
+// Sound (106); OK and Cancel are IDOK and IDCANCEL.
+inline constexpr int IDC_SOUND_OUTPUT = 1040;
+inline constexpr int IDC_SOUND_INPUT = 1041;
+inline constexpr int IDC_SOUND_MARK = 1042;
+inline constexpr int IDC_SOUND_SHIFT = 1043;
+inline constexpr int IDC_SOUND_NORMAL = 1044;
+inline constexpr int IDC_SOUND_REVERSED = 1045;
+inline constexpr int IDC_SOUND_LEAD_IN = 1046;
+inline constexpr int IDC_SOUND_TAIL = 1047;
+inline constexpr int IDC_PTT_NONE = 1048;
+inline constexpr int IDC_PTT_RTS = 1049;
+inline constexpr int IDC_PTT_DTR = 1050;
+inline constexpr int IDC_PTT_PORT = 1051;
 
 }  // namespace tavirel

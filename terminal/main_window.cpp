@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <filesystem>
 #include <new>
 #include <system_error>
@@ -62,9 +63,18 @@ MainWindow::MainWindow(std::unique_ptr<TtyState> state) : state_(std::move(state
     setWindowTitle(QString::fromLatin1(kMainCaption));
     setWindowIcon(QIcon(QString::fromLatin1(kMainIconPath)));
     state_->terminalWindow = this;
-    view_ = new TerminalView(this);
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    view_ = new TerminalView(central);
     view_->SetState(state_.get());
-    setCentralWidget(view_);
+    column->addWidget(view_, 1);
+    waterfall_ = new Waterfall(TheSoundMonitor(), central);
+    waterfall_->SetSettings(&state_->sound);
+    waterfall_->setVisible(state_->portNumber == kSoundCardPort);
+    column->addWidget(waterfall_);
+    setCentralWidget(central);
     BuildMenu();
     BuildStatusBar();
     ApplyFont(view_, state_.get());
@@ -75,6 +85,7 @@ MainWindow::MainWindow(std::unique_ptr<TtyState> state) : state_(std::move(state
 MainWindow::~MainWindow() {
     if (state_->connected.load())
         CloseConnection(this);
+    waterfall_->SetSettings(nullptr);
     view_->SetState(nullptr);
 }
 
@@ -137,6 +148,22 @@ void MainWindow::ShowStatusBar(bool shown) {
     if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         resize(width(), height() + change);
     ShowStatus();
+}
+
+void MainWindow::LineSettingsChanged() {
+    waterfall_->Sync();
+    ShowWaterfall(state_->portNumber == kSoundCardPort);
+    statusPort_.clear();
+    ScheduleStatus();
+}
+
+void MainWindow::ShowWaterfall(bool shown) {
+    if (waterfall_->isHidden() != shown)
+        return;
+    const int change = shown ? waterfall_->sizeHint().height() : -waterfall_->height();
+    waterfall_->setVisible(shown);
+    if (isVisible() && !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        resize(width(), height() + change);
 }
 
 void MainWindow::ScheduleStatus() {
@@ -210,8 +237,7 @@ void MainWindow::Command(int command) {
             break;
         case CMD_SETTINGS:
             RunSettingsDialog(*this, state_.get());
-            statusPort_.clear();
-            ScheduleStatus();
+            LineSettingsChanged();
             if (state_->connected.load() && SetupConnection(state_.get()) == 0) {
                 ShowMessage(this, QStringLiteral("Settings failed!"),
                             QString::fromLatin1(kMainCaption), MessageIcon::Warning);

@@ -14,6 +14,7 @@
 #include "link/tty_state.h"
 #include "terminal/status_line.h"
 #include "terminal/terminal_view.h"
+#include "terminal/waterfall.h"
 
 class QAction;
 class QLabel;
@@ -34,10 +35,14 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     ~MainWindow() override;
 
     TerminalView* View() { return view_; }
+    Waterfall* WaterfallPanel() { return waterfall_; }
     // The menu item or command of this number; null for none.
     QAction* Action(int command) const;
     // Carries out a menu command.
     void Command(int command);
+    // The record's line settings changed (the Settings dialog, or a caller
+    // that set them): the waterfall, the status bar and the window follow.
+    void LineSettingsChanged();
 
     // TerminalWindow
     TtyState* State() override { return state_.get(); }
@@ -74,6 +79,9 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
     void BuildStatusBar();
     // The screen keeps its size: the window grows or shrinks by the bar.
     void ShowStatusBar(bool shown);
+    // Under the screen while the sound card is the line; the screen keeps
+    // its size.
+    void ShowWaterfall(bool shown);
     // The status bar catches up once the events at hand are handled.
     void ScheduleStatus();
     void ShowStatus();
@@ -86,6 +94,7 @@ class MainWindow : public QMainWindow, public TerminalWindow, public SettingsHos
 
     std::unique_ptr<TtyState> state_;
     TerminalView* view_ = nullptr;
+    Waterfall* waterfall_ = nullptr;
     std::map<int, QAction*> actions_;
     std::string taken_;  // the last batch taken from the receive queue
     QLabel* status_ = nullptr;

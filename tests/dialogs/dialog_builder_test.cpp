@@ -31,8 +31,8 @@ TEST(SettingsTemplateTest, PlacesControlsAndOnlyTheDialogLogicCloses) {
     EXPECT_EQ(d->Item(549)->geometry(), Expected(*d, 55, 96, 50, 10));
     EXPECT_EQ(d->Item(1)->geometry(), Expected(*d, 125, 103, 37, 14));
     EXPECT_EQ(d->Item(1005)->geometry(), Expected(*d, 134, 86, 58, 10));
-    EXPECT_EQ(test::TabOrder(d->Item(544), 19),
-              "544 545 546 547 548 549 550 551 552 553 554 556 557 555 1 2 1000 1001 1005");
+    EXPECT_EQ(test::TabOrder(d->Item(544), 20),
+              "544 545 546 547 548 549 550 551 558 552 553 554 556 557 555 1 2 1000 1001 1005");
 
     EXPECT_FALSE(d->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
     QSignalSpy commands(d.get(), &TemplateDialog::Command);
@@ -66,7 +66,7 @@ TEST(TemplateTextTest, NoTextOfAnyDialogIsClipped) {
     for (const auto& [family, keepsSize] : fonts) {
         QApplication::setFont(QFont(QString::fromLatin1(family)));
         for (int id : {kAboutDialog, kSettingsDialog, kCaptureDialog, kSendFileDialog,
-                       kUtilitiesDialog, kPictureEditorDialog}) {
+                       kUtilitiesDialog, kPictureEditorDialog, kSoundDialog}) {
             const std::unique_ptr<TemplateDialog> d(BuildDialog(id, nullptr));
             for (std::size_t i = 0; i < d->Template().controls.size(); ++i) {
                 QWidget* w = d->Control(i);

@@ -16,7 +16,7 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot, ModeTerminal}) {
         for (std::uint8_t flow = 0; flow < 8; ++flow) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << " flow " << int(flow));
-            const LinePlan p = PlanLine({.flowControl = flow}, mode);
+            const LinePlan p = PlanLine({.flowControl = flow, .sound = {}}, mode);
             const bool terminal = mode == ModeTerminal;
             ASSERT_TRUE(p.valid);
             EXPECT_EQ(p.cflag, kBaseCflag | (terminal && (flow & 2) ? CRTSCTS : 0u));
@@ -83,8 +83,9 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
 }
 
 LinePlan Plan(std::uint32_t baud, std::uint8_t size, std::uint8_t parity, std::uint8_t stop) {
-    return PlanLine({.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop},
-                    ModeBaudot);
+    return PlanLine(
+        {.baudRate = baud, .byteSize = size, .parity = parity, .stopBits = stop, .sound = {}},
+        ModeBaudot);
 }
 
 TEST(LineDifference, SaysWhatThePortRunsAtAndWhatWasAskedFor) {

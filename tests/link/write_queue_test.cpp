@@ -226,8 +226,9 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
 TEST(WriteTimings, MultiplierAndCharacterTime) {
     for (const auto& [baud, ms] : {std::pair(45u, 426u), {110u, 174u}, {19200u, 1u}, {38400u, 0u}})
         EXPECT_EQ(WriteMsPerByte(baud), ms) << baud;
-    EXPECT_EQ(CharacterTime({.baudRate = 9600, .byteSize = 8, .parity = 2, .stopBits = 2}),
-              1'250'000ns);  // 12 bits
+    EXPECT_EQ(
+        CharacterTime({.baudRate = 9600, .byteSize = 8, .parity = 2, .stopBits = 2, .sound = {}}),
+        1'250'000ns);
 }
 
 }  // namespace
