@@ -499,6 +499,14 @@ class Air:
     def samples(self):
         return len(self.heard)
 
+    def gaps(self):
+        """Where the sound broke off for over 5 ms between its first and last loud sample:
+        what a transmitter that ran dry leaves on the air."""
+        quiet = [i for i, v in enumerate(self.heard[:self.loud]) if abs(v) < 200]
+        runs = clusters(quiet, 2)
+        return ["%.0f ms at %.2f s" % ((b - a) * 1000 / self.RATE, a / self.RATE)
+                for a, b in runs[1:] if b - a > self.RATE // 200]
+
     def decode(self, path):
         """What minimodem prints from all that was heard."""
         with wave.open(path, "wb") as out:
@@ -564,7 +572,7 @@ class Radio(Session):
         wait_for(lambda: air.samples - air.loud > Air.RATE, 2 * len(text) * CHAR_TIME + 10)
         want = "".join(c for c in text.upper() if c in ITA2)
         self.assertEqual(air.decode(os.path.join(self.tmp, "air.wav")), want,
-                         "minimodem heard otherwise")
+                         "minimodem heard otherwise; gaps on the air: %s" % air.gaps())
 
     def test_what_minimodem_sends_is_captured(self):
         self.start_radio()
