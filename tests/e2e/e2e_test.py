@@ -560,6 +560,7 @@ class Radio(Session):
         return air
 
     def red(self, window):
+        """Whether the window shows red: a message box's error icon."""
         img = self.shot(window)
         return any(r > 180 and g < 90 and b < 90 for r, g, b in (
             img.rgb(x, y) for y in range(img.height) for x in range(img.width)))
