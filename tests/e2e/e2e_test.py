@@ -3,6 +3,7 @@
 teleprinter on a pseudo-terminal: only what a real window or the machine's paper
 shows; the bytes are the core tests' business. Name a class to run one group."""
 
+import array
 import os
 import pathlib
 import select
@@ -10,8 +11,10 @@ import shutil
 import struct
 import subprocess
 import tempfile
+import threading
 import time
 import unittest
+import wave
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 TAVIREL_BIN = os.environ.get("TAVIREL_BIN", REPO + "/build/terminal/tavirel")
@@ -222,12 +225,12 @@ class Session(unittest.TestCase):
         if self.sim is not None:
             self.sim.stop()
 
-    def start(self, simulator=True):
+    def start(self, simulator=True, args=(), env=None):
         if simulator:
             self.sim = Simulator(self.ports)
         # mkdtemp's 0700 is what a runtime folder needs.
-        self.proc = subprocess.Popen([TAVIREL_BIN], env=DISPLAY.env(
-            XDG_CONFIG_HOME=self.xdg, XDG_RUNTIME_DIR=self.tmp))
+        self.proc = subprocess.Popen([TAVIREL_BIN, *args], env=DISPLAY.env(
+            XDG_CONFIG_HOME=self.xdg, XDG_RUNTIME_DIR=self.tmp, **(env or {})))
         self.main = self.open(MAIN)
 
     def windows(self, what):
@@ -267,12 +270,15 @@ class Session(unittest.TestCase):
         DISPLAY.run(["xdotool", "mousemove", "--window", window or self.main, str(int(x)),
                      str(int(y)), "click", "--repeat", str(repeat), "--delay", "40", button])
 
-    def press(self, dialog, control):
-        """Clicks the middle of a dialog's control once the dialog is painted."""
+    def spot(self, dialog, control):
+        """The middle of a dialog's control and its window, once the dialog is painted."""
         window = self.open(dialog)
         img = wait_for(lambda: self.shot(window), 5, until=lambda i: i.dark_columns(0, 0, 80, 80))
         (x, y, w, h), units = dialog[2][control], dialog[1]
-        self.click((x + w / 2) * img.width / units[0], (y + h / 2) * img.height / units[1], window)
+        return (x + w / 2) * img.width / units[0], (y + h / 2) * img.height / units[1], window
+
+    def press(self, dialog, control):
+        self.click(*self.spot(dialog, control))
 
     def fill(self, dialog, field, text):
         self.press(dialog, field)
@@ -320,6 +326,14 @@ class Session(unittest.TestCase):
         self.key("shift+F1")
         self.fill(SEND, "name", path)
         self.press(SEND, "send")
+
+    def capture(self):
+        """Starts a capture into a new file; its dialog stays open."""
+        self.menu("Transfer", "Down", "Down", "Return")
+        path = self.put("received.cap", b"")
+        self.fill(CAPTURE, "name", path)
+        self.press(CAPTURE, "start")
+        return path
 
     def expect(self, get, want, timeout, what):
         self.assertEqual(wait_for(get, timeout, 0.2, lambda value: value == want), want, what)
@@ -400,10 +414,7 @@ class Transfers(Session):
     def test_capture_counters_are_painted_to_the_end(self):
         self.start()
         self.connect()
-        self.menu("Transfer", "Down", "Down", "Return")
-        capture = self.put("slow.cap", b"")
-        self.fill(CAPTURE, "name", capture)
-        self.press(CAPTURE, "start")
+        capture = self.capture()
         counters = lambda: self.area(CAPTURE, "counters")
         zero = settled(counters, 5, 0.5)
         text = "RYRYRYRYRY THE QUICK BROWN FOX\r\n"
@@ -456,6 +467,144 @@ class Utilities(Session):
         self.answer("ASCII to BAUDOT")  # a refusal's box has another caption
         self.press(UTILITIES, "exit")
         self.gone(UTILITIES, "Exit did not close it")
+
+SOUND_SERVER = os.path.join(REPO, "tests", "support", "sound-server")
+# The far end, on our tones.
+MODEM = ["minimodem", "-q", "rtty", "-M", "2125", "-S", "2295"]
+ITA2 = set("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 \r\n!\"#$&'(),-./:;?")
+
+
+class Air:
+    """The sink Tavirel plays into, as its monitor hears it, kept whole: the
+    server holds what a busy machine is late to read, so nothing is lost, and a
+    moment is a count of samples."""
+
+    RATE = 8000
+
+    def __init__(self, env):
+        self.proc = subprocess.Popen(
+            ["parec", "-d", "air.monitor", "--raw", "--format=s16le", "--channels=1",
+             "--rate=%d" % self.RATE, "--latency-msec=10"], stdout=subprocess.PIPE, env=env)
+        self.heard, self.loud = array.array("h"), None
+        threading.Thread(target=self._listen, daemon=True).start()
+
+    def _listen(self):
+        while chunk := self.proc.stdout.read1(4096):
+            start = len(self.heard)
+            self.heard.frombytes(chunk[:len(chunk) // 2 * 2])
+            loud = [i for i in range(start, len(self.heard)) if abs(self.heard[i]) > 1000]
+            self.loud = loud[-1] if loud else self.loud
+
+    @property
+    def samples(self):
+        return len(self.heard)
+
+    def gaps(self):
+        """Where the sound broke off for over 5 ms between its first and last loud sample:
+        what a transmitter that ran dry leaves on the air."""
+        quiet = [i for i, v in enumerate(self.heard[:self.loud]) if abs(v) < 200]
+        runs = clusters(quiet, 2)
+        return ["%.0f ms at %.2f s" % ((b - a) * 1000 / self.RATE, a / self.RATE)
+                for a, b in runs[1:] if b - a > self.RATE // 200]
+
+    def decode(self, path):
+        """What minimodem prints from all that was heard."""
+        with wave.open(path, "wb") as out:
+            out.setnchannels(1)
+            out.setsampwidth(2)
+            out.setframerate(self.RATE)
+            out.writeframes(self.heard.tobytes())
+        return subprocess.run([*MODEM, "--rx", "-f", path], stdout=subprocess.PIPE, check=True,
+                              timeout=60).stdout.decode("latin-1")
+
+
+class Radio(Session):
+    """The sound card as the line: Tavirel plays into the null sink "air" and
+    hears "back"; minimodem is the far end of each."""
+
+    def setUp(self):
+        super().setUp()
+        for tool in ("pulseaudio", "pactl", "parec", "minimodem"):
+            if shutil.which(tool) is None:
+                self.skipTest(tool + " is not installed")
+        self.sound = os.path.join(self.tmp, "sound")
+        os.mkdir(self.sound, 0o700)
+        subprocess.run([SOUND_SERVER, "start", self.sound, "air", "back"], check=True, timeout=60)
+        self.addCleanup(self.pull_server)
+        self.pulse = {"PULSE_SERVER": "unix:" + os.path.join(self.sound, "pulse", "native")}
+
+    def pull_server(self):
+        subprocess.run([SOUND_SERVER, "kill", self.sound], check=True, timeout=30)
+
+    def listeners(self):
+        """The programs' streams from the server's sources (not its own remapping ones)."""
+        return subprocess.run(["pactl", "list", "short", "source-outputs"], env=dict(
+            os.environ, **self.pulse), stdout=subprocess.PIPE, text=True,
+            timeout=15).stdout.count("protocol-native")
+
+    def start_radio(self):
+        self.start(simulator=False, args=["--sound-output", "air", "--sound-input", "back_in"],
+                   env=self.pulse)
+        others = self.listeners()
+        self.key("shift+Prior")
+        self.assertTrue(wait_for(lambda: self.listeners() > others, 10), "Tavirel is not listening")
+
+    def on_air(self, data=b"RYRY " * 40):
+        """A Send File under way, heard on the air."""
+        self.start_radio()
+        air = Air(dict(os.environ, **self.pulse))
+        self.addCleanup(air.proc.stdout.close)
+        self.addCleanup(stop_process, air.proc)
+        self.send_file(self.put("sent.txt", data))
+        self.assertTrue(wait_for(lambda: air.loud, 15), "nothing on the air")
+        return air
+
+    def red(self, window):
+        """Whether the window shows red: a message box's error icon."""
+        img = self.shot(window)
+        return any(r > 180 and g < 90 and b < 90 for r, g, b in (
+            img.rgb(x, y) for y in range(img.height) for x in range(img.width)))
+
+    def test_a_picture_sent_is_what_minimodem_prints(self):
+        lines = pathlib.Path(TESTDATA, "plain", "art-01-003.txt").read_text().split("\n")
+        text = "\r\n".join(lines[42:48])  # the picture's foot, its caption and credit
+        air = self.on_air(text.encode())
+        # Played out: a second of silence after the tail.
+        wait_for(lambda: air.samples - air.loud > Air.RATE, 2 * len(text) * CHAR_TIME + 10)
+        want = "".join(c for c in text.upper() if c in ITA2)
+        self.assertEqual(air.decode(os.path.join(self.tmp, "air.wav")), want,
+                         "minimodem heard otherwise; gaps on the air: %s" % air.gaps())
+
+    def test_what_minimodem_sends_is_captured(self):
+        self.start_radio()
+        capture = self.capture()
+        text = "RYRY CQ DE K7WTA 0123456789 (OK?) "
+        # A deep buffer at the server rides out a busy machine.
+        subprocess.run([*MODEM, "--tx"], input=text.encode(), check=True, timeout=60, env=dict(
+            os.environ, **self.pulse, PULSE_SINK="back", PULSE_LATENCY_MSEC="500"))
+        self.expect(lambda: pathlib.Path(capture).read_text("latin-1"), text, 10,
+                    "the capture is not what minimodem sent")
+
+    def test_exit_silences_the_air_within_a_character(self):
+        air = self.on_air()
+        begun = air.samples
+        wait_for(lambda: air.samples > begun + 2 * Air.RATE, 10)  # past the lead-in
+        exit_button = self.spot(SEND, "exit")
+        at = air.samples  # a little early, if anything: the server holds some
+        self.click(*exit_button)
+        self.answer("Send File")
+        after = (settled(lambda: air.loud, 5, 0.5) - at) / Air.RATE
+        print("sound after Exit: %.0f ms" % (after * 1000))  # a figure to report
+        self.assertLessEqual(after, CHAR_TIME, "the air went on after Exit")
+
+    def test_a_sound_server_gone_mid_send_is_told(self):
+        self.on_air()
+        self.pull_server()
+        # Told with the error's icon, not "Task complete"; and the window still answers.
+        self.assertTrue(self.red(self.open("Send File")), "the lost line was not told")
+        self.answer("Send File")
+        self.press(SEND, "exit")
+        self.gone(SEND, "the Send File dialog hangs")
 
 
 if __name__ == "__main__":
