@@ -31,7 +31,7 @@ inline constexpr int kLineSampleRate = 8000;
 inline constexpr double kHoldSeconds = 2.0;
 // Sound queued at the server ahead of what is playing: enough to ride out a
 // busy machine's late ticks; a purge throws it away, so it never delays Exit.
-inline constexpr double kQueuedSeconds = 0.1;
+inline constexpr double kQueuedSeconds = 0.2;
 
 // Opens the sound card the settings choose, and the serial port for
 // push-to-talk when they want one. Null with errno set and *problem a
