@@ -146,12 +146,9 @@ class PacedPort : public test::FakePort {
     int Write(const std::uint8_t* bytes, int) override {
         std::lock_guard lock(mutex_);
         ++attempts_;
-        if (wanted_ == 0) {
-            errno = EAGAIN;
-            return -1;
-        }
-        --wanted_;
-        ++queued_;
+        if (wanted_ == 0)
+            return errno = EAGAIN, -1;
+        --wanted_, ++queued_;
         line_.push_back(bytes[0]);
         return 1;
     }
@@ -160,24 +157,18 @@ class PacedPort : public test::FakePort {
         pollfd fds[2] = {{wakeFd, POLLIN, 0}, {changed_, POLLIN, 0}};
         if (::poll(fds, 2, timeoutMs) <= 0)
             return WaitResult::Timeout;
-        if (fds[0].revents & POLLIN)
-            return WaitResult::Woken;
         DrainEvent(changed_);
-        return WaitResult::Ready;
+        return fds[0].revents & POLLIN ? WaitResult::Woken : WaitResult::Ready;
     }
-    void Want() {
-        Change([&] { ++wanted_; });
-    }
-    void Leave() {
-        Change([&] { --queued_; });
-    }
+    // The line wants one more byte, or one of those it took has left.
+    void Want() { Change(wanted_, 1); }
+    void Leave() { Change(queued_, -1); }
     std::vector<std::uint8_t> Line() { return test::Locked(mutex_, line_); }
     int Attempts() { return test::Locked(mutex_, attempts_); }
 
   private:
-    template <typename F>
-    void Change(F change) {
-        test::Under(mutex_, change);
+    void Change(int& count, int by) {
+        test::Under(mutex_, [&] { count += by; });
         SignalEvent(changed_);
     }
     std::mutex mutex_;
@@ -190,14 +181,10 @@ class PacedPort : public test::FakePort {
 // rather than polled, and a write ends when its last byte has left, however
 // many came after it.
 TEST_F(WriteQueueTest, ALineWithItsOwnClockPacesTheWriter) {
-    PacedPort paced;
-    // Gone before the port, whichever way the test ends.
-    struct StopWriter {
-        TtyState& s;
-        ~StopWriter() { s.writer.reset(); }
-    } stop{state};
+    auto& paced = *new PacedPort;
     port = &paced;
     Reconnect();
+    state.commHandle.reset(port);  // outlives the writer
     std::uint64_t ids[3] = {};
     for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{25, 14}, Bytes{7}})
         Write(b, &ids[i++]);

@@ -1,6 +1,5 @@
 // Every test starts from the process state of a fresh run; the widget suites
-// get one QApplication, offscreen unless the caller chose another platform,
-// and suites with Qt threads of their own (the sound card) a QCoreApplication.
+// get one QApplication, offscreen unless the caller chose another platform.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
