@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "audio/band_scope.h"
 #include "audio/sound_monitor.h"
 #include "audio/sound_settings.h"
-#include "audio/spectrum.h"
 
 class QCheckBox;
 class QSlider;

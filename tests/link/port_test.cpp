@@ -102,6 +102,12 @@ TEST_F(PortTest, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     pid_t reader = -1;
     ASSERT_EQ(posix_spawnp(&reader, "sleep", &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
+    // The child opens the slave after spawn has returned.
+    const std::string fd0 = "/proc/" + std::to_string(reader) + "/fd/0";
+    ASSERT_TRUE(test::Eventually([&] {
+        std::error_code e;
+        return std::filesystem::read_symlink(fd0, e) == slave;
+    }));
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
     EXPECT_TRUE(diagnostics.Contains("(process " + std::to_string(reader) + ")"));

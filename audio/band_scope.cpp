@@ -1,4 +1,4 @@
-#include "audio/spectrum.h"
+#include "audio/band_scope.h"
 
 #include <complex>
 // liquid.h needs <complex> before it.

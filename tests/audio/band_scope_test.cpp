@@ -1,4 +1,4 @@
-#include "audio/spectrum.h"
+#include "audio/band_scope.h"
 
 #include <gtest/gtest.h>
 
