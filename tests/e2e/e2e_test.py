@@ -468,7 +468,7 @@ class Utilities(Session):
         self.press(UTILITIES, "exit")
         self.gone(UTILITIES, "Exit did not close it")
 
-SOUND_SERVER = os.path.join(REPO, "tests", "support", "sound-server")
+SOUND_SERVER = os.path.join(REPO, "scripts", "sound-server")
 # The far end, on our tones.
 MODEM = ["minimodem", "-q", "rtty", "-M", "2125", "-S", "2295"]
 ITA2 = set("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 \r\n!\"#$&'(),-./:;?")
