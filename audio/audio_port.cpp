@@ -23,6 +23,7 @@
 #include "audio/sound_monitor.h"
 #include "link/connection.h"
 #include "link/diagnostics.h"
+#include "link/line_settings.h"
 #include "link/tty_state.h"
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
@@ -72,25 +73,12 @@ bool Listed(const QList<QAudioDevice>& devices, const QByteArray& id) {
                        [&](const QAudioDevice& d) { return d.id() == id; });
 }
 
-// Waits for own or wake; EINTR is retried.
+// Waits for own or wake.
 WaitResult WaitFor(int own, int wakeFd, int timeoutMs) {
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {own, POLLIN, 0}};
-    pollfd* first = wakeFd >= 0 ? fds : fds + 1;
-    const nfds_t count = wakeFd >= 0 ? 2 : 1;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int left = timeoutMs;
-    int r;
-    while ((r = ::poll(first, count, left)) < 0) {
-        if (errno != EINTR)
-            return WaitResult::Failed;
-        if (timeoutMs >= 0)
-            left = static_cast<int>(std::max<std::int64_t>(
-                0, std::chrono::ceil<std::chrono::milliseconds>(deadline -
-                                                                std::chrono::steady_clock::now())
-                       .count()));
-    }
-    if (r == 0)
-        return WaitResult::Timeout;
+    const int r = RetryPoll(wakeFd >= 0 ? fds : fds + 1, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (r <= 0)
+        return r < 0 ? WaitResult::Failed : WaitResult::Timeout;
     if (wakeFd >= 0 && (fds[0].revents & POLLIN))
         return WaitResult::Woken;
     return WaitResult::Ready;

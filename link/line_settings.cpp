@@ -10,6 +10,9 @@
 
 #include <asm/termbits.h>
 #include <asm/termios.h>
+#include <poll.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -26,6 +29,20 @@ int RetryIoctl(int fd, unsigned long request, void* arg) {
     do {
         r = ioctl(fd, request, arg);
     } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int RetryPoll(pollfd* fds, nfds_t count, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int left = timeoutMs;
+    int r;
+    while ((r = ::poll(fds, count, left)) < 0 && errno == EINTR) {
+        if (timeoutMs >= 0)
+            left = static_cast<int>(std::max<std::int64_t>(
+                0, std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                std::chrono::steady_clock::now())
+                       .count()));
+    }
     return r;
 }
 

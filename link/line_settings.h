@@ -2,6 +2,8 @@
 // configuration.
 #pragma once
 
+#include <poll.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -98,6 +100,9 @@ std::string LineDifference(const LinePlan& asked, const LinePlan& accepted);
 
 // ioctl with EINTR retried; -1 with errno on failure.
 int RetryIoctl(int fd, unsigned long request, void* arg);
+
+// poll with EINTR retried within the one timeout (negative: none); poll's result.
+int RetryPoll(pollfd* fds, nfds_t count, int timeoutMs);
 
 // Applies the record's settings with the current code mode to its open port.
 // Returns 0 when there is no record or no port, or the port refuses them. When

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <system_error>
 
+#include "link/line_settings.h"
+
 namespace tavirel {
 
 namespace {
@@ -53,10 +55,7 @@ WaitResult PollFor(int ownFd, int wakeFd, int timeoutMs) {
     pollfd fds[2] = {{wakeFd, POLLIN, 0}, {ownFd, POLLIN, 0}};
     const nfds_t count = (wakeFd >= 0 ? 1 : 0) + (ownFd >= 0 ? 1 : 0);
     pollfd* first = wakeFd >= 0 ? fds : fds + 1;
-    int n;
-    while ((n = ::poll(first, count, timeoutMs)) < 0 && errno == EINTR) {
-    }
-    if (n < 0)
+    if (RetryPoll(first, count, timeoutMs) < 0)
         return WaitResult::Failed;
     if (wakeFd >= 0 && (fds[0].revents & POLLIN))
         return WaitResult::Woken;

@@ -40,6 +40,7 @@
 
 #include "link/diagnostics.h"
 #include "link/line_marks.h"
+#include "link/line_settings.h"
 #include "link/modem_watch.h"
 #include "link/port.h"
 #include "link/port_lock.h"
@@ -228,21 +229,9 @@ class PosixPort final : public Port {
         }
         pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
         const nfds_t count = wakeFd >= 0 ? 2 : 1;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        int left = timeoutMs;
-        int r;
-        while ((r = poll(fds, count, left)) < 0) {
-            if (errno != EINTR)
-                return WaitResult::Failed;
-            if (timeoutMs >= 0) {
-                const auto rest = std::chrono::ceil<std::chrono::milliseconds>(
-                    deadline - std::chrono::steady_clock::now());
-                left = static_cast<int>(std::max<std::chrono::milliseconds::rep>(rest.count(), 0));
-            }
-        }
-        if (r == 0)
-            return WaitResult::Timeout;
+        const int r = RetryPoll(fds, count, timeoutMs);
+        if (r <= 0)
+            return r < 0 ? WaitResult::Failed : WaitResult::Timeout;
         if (count == 2 && fds[1].revents != 0) {
             if (fds[1].revents & POLLIN)
                 return WaitResult::Woken;
