@@ -495,10 +495,6 @@ class Air:
             loud = [i for i in range(start, len(self.heard)) if abs(self.heard[i]) > 1000]
             self.loud = loud[-1] if loud else self.loud
 
-    @property
-    def samples(self):
-        return len(self.heard)
-
     def gaps(self):
         """Where the sound broke off for over 5 ms between its first and last loud sample:
         what a transmitter that ran dry leaves on the air."""
@@ -570,7 +566,7 @@ class Radio(Session):
         text = "\r\n".join(lines[42:48])  # the picture's foot, its caption and credit
         air = self.on_air(text.encode())
         # Played out: a second of silence after the tail.
-        wait_for(lambda: air.samples - air.loud > Air.RATE, 2 * len(text) * CHAR_TIME + 10)
+        wait_for(lambda: len(air.heard) - air.loud > Air.RATE, 2 * len(text) * CHAR_TIME + 10)
         want = "".join(c for c in text.upper() if c in ITA2)
         self.assertEqual(air.decode(os.path.join(self.tmp, "air.wav")), want,
                          "minimodem heard otherwise; gaps on the air: %s" % air.gaps())
@@ -587,10 +583,10 @@ class Radio(Session):
 
     def test_exit_silences_the_air_within_a_character(self):
         air = self.on_air()
-        begun = air.samples
-        wait_for(lambda: air.samples > begun + 2 * Air.RATE, 10)  # past the lead-in
+        begun = len(air.heard)
+        wait_for(lambda: len(air.heard) > begun + 2 * Air.RATE, 10)  # past the lead-in
         exit_button = self.spot(SEND, "exit")
-        at = air.samples  # a little early, if anything: the server holds some
+        at = len(air.heard)  # a little early, if anything: the server holds some
         self.click(*exit_button)
         self.answer("Send File")
         after = (settled(lambda: air.loud, 5, 0.5) - at) / Air.RATE
