@@ -61,11 +61,10 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         state.terminalWindow = &window;
         state.commHandle = OpenSerialPort(line.slavePath());
         EXPECT_NE(state.commHandle, nullptr);
-        const LinePlan p = PlanLine(state, ModeTerminal);
-        EXPECT_EQ(p.valid, c.bits != 0);
         EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
         if (c.bits == 0)
             continue;
+        const LinePlan p = PlanLine(state, ModeTerminal);
         EXPECT_EQ(p.cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), c.bits);
         EXPECT_EQ(p.ispeed, c.baud);
         const LinePlan got = ReadLineState(slave);

@@ -28,9 +28,6 @@ PtyLine::PtyLine() {
     if (const char* name = ttyname(slave))
         slavePath_ = name;
     close(slave);
-    if (slavePath_.empty())
-        return;
-
     std::filesystem::create_symlink(slavePath_, portFolder() / "COM3", ec);
     if (ec)
         return;
