@@ -31,14 +31,14 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     }
 }
 
-TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
-    test::PtyLine line;
-    TtyState record;
-    test::FakeWindow window(&record);
+using LineSetup = test::PtyLinkTest;
+
+TEST_F(LineSetup, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     const int slave = open(line.slavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(slave, 0);
-    const CodeModeValue saved = CodeMode.load();
     CodeMode = ModeTerminal;
+    state.flowControl = kFlowXonXoff;
+    state.terminalWindow = &window;
     struct Case {
         std::uint8_t size, parity, stop;
         std::uint32_t baud, bits;  // bits: CSIZE, parity and CSTOPB; 0 for a refusal
@@ -52,13 +52,11 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
           Case{8, 0, 1, 0, 0}}) {
         SCOPED_TRACE(testing::Message()
                      << int(c.size) << int(c.parity) << int(c.stop) << " " << c.baud);
-        TtyState state;
         state.byteSize = c.size;
         state.parity = c.parity;
         state.stopBits = c.stop;
         state.baudRate = c.baud;
-        state.flowControl = kFlowXonXoff;
-        state.terminalWindow = &window;
+        state.commHandle.reset();
         state.commHandle = OpenSerialPort(line.slavePath());
         EXPECT_NE(state.commHandle, nullptr);
         EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
@@ -72,12 +70,11 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         EXPECT_EQ(got.cflag & CSTOPB, c.bits & CSTOPB);
         EXPECT_EQ(got.iflag, kBaseIflag | IXON | IXOFF);
     }
-    CodeMode = saved;
     close(slave);
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
-    TtyState state;
+    state.commHandle.reset();
     EXPECT_EQ(SetupConnection(&state), 0);
 }
 
