@@ -215,12 +215,9 @@ TEST_F(PortTest, ReadsWritesWaitsAndPurgesOnAPseudoTerminal) {
     ASSERT_NE(port, nullptr);
     ASSERT_EQ(port->Apply(PlanLine(LineSettings{}, ModeBaudot)), 1);
     EXPECT_EQ(port->ModemLines(), -1);
-    const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    EXPECT_EQ(port->WaitInput(wake, 20), WaitResult::Timeout);
-    const std::uint64_t one = 1;
-    ASSERT_EQ(write(wake, &one, sizeof one), 8);
-    EXPECT_EQ(port->WaitInput(wake, -1), WaitResult::Woken);
-    close(wake);
+    EXPECT_EQ(port->WaitInput(state.readEvent, 20), WaitResult::Timeout);
+    SignalEvent(state.readEvent);
+    EXPECT_EQ(port->WaitInput(state.readEvent, -1), WaitResult::Woken);
 
     const Bytes sent = {'A', 0xFF, 0x00, 0x1B};
     ASSERT_EQ(port->Write(sent.data(), 4), 4);

@@ -235,8 +235,7 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
     });
     TtyState state;
     ASSERT_TRUE(CreateLinkEvents(state));
-    const std::uint64_t one = 1;
-    ASSERT_EQ(::write(state.writeEvent, &one, sizeof one), 8);
+    SignalEvent(state.writeEvent);
     EXPECT_EQ(watch.Wait(state.writeEvent, -1), WaitResult::Woken);
     ASSERT_TRUE(Eventually([&] { return entered.load() == 1; }));
     ASSERT_EQ(::write(change[1], "x", 1), 1);
