@@ -117,14 +117,9 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    test::FakePort* port = nullptr;
-    const auto connect = [&] {
-        auto owned = std::make_unique<test::FakePort>();
-        port = owned.get();
-        state.commHandle = std::move(owned);
-    };
-    connect();
-    port->accepted = Plan(300, 8, 0, 0);
+    const auto port = [&] { return static_cast<test::FakePort*>(state.commHandle.get()); };
+    state.commHandle = std::make_unique<test::FakePort>();
+    port()->accepted = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(window.Boxes().size(), 1u);
@@ -132,17 +127,17 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
               "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
               "5 data bits, no parity, 1.5 stop bits were asked for. The adapter cannot do what "
               "was asked, so the machine may not print what is sent.");
-    port->accepted = Plan(600, 8, 0, 0);
+    port()->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 2u);
 
-    connect();
-    port->accepted = Plan(600, 8, 0, 0);
+    state.commHandle = std::make_unique<test::FakePort>();
+    port()->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 
-    port->SetHasModemLines(false);
-    port->accepted = Plan(45, 8, 0, 1);
+    port()->SetHasModemLines(false);
+    port()->accepted = Plan(45, 8, 0, 1);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 }

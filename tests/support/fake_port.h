@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/port.h"
+#include "link/tty_state.h"
 
 namespace tavirel::test {
 
@@ -164,11 +165,9 @@ class FakePort : public Port {
 
   private:
     static void SetReady(int fd, bool ready) {
-        std::uint64_t v = 1;
-        while (::read(fd, &v, sizeof v) > 0) {
-        }
-        if (ready) [[maybe_unused]]
-            const ssize_t n = ::write(fd, &(v = 1), sizeof v);
+        DrainEvent(fd);
+        if (ready)
+            SignalEvent(fd);
     }
     static void Move(Bytes& from, std::size_t n, Bytes& to) {
         const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
