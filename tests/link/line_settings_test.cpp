@@ -31,14 +31,14 @@ TEST(PlanLine, DefaultSettingsInEveryModeAndFlowControl) {
     }
 }
 
-TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
-    test::PtyLine line;
-    TtyState record;
-    test::FakeWindow window(&record);
+using LineSetup = test::PtyLinkTest;
+
+TEST_F(LineSetup, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     const int slave = open(line.slavePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(slave, 0);
-    const CodeModeValue saved = CodeMode.load();
     CodeMode = ModeTerminal;
+    state.flowControl = kFlowXonXoff;
+    state.terminalWindow = &window;
     struct Case {
         std::uint8_t size, parity, stop;
         std::uint32_t baud, bits;  // bits: CSIZE, parity and CSTOPB; 0 for a refusal
@@ -52,20 +52,17 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
           Case{8, 0, 1, 0, 0}}) {
         SCOPED_TRACE(testing::Message()
                      << int(c.size) << int(c.parity) << int(c.stop) << " " << c.baud);
-        TtyState state;
         state.byteSize = c.size;
         state.parity = c.parity;
         state.stopBits = c.stop;
         state.baudRate = c.baud;
-        state.flowControl = kFlowXonXoff;
-        state.terminalWindow = &window;
+        state.commHandle.reset();
         state.commHandle = OpenSerialPort(line.slavePath());
         EXPECT_NE(state.commHandle, nullptr);
-        const LinePlan p = PlanLine(state, ModeTerminal);
-        EXPECT_EQ(p.valid, c.bits != 0);
         EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
         if (c.bits == 0)
             continue;
+        const LinePlan p = PlanLine(state, ModeTerminal);
         EXPECT_EQ(p.cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB), c.bits);
         EXPECT_EQ(p.ispeed, c.baud);
         const LinePlan got = ReadLineState(slave);
@@ -73,12 +70,11 @@ TEST(SetupConnection, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         EXPECT_EQ(got.cflag & CSTOPB, c.bits & CSTOPB);
         EXPECT_EQ(got.iflag, kBaseIflag | IXON | IXOFF);
     }
-    CodeMode = saved;
     close(slave);
     EXPECT_TRUE(window.Boxes().empty());
 
     EXPECT_EQ(SetupConnection(nullptr), 0);
-    TtyState state;
+    state.commHandle.reset();
     EXPECT_EQ(SetupConnection(&state), 0);
 }
 
@@ -121,14 +117,9 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
     TtyState state;
     test::FakeWindow window(&state);
     state.terminalWindow = &window;
-    test::FakePort* port = nullptr;
-    const auto connect = [&] {
-        auto owned = std::make_unique<test::FakePort>();
-        port = owned.get();
-        state.commHandle = std::move(owned);
-    };
-    connect();
-    port->accepted = Plan(300, 8, 0, 0);
+    const auto port = [&] { return static_cast<test::FakePort*>(state.commHandle.get()); };
+    state.commHandle = std::make_unique<test::FakePort>();
+    port()->accepted = Plan(300, 8, 0, 0);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(SetupConnection(&state), 1);
     ASSERT_EQ(window.Boxes().size(), 1u);
@@ -136,17 +127,17 @@ TEST(SetupConnection, TellsADifferenceOncePerConnection) {
               "Tavirel: The port runs at 300 baud, 8 data bits, no parity, 1 stop bit; 45 baud, "
               "5 data bits, no parity, 1.5 stop bits were asked for. The adapter cannot do what "
               "was asked, so the machine may not print what is sent.");
-    port->accepted = Plan(600, 8, 0, 0);
+    port()->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 2u);
 
-    connect();
-    port->accepted = Plan(600, 8, 0, 0);
+    state.commHandle = std::make_unique<test::FakePort>();
+    port()->accepted = Plan(600, 8, 0, 0);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 
-    port->SetHasModemLines(false);
-    port->accepted = Plan(45, 8, 0, 1);
+    port()->SetHasModemLines(false);
+    port()->accepted = Plan(45, 8, 0, 1);
     SetupConnection(&state);
     EXPECT_EQ(window.Boxes().size(), 3u);
 }

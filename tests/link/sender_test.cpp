@@ -24,78 +24,66 @@ class SenderTest : public test::FakeLinkTest {
     }
 };
 
-TEST_F(SenderTest, SendKeyCharSendsAndEchoesInEachModeOnlyWhileConnected) {
-    state.localEcho = 1;
-    CodeMode = ModeAscii;
-    Type("\r\xE9");
-    EXPECT_EQ(port->Received(), (Bytes{13, 0xE9}));
-    EXPECT_EQ(window.Screen(), "\r\n\xE9");
-
-    CodeMode = ModeBaudot;
-    Type("\r%q");
-    EXPECT_EQ(window.Screen(), "\r\n\xE9\r\n~q");
-    // CR puts the line in letters, so q needs no shift.
-    const Bytes sent = port->Received();
-    EXPECT_EQ(Bytes(sent.end() - 3, sent.end()), (Bytes{8, 2, 23}));
-    state.newLine = 1;
-    Type("\r");
-    state.localEcho = 0;
-    Type("\r%q");
-    const std::string shown = "\r\n\xE9\r\n~q\n\r\n";
-    EXPECT_EQ(window.Screen(), shown);
-
-    state.localEcho = 1;
-    state.connected = 0;
-    test::FakeWindow orphan(nullptr);
-    const std::size_t before = port->Received().size();
-    for (const CodeModeValue mode : {ModeAscii, ModeBaudot}) {
-        CodeMode = mode;
-        Type("A%", 0);
-        EXPECT_EQ(SendKeyChar(&orphan, 'A'), 0);
-        EXPECT_EQ(SendKeyChar(nullptr, 'A'), 0);
-    }
-    EXPECT_EQ(port->Received().size(), before);
-    EXPECT_EQ(window.Screen(), shown);
-}
-
-TEST_F(SenderTest, SendTextBlockEncodesInBaudotAndWritesOnceOtherwise) {
+// A character without a code sends nothing; a typed CR is followed by LF.
+TEST_F(SenderTest, KeysAndBlocksAreEncodedAndEchoedInEachModeOnlyWhileConnected) {
     struct Case {
+        bool typed;  // else one block
         CodeModeValue mode;
-        int echo;
+        int echo, newLine;
         std::string text;
         Bytes line;
         std::string shown;
         int writes;  // writes the queue carried
     };
     const Case cases[] = {
-        {ModeBaudot, 1, "A1\r\n\xE9 B", {31, 3, 27, 23, 31, 8, 2, 4, 25}, "A1\r\n~ B", 6},
-        {ModeBaudot, 0, "%b", {31, 25}, "", 1},
-        {ModeAscii, 1, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
-        {ModeTerminal, 0, "xy", {'x', 'y'}, "", 1},
-        {ModeAscii, 1, "", {}, "", 0},
+        {true, ModeAscii, 1, 0, "\r\xE9", {13, 0xE9}, "\r\n\xE9", 2},
+        {true, ModeBaudot, 1, 0, "\r%q", {31, 8, 2, 23}, "\r\n~q", 3},
+        {true, ModeBaudot, 1, 1, "\r", {31, 8, 2}, "\n\r\n", 2},
+        {true, ModeBaudot, 0, 1, "\r%q", {31, 8, 2, 23}, "", 3},
+        {false, ModeBaudot, 1, 0, "A1\r\n\xE9 B", {31, 3, 27, 23, 31, 8, 2, 4, 25}, "A1\r\n~ B", 6},
+        {false, ModeBaudot, 0, 0, "%b", {31, 25}, "", 1},
+        {false, ModeAscii, 1, 0, "A1\r\n\xE9", {'A', '1', 13, 10, 0xE9}, "A1\r\n\xE9", 1},
+        {false, ModeTerminal, 0, 0, "xy", {'x', 'y'}, "", 1},
+        {false, ModeAscii, 1, 0, "", {}, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         CodeMode = c.mode;
         state.localEcho = c.echo;
+        state.newLine = c.newLine;
         ForgetShiftSent();
-        test::FakeWindow w(&state);
         const std::size_t sentBefore = port->Received().size();
+        const std::size_t shownBefore = window.Screen().size();
         test::DiagnosticsCapture diagnostics;
-        EXPECT_EQ(SendTextBlock(&w, reinterpret_cast<const std::uint8_t*>(c.text.data()),
-                                static_cast<std::int32_t>(c.text.size())),
-                  1);
+        if (c.typed)
+            Type(c.text);
+        else
+            EXPECT_EQ(SendTextBlock(&window, reinterpret_cast<const std::uint8_t*>(c.text.data()),
+                                    static_cast<std::int32_t>(c.text.size())),
+                      1);
         EXPECT_TRUE(state.writer->WaitIdle(2s));
         const Bytes sent = port->Received();
         EXPECT_EQ(Bytes(sent.begin() + static_cast<std::ptrdiff_t>(sentBefore), sent.end()),
                   c.line);
-        EXPECT_EQ(w.Screen(), c.shown);
+        EXPECT_EQ(window.Screen().substr(shownBefore), c.shown);
         EXPECT_EQ(diagnostics.Count("bytes written"), c.writes);
     }
+
+    state.localEcho = 1;
     state.connected = 0;
+    test::FakeWindow orphan(nullptr);
+    const std::size_t sent = port->Received().size();
+    const std::string shown = window.Screen();
     const std::uint8_t a = 'A';
-    EXPECT_EQ(SendTextBlock(&window, &a, 1), 0);
-    EXPECT_EQ(window.Screen(), "");
+    for (const CodeModeValue mode : {ModeAscii, ModeBaudot}) {
+        CodeMode = mode;
+        Type("A%", 0);
+        EXPECT_EQ(SendKeyChar(&orphan, 'A'), 0);
+        EXPECT_EQ(SendKeyChar(nullptr, 'A'), 0);
+        EXPECT_EQ(SendTextBlock(&window, &a, 1), 0);
+    }
+    EXPECT_EQ(port->Received().size(), sent);
+    EXPECT_EQ(window.Screen(), shown);
 }
 
 TEST_F(SenderTest, AShiftDroppedByAPurgeOrAFailureIsSentAgain) {

@@ -137,75 +137,33 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     EXPECT_TRUE(fast.WaitIdle(2s));
 }
 
-// A line with a clock of its own, as the sound card: it takes a byte only
-// when it wants one, and says when it wants one or one has left.
-class PacedPort : public test::FakePort {
-  public:
-    ~PacedPort() override { ::close(changed_); }
-    bool PacesOutput() const override { return true; }
-    int Write(const std::uint8_t* bytes, int) override {
-        std::lock_guard lock(mutex_);
-        ++attempts_;
-        if (wanted_ == 0)
-            return errno = EAGAIN, -1;
-        --wanted_, ++queued_;
-        line_.push_back(bytes[0]);
-        return 1;
-    }
-    int OutputQueued() override { return test::Locked(mutex_, queued_); }
-    WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
-        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {changed_, POLLIN, 0}};
-        if (::poll(fds, 2, timeoutMs) <= 0)
-            return WaitResult::Timeout;
-        DrainEvent(changed_);
-        return fds[0].revents & POLLIN ? WaitResult::Woken : WaitResult::Ready;
-    }
-    // The line wants one more byte, or one of those it took has left.
-    void Want() { Change(wanted_, 1); }
-    void Leave() { Change(queued_, -1); }
-    std::vector<std::uint8_t> Line() { return test::Locked(mutex_, line_); }
-    int Attempts() { return test::Locked(mutex_, attempts_); }
-
-  private:
-    void Change(int& count, int by) {
-        test::Under(mutex_, [&] { count += by; });
-        SignalEvent(changed_);
-    }
-    std::mutex mutex_;
-    const int changed_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    int wanted_ = 0, queued_ = 0, attempts_ = 0;
-    std::vector<std::uint8_t> line_;
-};
-
-// Such a line paces the writer: it is fed as the line wants, waited on
-// rather than polled, and a write ends when its last byte has left, however
-// many came after it.
+// A line with a clock of its own, as the sound card, paces the writer: it is
+// fed as the line wants, waited on rather than polled, and a write ends when
+// its last byte has left, however many came after it.
 TEST_F(WriteQueueTest, ALineWithItsOwnClockPacesTheWriter) {
-    auto& paced = *new PacedPort;
-    port = &paced;
+    port->Pace();
     Reconnect();
-    state.commHandle.reset(port);  // outlives the writer
     std::uint64_t ids[3] = {};
     for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{25, 14}, Bytes{7}})
         Write(b, &ids[i++]);
-    EXPECT_LE(LooksWhileNothingChanges([&] { return paced.Attempts(); }), 1);
-    paced.Want();
-    paced.Want();
-    ASSERT_TRUE(Eventually([&] { return paced.Line() == Bytes({3, 25}); }));
+    EXPECT_LE(LooksWhileNothingChanges([&] { return port->WriteAttempts(); }), 1);
+    port->Want();
+    port->Want();
+    ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 2; }));
     EXPECT_EQ(window.Dones(), Dones{});
-    paced.Leave();
+    port->DrainOutput(1);
     ASSERT_TRUE(Eventually([&] { return window.Dones().size() == 1; }));
     // The second write's first byte has left, its second not yet come.
-    paced.Leave();
+    port->DrainOutput(1);
     Settled();
     EXPECT_EQ(window.Dones(), (Dones{{ids[0], 1, Complete}}));
-    for (const std::size_t fed : {3u, 4u}) {
-        paced.Want();
-        ASSERT_TRUE(Eventually([&] { return paced.Line().size() == fed; }));
-        paced.Leave();
+    for (int i = 0; i < 2; ++i) {
+        port->Want();
+        ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
+        port->DrainOutput(1);
     }
     EXPECT_TRUE(state.writer->WaitIdle(2s));
-    EXPECT_EQ(paced.Line(), (Bytes{3, 25, 14, 7}));
+    EXPECT_EQ(port->Received(), (Bytes{3, 25, 14, 7}));
     EXPECT_EQ(window.Dones(),
               (Dones{{ids[0], 1, Complete}, {ids[1], 2, Complete}, {ids[2], 1, Complete}}));
 }
@@ -277,8 +235,7 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
     });
     TtyState state;
     ASSERT_TRUE(CreateLinkEvents(state));
-    const std::uint64_t one = 1;
-    ASSERT_EQ(::write(state.writeEvent, &one, sizeof one), 8);
+    SignalEvent(state.writeEvent);
     EXPECT_EQ(watch.Wait(state.writeEvent, -1), WaitResult::Woken);
     ASSERT_TRUE(Eventually([&] { return entered.load() == 1; }));
     ASSERT_EQ(::write(change[1], "x", 1), 1);

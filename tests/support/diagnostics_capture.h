@@ -27,9 +27,8 @@ class DiagnosticsCapture {
     }
     static int Count(const std::string& text) {
         std::lock_guard lock(mutex);
-        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
-            return l.find(text) != std::string::npos;
-        }));
+        return static_cast<int>(std::ranges::count_if(
+            lines, [&](const auto& l) { return l.find(text) != std::string::npos; }));
     }
     static bool Contains(const std::string& text) { return Count(text) > 0; }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/port.h"
+#include "link/tty_state.h"
 
 namespace tavirel::test {
 
@@ -55,8 +56,18 @@ class FakePort : public Port {
                 Move(held_, held_.size(), output_);
         });
     }
+    // As the sound card: the line takes a byte only when it wants one, holds it
+    // until drained, and says when either happens.
+    void Pace() {
+        Under(mutex_, [&] { paced_ = holding_ = true, SetReady(outputReady_, false); });
+    }
+    void Want() {
+        Under(mutex_, [&] { ++wanted_, SetReady(outputReady_, true); });
+    }
     void DrainOutput(std::size_t n) {
-        Under(mutex_, [&] { Move(held_, n, output_); });
+        Under(mutex_, [&] {
+            Move(held_, n, output_), SetReady(outputReady_, paced_ || !stalled_ || hungUp_);
+        });
     }
     void FailWrites(int error) { failWith_ = error; }
     void HangUp() {
@@ -100,10 +111,12 @@ class FakePort : public Port {
     int Write(const std::uint8_t* bytes, int length) override {
         std::lock_guard lock(mutex_);
         ++writeAttempts_;
-        if (hungUp_ || failWith_ != 0 || stalled_) {
+        if (hungUp_ || failWith_ != 0 || stalled_ || (paced_ && wanted_ == 0)) {
             errno = hungUp_ ? EIO : failWith_ != 0 ? failWith_.load() : EAGAIN;
             return -1;
         }
+        if (paced_)
+            --wanted_, length = 1;
         auto& to = holding_ ? held_ : output_;
         to.insert(to.end(), bytes, bytes + length);
         return length;
@@ -138,15 +151,13 @@ class FakePort : public Port {
         return Wait(inputReady_, wakeFd, timeoutMs);
     }
     WaitResult WaitOutput(int wakeFd, int timeoutMs) override {
-        return Wait(outputReady_, wakeFd, timeoutMs);
+        return Wait(outputReady_, wakeFd, timeoutMs, Locked(mutex_, paced_));
     }
     WaitResult WaitModemChange(int wakeFd, int timeoutMs) override {
-        const WaitResult r = Wait(linesChanged_, wakeFd, timeoutMs);
-        if (r == WaitResult::Ready)
-            Under(mutex_, [&] { SetReady(linesChanged_, false); });
-        return r;
+        return Wait(linesChanged_, wakeFd, timeoutMs, true);
     }
     void Close() override { closed_ = true; }
+    bool PacesOutput() const override { return Locked(mutex_, paced_); }
 
     std::atomic<bool> refuseSettings{false};
     std::atomic<int> failInputWaits{0};
@@ -154,18 +165,17 @@ class FakePort : public Port {
 
   private:
     static void SetReady(int fd, bool ready) {
-        std::uint64_t v = 1;
-        while (::read(fd, &v, sizeof v) > 0) {
-        }
-        if (ready) [[maybe_unused]]
-            const ssize_t n = ::write(fd, &(v = 1), sizeof v);
+        DrainEvent(fd);
+        if (ready)
+            SignalEvent(fd);
     }
     static void Move(Bytes& from, std::size_t n, Bytes& to) {
         const auto end = from.begin() + static_cast<std::ptrdiff_t>(std::min(n, from.size()));
         to.insert(to.end(), from.begin(), end);
         from.erase(from.begin(), end);
     }
-    WaitResult Wait(int ownFd, int wakeFd, int timeoutMs) {
+    // once: ownFd tells of a change, which the wait that sees it takes.
+    WaitResult Wait(int ownFd, int wakeFd, int timeoutMs, bool once = false) {
         pollfd fds[2] = {{ownFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
         int n;
         while ((n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs)) < 0 && errno == EINTR) {
@@ -174,7 +184,12 @@ class FakePort : public Port {
             return n < 0 ? WaitResult::Failed : WaitResult::Timeout;
         if (wakeFd >= 0 && (fds[1].revents & POLLIN))
             return WaitResult::Woken;
-        return Locked(mutex_, hungUp_) ? WaitResult::Hangup : WaitResult::Ready;
+        std::lock_guard lock(mutex_);
+        if (hungUp_)
+            return WaitResult::Hangup;
+        if (once)
+            SetReady(ownFd, false);
+        return WaitResult::Ready;
     }
     void Update() {
         SetReady(inputReady_, !input_.empty() || hungUp_);
@@ -192,7 +207,8 @@ class FakePort : public Port {
     Bytes input_, output_, held_;
     std::vector<int> readSizes_;
     LinePlan applied_;
-    bool stalled_ = false, holding_ = false, hungUp_ = false;
+    bool stalled_ = false, holding_ = false, hungUp_ = false, paced_ = false;
+    int wanted_ = 0;
     std::atomic<std::uint32_t> errors_{0};
     std::atomic<bool> cts_{true}, dsr_{true}, dtr_{false}, rts_{false}, hasLines_{true}, closed_;
     std::atomic<int> failWith_{0}, purges_{0}, outputPurges_{0}, writeAttempts_{0},

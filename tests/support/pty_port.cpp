@@ -1,7 +1,6 @@
 #include "tests/support/pty_port.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
@@ -29,9 +28,6 @@ PtyLine::PtyLine() {
     if (const char* name = ttyname(slave))
         slavePath_ = name;
     close(slave);
-    if (slavePath_.empty())
-        return;
-
     std::filesystem::create_symlink(slavePath_, portFolder() / "COM3", ec);
     if (ec)
         return;
@@ -56,37 +52,28 @@ std::filesystem::path PtyLine::lockFile() const {
 }
 
 std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit) {
-    std::vector<std::uint8_t> got;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (pollfd p{master_, POLLIN, 0}; got.size() < n && master_ >= 0;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            break;
-        if (poll(&p, 1, static_cast<int>(left.count())) <= 0)
-            continue;
-        std::uint8_t chunk[256];
-        const ssize_t r = read(master_, chunk, std::min(sizeof chunk, n - got.size()));
-        if (r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR))
-            break;  // EIO: the slave is not open
-        got.insert(got.end(), chunk, chunk + std::max<ssize_t>(r, 0));
-    }
+    std::vector<std::uint8_t> got(n);
+    std::size_t done = 0;
+    Eventually(
+        [&] {
+            const ssize_t r = read(master_, got.data() + done, n - done);
+            done += static_cast<std::size_t>(std::max<ssize_t>(r, 0));
+            // EIO: the slave is not open
+            return done == n || r == 0 || (r < 0 && errno != EAGAIN && errno != EINTR);
+        },
+        limit);
+    got.resize(done);
     return got;
 }
 
 bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
     // Once nobody reads the slave the master may report room and take nothing.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     std::size_t done = 0;
-    for (pollfd p{master_, POLLOUT, 0}; done < bytes.size() && master_ >= 0;) {
-        if (std::chrono::steady_clock::now() > deadline || poll(&p, 1, 1000) <= 0 ||
-            (p.revents & POLLOUT) == 0)
-            return false;
+    Eventually([&] {
         const ssize_t w = write(master_, bytes.data() + done, bytes.size() - done);
-        if (w < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
         done += static_cast<std::size_t>(std::max<ssize_t>(w, 0));
-    }
+        return done == bytes.size() || (w < 0 && errno != EAGAIN && errno != EINTR);
+    });
     return done == bytes.size();
 }
 
