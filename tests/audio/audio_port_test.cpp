@@ -155,12 +155,10 @@ struct FaultRow {
     const char* words = "";  // in its message
     friend std::ostream& operator<<(std::ostream& out, const FaultRow& r) { return out << r.name; }
 };
-void KillServer(SoundLine& line) {
-    line.Server("kill");
-}
-void Unplug(SoundLine&) {
+constexpr auto KillServer = [](SoundLine& line) { line.Server("kill"); };
+constexpr auto Unplug = [](SoundLine&) {
     EXPECT_EQ(std::system("pactl unload-module module-null-sink"), 0);
-}
+};
 class SoundLineRefusal : public SoundLine, public ::testing::WithParamInterface<FaultRow> {};
 
 TEST_P(SoundLineRefusal, SaysWhy) {

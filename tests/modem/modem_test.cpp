@@ -38,10 +38,6 @@ std::vector<std::uint8_t> Codes(const std::string& text) {
     return codes;
 }
 
-std::vector<float> Send(const std::string& text, const ModemSettings& s) {
-    return Modulate(s, Codes(text));
-}
-
 TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
     int row = 0;
     for (const double baud : {45.45, 50.0, 56.88, 74.2, 75.0, 100.0}) {
@@ -54,7 +50,7 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
             s.sampleRate = std::vector<double>{8000.0, 48000.0, 11025.0, 8000.0}[row % 4];
             ++row;
             ASSERT_EQ(CheckSettings(s), "");
-            EXPECT_EQ(Receive(Send(kText, s), s), kText)
+            EXPECT_EQ(Receive(Modulate(s, Codes(kText)), s), kText)
                 << baud << " baud, shift " << shift << ", " << s.stopBits << " stop bits"
                 << (s.reverse ? ", reversed" : "") << ", " << s.sampleRate << " Hz";
         }
@@ -75,7 +71,7 @@ TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
         ModemSettings sent;
         sent.mark += r.offset;
         sent.baud *= r.speed;
-        const auto clean = Send(text, sent);
+        const auto clean = Modulate(sent, Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);
         EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), r.bound)
@@ -90,7 +86,7 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
     const ModemSettings s;
     const std::vector<float> silence(static_cast<std::size_t>(120 * s.sampleRate));
     const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
-    const auto clean = Send(kText, s);
+    const auto clean = Modulate(s, Codes(kText));
     const struct {
         double level;
         const std::vector<float>& input;
