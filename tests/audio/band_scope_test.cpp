@@ -5,21 +5,21 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <random>
 #include <vector>
+
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
 
 // A sine of this amplitude and frequency plus Gaussian noise of this RMS.
 std::vector<float> Signal(double rate, double seconds, double hz, double amplitude, double noise) {
-    std::mt19937 random(7);
-    std::normal_distribution<double> gauss(0.0, noise > 0 ? noise : 1.0);
+    test::Random random(7);
     std::vector<float> out(static_cast<std::size_t>(rate * seconds));
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<float>(
             amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate) +
-            (noise > 0 ? gauss(random) : 0.0));
+            noise * random.Gauss());
     return out;
 }
 

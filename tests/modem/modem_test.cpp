@@ -101,7 +101,6 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
     }
 }
 
-#ifdef TAVIREL_MODEM_BIN
 class ModemTool : public testing::Test {
   protected:
     int Run(const std::string& command) { return dir.Sh(command); }
@@ -169,7 +168,6 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     EXPECT_EQ(Run(tool + " --help | grep -q 'Exit status'"), 0);
     EXPECT_EQ(Run(tool + " --version | grep -q '^tavirel-modem [0-9]'"), 0);
 }
-#endif
 
 }  // namespace
 }  // namespace tavirel
