@@ -5,9 +5,9 @@
 
 #include "audio/audio_port.h"
 #include "link/port_io.h"
-#include "modem/text.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/files.h"
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
@@ -53,9 +53,7 @@ class SoundLine : public ::testing::Test {
             ("'" TAVIREL_SOUND_SERVER "' " + command + " '" + dir.path.string() + "' air").c_str());
     }
     void Send(const std::string& text) {
-        BaudotSender sender;
-        std::vector<std::uint8_t> codes;
-        TextToCodes(text, sender, codes);
+        const std::vector<std::uint8_t> codes = test::Codes(text);
         for (const std::uint8_t c : codes)
             ASSERT_EQ(WriteCommBlock(&window, &c, 1), 1);
         sent += codes.size();

@@ -31,13 +31,6 @@ std::string Receive(const std::vector<float>& samples, const ModemSettings& s,
     return CodesToText(codes, decoder);
 }
 
-std::vector<std::uint8_t> Codes(const std::string& text) {
-    BaudotSender sender;
-    std::vector<std::uint8_t> codes;
-    TextToCodes(text, sender, codes);
-    return codes;
-}
-
 TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
     int row = 0;
     for (const double baud : {45.45, 50.0, 56.88, 74.2, 75.0, 100.0}) {
@@ -50,7 +43,7 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
             s.sampleRate = std::vector<double>{8000.0, 48000.0, 11025.0, 8000.0}[row % 4];
             ++row;
             ASSERT_EQ(CheckSettings(s), "");
-            EXPECT_EQ(Receive(Modulate(s, Codes(kText)), s), kText)
+            EXPECT_EQ(Receive(Modulate(s, test::Codes(kText)), s), kText)
                 << baud << " baud, shift " << shift << ", " << s.stopBits << " stop bits"
                 << (s.reverse ? ", reversed" : "") << ", " << s.sampleRate << " Hz";
         }
@@ -71,7 +64,7 @@ TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
         ModemSettings sent;
         sent.mark += r.offset;
         sent.baud *= r.speed;
-        const auto clean = Modulate(sent, Codes(text));
+        const auto clean = Modulate(sent, test::Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);
         EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), r.bound)
@@ -86,7 +79,7 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
     const ModemSettings s;
     const std::vector<float> silence(static_cast<std::size_t>(120 * s.sampleRate));
     const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
-    const auto clean = Modulate(s, Codes(kText));
+    const auto clean = Modulate(s, test::Codes(kText));
     const struct {
         double level;
         const std::vector<float>& input;
@@ -132,7 +125,7 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     EXPECT_EQ(Run(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
     EXPECT_EQ(Read("got.txt"), kText);
     EXPECT_EQ(Run(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
-    const std::vector<std::uint8_t> codes = Codes(kText);
+    const std::vector<std::uint8_t> codes = test::Codes(kText);
     EXPECT_EQ(Read("codes.ita"), std::string(codes.begin(), codes.end()));
     EXPECT_EQ(Run(tool + " send --codes -o whole.wav codes.ita && " + tool +
                   " receive - <whole.wav >b.txt"),

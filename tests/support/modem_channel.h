@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "modem/text.h"
+
 namespace tavirel::test {
 
 // Our own seeded generator, so that figures do not depend on the standard library's.
@@ -37,6 +39,14 @@ class Random {
     double saved_ = 0;
 };
 
+// The codes a fresh sender makes of text.
+inline std::vector<std::uint8_t> Codes(const std::string& text) {
+    BaudotSender sender;
+    std::vector<std::uint8_t> codes;
+    TextToCodes(text, sender, codes);
+    return codes;
+}
+
 // Letters, figures and spaces (70, 12 and 18 in 100) in CR LF lines of 60 to 69.
 inline std::string RandomText(std::size_t characters, Random& random) {
     static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -56,6 +66,18 @@ inline std::string RandomText(std::size_t characters, Random& random) {
         }
     }
     return text;
+}
+
+// A sine of this amplitude and frequency plus Gaussian noise of this RMS.
+inline std::vector<float> Signal(double rate, double seconds, double hz, double amplitude,
+                                 double noise = 0) {
+    Random random(7);
+    std::vector<float> out(static_cast<std::size_t>(rate * seconds));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<float>(
+            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate) +
+            noise * random.Gauss());
+    return out;
 }
 
 inline double Power(const std::vector<float>& x) {

@@ -1,13 +1,12 @@
 #include "terminal/waterfall.h"
 
 #include <QAbstractButton>
-#include <cmath>
-#include <numbers>
 #include <tuple>
 #include <utility>
 #include <vector>
 
 #include "tests/dialogs/widget_test.h"
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
@@ -26,9 +25,7 @@ TEST(WaterfallTest, RowsShowTheToneClicksTuneAndControlsReachMonitorAndRecord) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     QWidget* area = panel.SpectrumArea();
     const auto xOf = [&](double hz) { return int(hz / kWaterfallTopHz * area->width()); };
-    std::vector<float> tone(8000);  // a second
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = static_cast<float>(0.3 * std::sin(std::numbers::pi * double(i) / 4));
+    const std::vector<float> tone = test::Signal(8000, 1.0, 1000, 0.3);
     for (std::uint64_t second = 1; second <= 8; ++second) {
         monitor.PushInput(tone.data(), tone.size(), 8000);
         panel.Step();
