@@ -140,7 +140,6 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     Type("A");
     Key(Qt::Key_Insert);
     EXPECT_EQ(typed, std::vector<quint8>{'A'});  // announced, though nothing goes out
-    EXPECT_TRUE(Row(0).isEmpty());
 
     window->State()->baudRate = 1200;
     window->Command(CMD_CONNECT);
@@ -162,7 +161,6 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     QGuiApplication::clipboard()->setText(QStringLiteral("RY\n73"));
     Key(Qt::Key_Insert);
     EXPECT_TRUE(LineEndsWith({10, 21, 8, 2, 27, 7, 1}));
-    EXPECT_TRUE(Row(0).isEmpty());
     CodeMode = ModeAscii;
     QGuiApplication::clipboard()->setText(QStringLiteral("A\nB"));
     Key(Qt::Key_Insert);
