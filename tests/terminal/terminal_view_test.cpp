@@ -216,8 +216,22 @@ TEST_F(TerminalViewTest, EveryGlyphStaysInItsCellAndOverstruckArtSurvivesEveryRe
     EXPECT_EQ(Differences(larger), "") << "new font";
 }
 
-// With or without the horizontal bar.
-TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
+// At the default size the cursor row stays in sight, with or without the horizontal bar.
+TEST_F(TerminalViewTest, BarsFollowTheRangesAndTheCursorRowStaysInSight) {
+    QScrollBar* v = s.view.verticalScrollBar();
+    const TtyState& state = s.state;
+    EXPECT_TRUE(v->isVisible());
+    v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // A dragged thumb moves the view when released.
+    v->setSliderDown(true);
+    v->setSliderPosition(100);
+    EXPECT_EQ(state.vScrollPos, state.lineHeight);
+    v->setSliderDown(false);
+    EXPECT_EQ(std::pair(state.vScrollPos, v->value()), std::pair(100, 100));
+    s.view.resize(100 * state.charWidth, 320 * state.lineHeight);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
     const QSize hint = s.view.sizeHint();
     for (const int width : {hint.width(), hint.width() / 2}) {
         for (const int lines : {24, 25, 26, 27, 60, 274, 275, 299, 320}) {
@@ -315,23 +329,6 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
     s.state.connected = 0;
     QApplication::setCursorFlashTime(0);
     s.view.SetClock(nullptr);
-}
-
-TEST_F(TerminalViewTest, BarsFollowTheRanges) {
-    QScrollBar* v = s.view.verticalScrollBar();
-    const TtyState& state = s.state;
-    EXPECT_TRUE(v->isVisible());
-    v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    // A dragged thumb moves the view when released.
-    v->setSliderDown(true);
-    v->setSliderPosition(100);
-    EXPECT_EQ(state.vScrollPos, state.lineHeight);
-    v->setSliderDown(false);
-    EXPECT_EQ(std::pair(state.vScrollPos, v->value()), std::pair(100, 100));
-    s.view.resize(100 * state.charWidth, 320 * state.lineHeight);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(v->isVisible());
-    EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
 }
 
 }  // namespace
