@@ -49,8 +49,7 @@ class SoundLine : public ::testing::Test {
         Server("kill");
     }
     int Server(const std::string& command) {
-        return std::system(
-            ("'" TAVIREL_SOUND_SERVER "' " + command + " '" + dir.path.string() + "' air").c_str());
+        return dir.Sh("'" TAVIREL_SOUND_SERVER "' " + command + " \"$PWD\" air");
     }
     void Send(const std::string& text) {
         const std::vector<std::uint8_t> codes = test::Codes(text);

@@ -53,12 +53,11 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
 TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
     struct Row {
         const char* name;
-        double snr, offset, speed, bound;  // bound: CER in per cent
+        double snr, offset, speed;
     };
-    for (const Row& r :
-         {Row{"AWGN", -6.0, 0.0, 1.0, 1.5}, Row{"100 Hz high", -4.0, 100.0, 1.0, 1.5},
-          Row{"100 Hz low", -4.0, -100.0, 1.0, 1.5}, Row{"2 % fast", -4.0, 0.0, 1.02, 1.5},
-          Row{"2 % slow", -4.0, 0.0, 0.98, 1.5}}) {
+    for (const Row& r : {Row{"AWGN", -6.0, 0.0, 1.0}, Row{"100 Hz high", -4.0, 100.0, 1.0},
+                         Row{"100 Hz low", -4.0, -100.0, 1.0}, Row{"2 % fast", -4.0, 0.0, 1.02},
+                         Row{"2 % slow", -4.0, 0.0, 0.98}}) {
         test::Random random(7);
         const std::string text = test::RandomText(400, random);
         ModemSettings sent;
@@ -67,7 +66,7 @@ TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
         const auto clean = Modulate(sent, test::Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);
-        EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), r.bound)
+        EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), 1.5)  // per cent
             << r.name;
     }
 }

@@ -160,7 +160,6 @@ TEST(ScreenScrollTest, StepsAreClampedToTheRange) {
         const bool vert = axis == V;
         int& pos = vert ? state.vScrollPos : state.hScrollPos;
         pos = start;
-        win.scrolls.clear();
         SCOPED_TRACE(testing::Message() << vert << " " << start << " " << code);
         EXPECT_EQ((vert ? ScrollTerminalVert : ScrollTerminalHorz)(&win, code, position), result);
         EXPECT_EQ(pos, end);
@@ -175,7 +174,6 @@ TEST_F(ScreenTest, ResizingClampsThePositionAndDropsTheBars) {
     SizeTerminal(&win, 400, 300);
     state.vScrollPos = 4400;
     state.hScrollPos = 340;
-    win.scrolls.clear();
     SizeTerminal(&win, 800, 400);
     EXPECT_EQ(std::vector({state.vScrollMax, state.vScrollPos, state.hScrollPos}),
               std::vector({4000, 4000, 240}));
