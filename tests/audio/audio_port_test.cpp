@@ -162,24 +162,23 @@ TEST_P(SoundLineRefusal, SaysWhy) {
         << ConnectionFailedText(failure);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SoundLineRefusal,
-    ::testing::Values(FaultRow{"NoServer", KillServer, ECONNREFUSED, "No sound server answers"},
-                      FaultRow{"NoOutput",
-                               [](SoundLine& line) { line.state.sound.output = "nowhere"; }, ENODEV,
-                               "The sound output \"nowhere\" is not there"},
-                      FaultRow{"NoInput",
-                               [](SoundLine& line) { line.state.sound.input = "nowhere"; }, ENODEV,
-                               "The sound input \"nowhere\" is not there"},
-                      FaultRow{"NoPttPort",
-                               [](SoundLine& line) {
-                                   line.UsePtt(PushToTalk::Rts);
-                                   line.state.sound.pttPort = 7;
-                               },
-                               ENOENT, "COM7 for push-to-talk"},
-                      FaultRow{"EightBits", [](SoundLine& line) { line.state.byteSize = 8; },
-                               EINVAL, "five-bit codes without parity"}),
-    ::testing::PrintToStringParamName());
+const FaultRow kRefusals[] = {
+    {"NoServer", KillServer, ECONNREFUSED, "No sound server answers"},
+    {"NoOutput", [](SoundLine& line) { line.state.sound.output = "nowhere"; }, ENODEV,
+     "The sound output \"nowhere\" is not there"},
+    {"NoInput", [](SoundLine& line) { line.state.sound.input = "nowhere"; }, ENODEV,
+     "The sound input \"nowhere\" is not there"},
+    {"NoPttPort",
+     [](SoundLine& line) {
+         line.UsePtt(PushToTalk::Rts);
+         line.state.sound.pttPort = 7;
+     },
+     ENOENT, "COM7 for push-to-talk"},
+    {"EightBits", [](SoundLine& line) { line.state.byteSize = 8; }, EINVAL,
+     "five-bit codes without parity"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, SoundLineRefusal, ::testing::ValuesIn(kRefusals),
+                         ::testing::PrintToStringParamName());
 
 class SoundLineGone : public SoundLineRefusal {};
 

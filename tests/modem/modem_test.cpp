@@ -140,7 +140,6 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     for (const Row& r : std::vector<Row>{
              {"receive none.wav", 1, "none.wav: no such file"},
              {"receive text.txt", 1, "text.txt: not an audio file"},
-             {"receive cut.wav", 1, "cut.wav: cut short"},
              {"send -o out.wav none.txt", 1, "none.txt: No such file"},
              {"send -o out.mp3 text.txt", 64, "must end in .wav or .flac"},
              {"send --baud fast -o out.wav text.txt", 64, "--baud needs a number"},
@@ -150,13 +149,13 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
              {"send -o out.wav", 64, "no FILE given"},
              {"transmit text.txt", 64, "send or receive"},
              {"receive whole.wav cut.wav", 64, "one IN"},
+             {"receive cut.wav", 1, "cut.wav: cut short"},  // last: its output is read below
          }) {
         EXPECT_EQ(Run(tool + " " + r.args + " >out.txt 2>err.txt"), r.status) << r.args;
         EXPECT_NE(Read("err.txt").find(r.message), std::string::npos)
             << r.args << ": " << Read("err.txt");
     }
-    EXPECT_EQ(Run(tool + " receive cut.wav >got.txt 2>/dev/null"), 1);
-    EXPECT_EQ(kText.rfind(Read("got.txt").substr(0, 20), 0), 0u);
+    EXPECT_EQ(kText.rfind(Read("out.txt").substr(0, 20), 0), 0u);
     EXPECT_EQ(Run(tool + " --help | grep -q 'Exit status'"), 0);
     EXPECT_EQ(Run(tool + " --version | grep -q '^tavirel-modem [0-9]'"), 0);
 }

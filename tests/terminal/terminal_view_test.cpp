@@ -300,7 +300,6 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
         s.Write(i % 3 == 0 ? "x\n" : "y\n");
         s.view.UpdateNow();
     }
-    QApplication::processEvents();
     EXPECT_EQ(Differences(glyphs), "");
 
     QApplication::setCursorFlashTime(40);
