@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,10 +82,8 @@ inline std::vector<float> Signal(double rate, double seconds, double hz, double 
 }
 
 inline double Power(const std::vector<float>& x) {
-    double sum = 0;
-    for (const float v : x)
-        sum += static_cast<double>(v) * v;
-    return sum / static_cast<double>(x.size());
+    const auto addSquare = [](double sum, float v) { return sum + static_cast<double>(v) * v; };
+    return std::accumulate(x.begin(), x.end(), 0.0, addSquare) / static_cast<double>(x.size());
 }
 
 // White Gaussian noise at snr dB against power, the noise counted in 3 kHz.

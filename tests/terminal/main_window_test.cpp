@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QSize screen = window->View()->size();
     QAction* toggle = window->Action(CMD_STATUS_BAR);
-    for (const bool shown : {false, true}) {  // shown again, the bar looks anew at the port
+    for (const bool shown : {false, true}) {
         toggle->trigger();
         EXPECT_EQ(std::pair(window->statusBar()->isVisible(), toggle->isChecked()),
                   std::pair(shown, shown));

@@ -295,7 +295,6 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
     s.state.connected = 1;
     ShowTerminalCaret(&s.view);
     s.Write(std::string(30, '\n'));
-    QApplication::processEvents();
     for (int i = 0; i < 9; ++i) {
         s.Write(i % 3 == 0 ? "x\n" : "y\n");
         s.view.UpdateNow();
