@@ -187,6 +187,7 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
     QAction* toggle = window->Action(CMD_STATUS_BAR);
     for (const bool shown : {false, true}) {
         toggle->trigger();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);  // else the old size
         EXPECT_EQ(std::pair(window->statusBar()->isVisible(), toggle->isChecked()),
                   std::pair(shown, shown));
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; })) << shown;
