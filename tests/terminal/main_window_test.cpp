@@ -55,7 +55,6 @@ class MainWindowTest : public ::testing::Test {
             return testing::AssertionSuccess();
         return testing::AssertionFailure() << Status().toStdString();
     }
-    // Connect, Disconnect, Send File, Capture, Settings, About.
     std::string Enabled() {
         std::string s;
         for (int c :
