@@ -5,9 +5,9 @@
 
 #include "audio/audio_port.h"
 #include "link/port_io.h"
-#include "modem/text.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/files.h"
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
@@ -49,13 +49,10 @@ class SoundLine : public ::testing::Test {
         Server("kill");
     }
     int Server(const std::string& command) {
-        return std::system(
-            ("'" TAVIREL_SOUND_SERVER "' " + command + " '" + dir.path.string() + "' air").c_str());
+        return dir.Sh("'" TAVIREL_SOUND_SERVER "' " + command + " \"$PWD\" air");
     }
     void Send(const std::string& text) {
-        BaudotSender sender;
-        std::vector<std::uint8_t> codes;
-        TextToCodes(text, sender, codes);
+        const std::vector<std::uint8_t> codes = test::Codes(text);
         for (const std::uint8_t c : codes)
             ASSERT_EQ(WriteCommBlock(&window, &c, 1), 1);
         sent += codes.size();
@@ -113,17 +110,12 @@ TEST_F(SoundLine, TextBothWaysHalfDuplex) {
     EXPECT_EQ(window.ReceivedText(), kText);
 }
 
-struct PttRow {
-    const char* name;
-    PushToTalk line;
-    friend std::ostream& operator<<(std::ostream& out, const PttRow& r) { return out << r.name; }
-};
-class PushToTalkLine : public SoundLine, public ::testing::WithParamInterface<PttRow> {};
+class PushToTalkLine : public SoundLine, public ::testing::WithParamInterface<PushToTalk> {};
 
 // Up before the lead-in, down once the hold and the tail have been played,
 // and at once on a purge.
 TEST_P(PushToTalkLine, KeysTheTransmitter) {
-    UsePtt(GetParam().line);
+    UsePtt(GetParam());
     ASSERT_NE(OpenConnection(&window), 0);
     Send("RY");
     ASSERT_TRUE(AllSent(5s));
@@ -143,10 +135,10 @@ TEST_P(PushToTalkLine, KeysTheTransmitter) {
     EXPECT_EQ(window.Dones().back().how, WriteEnd::CutShort);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, PushToTalkLine,
-                         ::testing::Values(PttRow{"Rts", PushToTalk::Rts},
-                                           PttRow{"Dtr", PushToTalk::Dtr}),
-                         ::testing::PrintToStringParamName());
+INSTANTIATE_TEST_SUITE_P(Lines, PushToTalkLine, ::testing::Values(PushToTalk::Rts, PushToTalk::Dtr),
+                         [](const auto& row) {
+                             return row.param == PushToTalk::Rts ? "Rts" : "Dtr";
+                         });
 
 struct FaultRow {
     const char* name;
@@ -155,12 +147,10 @@ struct FaultRow {
     const char* words = "";  // in its message
     friend std::ostream& operator<<(std::ostream& out, const FaultRow& r) { return out << r.name; }
 };
-void KillServer(SoundLine& line) {
-    line.Server("kill");
-}
-void Unplug(SoundLine&) {
+constexpr auto KillServer = [](SoundLine& line) { line.Server("kill"); };
+constexpr auto Unplug = [](SoundLine&) {
     EXPECT_EQ(std::system("pactl unload-module module-null-sink"), 0);
-}
+};
 class SoundLineRefusal : public SoundLine, public ::testing::WithParamInterface<FaultRow> {};
 
 TEST_P(SoundLineRefusal, SaysWhy) {
@@ -172,24 +162,23 @@ TEST_P(SoundLineRefusal, SaysWhy) {
         << ConnectionFailedText(failure);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, SoundLineRefusal,
-    ::testing::Values(FaultRow{"NoServer", KillServer, ECONNREFUSED, "No sound server answers"},
-                      FaultRow{"NoOutput",
-                               [](SoundLine& line) { line.state.sound.output = "nowhere"; }, ENODEV,
-                               "The sound output \"nowhere\" is not there"},
-                      FaultRow{"NoInput",
-                               [](SoundLine& line) { line.state.sound.input = "nowhere"; }, ENODEV,
-                               "The sound input \"nowhere\" is not there"},
-                      FaultRow{"NoPttPort",
-                               [](SoundLine& line) {
-                                   line.UsePtt(PushToTalk::Rts);
-                                   line.state.sound.pttPort = 7;
-                               },
-                               ENOENT, "COM7 for push-to-talk"},
-                      FaultRow{"EightBits", [](SoundLine& line) { line.state.byteSize = 8; },
-                               EINVAL, "five-bit codes without parity"}),
-    ::testing::PrintToStringParamName());
+const FaultRow kRefusals[] = {
+    {"NoServer", KillServer, ECONNREFUSED, "No sound server answers"},
+    {"NoOutput", [](SoundLine& line) { line.state.sound.output = "nowhere"; }, ENODEV,
+     "The sound output \"nowhere\" is not there"},
+    {"NoInput", [](SoundLine& line) { line.state.sound.input = "nowhere"; }, ENODEV,
+     "The sound input \"nowhere\" is not there"},
+    {"NoPttPort",
+     [](SoundLine& line) {
+         line.UsePtt(PushToTalk::Rts);
+         line.state.sound.pttPort = 7;
+     },
+     ENOENT, "COM7 for push-to-talk"},
+    {"EightBits", [](SoundLine& line) { line.state.byteSize = 8; }, EINVAL,
+     "five-bit codes without parity"},
+};
+INSTANTIATE_TEST_SUITE_P(Faults, SoundLineRefusal, ::testing::ValuesIn(kRefusals),
+                         ::testing::PrintToStringParamName());
 
 class SoundLineGone : public SoundLineRefusal {};
 

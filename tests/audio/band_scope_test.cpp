@@ -3,25 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
-#include <numbers>
-#include <random>
 #include <vector>
+
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
-
-// A sine of this amplitude and frequency plus Gaussian noise of this RMS.
-std::vector<float> Signal(double rate, double seconds, double hz, double amplitude, double noise) {
-    std::mt19937 random(7);
-    std::normal_distribution<double> gauss(0.0, noise > 0 ? noise : 1.0);
-    std::vector<float> out(static_cast<std::size_t>(rate * seconds));
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<float>(
-            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate) +
-            (noise > 0 ? gauss(random) : 0.0));
-    return out;
-}
 
 // Rows reach 3 kHz at any rate and peak at a tone. The level is the RMS in dB
 // full scale; the SNR is that of the 2125 and 2295 Hz bands, which at 8 kHz
@@ -41,7 +28,7 @@ TEST(SpectrumTest, PeakLevelAndSnr) {
         spectrum.SetTones(2125, 2295);
         EXPECT_GE(spectrum.BinHz() * static_cast<double>(spectrum.Bins() - 1), 2999.0) << r.name;
         std::ptrdiff_t peak = 0;  // in the last row
-        spectrum.Write(Signal(r.rate, 3.0, r.hz, r.amplitude, r.noise), [&](auto row) {
+        spectrum.Write(test::Signal(r.rate, 3.0, r.hz, r.amplitude, r.noise), [&](auto row) {
             peak = std::max_element(row.begin(), row.end()) - row.begin();
         });
         EXPECT_NEAR(r.hz > 0 ? static_cast<double>(peak) * spectrum.BinHz() : 0, r.hz,
@@ -58,7 +45,7 @@ TEST(SpectrumTest, PeakLevelAndSnr) {
 TEST(TuningScopeTest, MarkDrawsAcrossSpaceDrawsUp) {
     for (const bool mark : {true, false}) {
         TuningScope scope(8000);
-        scope.Write(Signal(8000, 0.2, mark ? 2125 : 2295, 0.3, 0));
+        scope.Write(test::Signal(8000, 0.2, mark ? 2125 : 2295, 0.3));
         float x = 0, y = 0;
         for (const auto& p : scope.Points()) {
             x = std::max(x, std::abs(p.x));

@@ -31,17 +31,6 @@ std::string Receive(const std::vector<float>& samples, const ModemSettings& s,
     return CodesToText(codes, decoder);
 }
 
-std::vector<std::uint8_t> Codes(const std::string& text) {
-    BaudotSender sender;
-    std::vector<std::uint8_t> codes;
-    TextToCodes(text, sender, codes);
-    return codes;
-}
-
-std::vector<float> Send(const std::string& text, const ModemSettings& s) {
-    return Modulate(s, Codes(text));
-}
-
 TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
     int row = 0;
     for (const double baud : {45.45, 50.0, 56.88, 74.2, 75.0, 100.0}) {
@@ -54,7 +43,7 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
             s.sampleRate = std::vector<double>{8000.0, 48000.0, 11025.0, 8000.0}[row % 4];
             ++row;
             ASSERT_EQ(CheckSettings(s), "");
-            EXPECT_EQ(Receive(Send(kText, s), s), kText)
+            EXPECT_EQ(Receive(Modulate(s, test::Codes(kText)), s), kText)
                 << baud << " baud, shift " << shift << ", " << s.stopBits << " stop bits"
                 << (s.reverse ? ", reversed" : "") << ", " << s.sampleRate << " Hz";
         }
@@ -64,21 +53,20 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
 TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
     struct Row {
         const char* name;
-        double snr, offset, speed, bound;  // bound: CER in per cent
+        double snr, offset, speed;
     };
-    for (const Row& r :
-         {Row{"AWGN", -6.0, 0.0, 1.0, 1.5}, Row{"100 Hz high", -4.0, 100.0, 1.0, 1.5},
-          Row{"100 Hz low", -4.0, -100.0, 1.0, 1.5}, Row{"2 % fast", -4.0, 0.0, 1.02, 1.5},
-          Row{"2 % slow", -4.0, 0.0, 0.98, 1.5}}) {
+    for (const Row& r : {Row{"AWGN", -6.0, 0.0, 1.0}, Row{"100 Hz high", -4.0, 100.0, 1.0},
+                         Row{"100 Hz low", -4.0, -100.0, 1.0}, Row{"2 % fast", -4.0, 0.0, 1.02},
+                         Row{"2 % slow", -4.0, 0.0, 0.98}}) {
         test::Random random(7);
         const std::string text = test::RandomText(400, random);
         ModemSettings sent;
         sent.mark += r.offset;
         sent.baud *= r.speed;
-        const auto clean = Send(text, sent);
+        const auto clean = Modulate(sent, test::Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);
-        EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), r.bound)
+        EXPECT_LE(test::CharacterErrorRate(text, Receive(noisy, ModemSettings{})), 1.5)  // per cent
             << r.name;
     }
 }
@@ -90,7 +78,7 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
     const ModemSettings s;
     const std::vector<float> silence(static_cast<std::size_t>(120 * s.sampleRate));
     const auto noise = test::AddNoise(silence, 0.125, s.sampleRate, -7.0, random);
-    const auto clean = Send(kText, s);
+    const auto clean = Modulate(s, test::Codes(kText));
     const struct {
         double level;
         const std::vector<float>& input;
@@ -105,7 +93,6 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
     }
 }
 
-#ifdef TAVIREL_MODEM_BIN
 class ModemTool : public testing::Test {
   protected:
     int Run(const std::string& command) { return dir.Sh(command); }
@@ -137,7 +124,7 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     EXPECT_EQ(Run(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
     EXPECT_EQ(Read("got.txt"), kText);
     EXPECT_EQ(Run(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
-    const std::vector<std::uint8_t> codes = Codes(kText);
+    const std::vector<std::uint8_t> codes = test::Codes(kText);
     EXPECT_EQ(Read("codes.ita"), std::string(codes.begin(), codes.end()));
     EXPECT_EQ(Run(tool + " send --codes -o whole.wav codes.ita && " + tool +
                   " receive - <whole.wav >b.txt"),
@@ -153,7 +140,6 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     for (const Row& r : std::vector<Row>{
              {"receive none.wav", 1, "none.wav: no such file"},
              {"receive text.txt", 1, "text.txt: not an audio file"},
-             {"receive cut.wav", 1, "cut.wav: cut short"},
              {"send -o out.wav none.txt", 1, "none.txt: No such file"},
              {"send -o out.mp3 text.txt", 64, "must end in .wav or .flac"},
              {"send --baud fast -o out.wav text.txt", 64, "--baud needs a number"},
@@ -163,17 +149,16 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
              {"send -o out.wav", 64, "no FILE given"},
              {"transmit text.txt", 64, "send or receive"},
              {"receive whole.wav cut.wav", 64, "one IN"},
+             {"receive cut.wav", 1, "cut.wav: cut short"},  // last: its output is read below
          }) {
         EXPECT_EQ(Run(tool + " " + r.args + " >out.txt 2>err.txt"), r.status) << r.args;
         EXPECT_NE(Read("err.txt").find(r.message), std::string::npos)
             << r.args << ": " << Read("err.txt");
     }
-    EXPECT_EQ(Run(tool + " receive cut.wav >got.txt 2>/dev/null"), 1);
-    EXPECT_EQ(kText.rfind(Read("got.txt").substr(0, 20), 0), 0u);
+    EXPECT_EQ(kText.rfind(Read("out.txt").substr(0, 20), 0), 0u);
     EXPECT_EQ(Run(tool + " --help | grep -q 'Exit status'"), 0);
     EXPECT_EQ(Run(tool + " --version | grep -q '^tavirel-modem [0-9]'"), 0);
 }
-#endif
 
 }  // namespace
 }  // namespace tavirel

@@ -4,9 +4,12 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "modem/text.h"
 
 namespace tavirel::test {
 
@@ -37,6 +40,14 @@ class Random {
     double saved_ = 0;
 };
 
+// The codes a fresh sender makes of text.
+inline std::vector<std::uint8_t> Codes(const std::string& text) {
+    BaudotSender sender;
+    std::vector<std::uint8_t> codes;
+    TextToCodes(text, sender, codes);
+    return codes;
+}
+
 // Letters, figures and spaces (70, 12 and 18 in 100) in CR LF lines of 60 to 69.
 inline std::string RandomText(std::size_t characters, Random& random) {
     static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -58,11 +69,21 @@ inline std::string RandomText(std::size_t characters, Random& random) {
     return text;
 }
 
+// A sine of this amplitude and frequency plus Gaussian noise of this RMS.
+inline std::vector<float> Signal(double rate, double seconds, double hz, double amplitude,
+                                 double noise = 0) {
+    Random random(7);
+    std::vector<float> out(static_cast<std::size_t>(rate * seconds));
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<float>(
+            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate) +
+            noise * random.Gauss());
+    return out;
+}
+
 inline double Power(const std::vector<float>& x) {
-    double sum = 0;
-    for (const float v : x)
-        sum += static_cast<double>(v) * v;
-    return sum / static_cast<double>(x.size());
+    const auto addSquare = [](double sum, float v) { return sum + static_cast<double>(v) * v; };
+    return std::accumulate(x.begin(), x.end(), 0.0, addSquare) / static_cast<double>(x.size());
 }
 
 // White Gaussian noise at snr dB against power, the noise counted in 3 kHz.

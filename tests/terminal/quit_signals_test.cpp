@@ -4,8 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "link/port.h"
 #include "resources/menu.h"
 #include "terminal/main_window.h"
@@ -42,15 +40,10 @@ TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
 
 // Whether the program (not yet the test's fork of itself) catches a signal.
 bool Catches(pid_t pid, int number) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string name, line;
-    std::getline(status, name);
-    while (std::getline(status, line)) {
-        if (line.starts_with("SigCgt:"))
-            return name == "Name:\ttavirel" &&
-                   ((std::stoull(line.substr(7), nullptr, 16) >> (number - 1)) & 1);
-    }
-    return false;
+    const std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
+    const std::size_t caught = status.find("SigCgt:");
+    return status.starts_with("Name:\ttavirel\n") && caught != std::string::npos &&
+           ((std::stoull(status.substr(caught + 7), nullptr, 16) >> (number - 1)) & 1);
 }
 
 // Started as a shell starts it (SIGPIPE at its default), its debug output all

@@ -140,7 +140,7 @@ class TerminalViewTest : public ::testing::Test {
 
 // A cell's ink is its own, however it was painted, and never reaches a
 // neighbour. Blocks fill exact parts of the cell, shades a quarter per step.
-TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
+TEST_F(TerminalViewTest, EveryGlyphStaysInItsCellAndOverstruckArtSurvivesEveryRepaint) {
     const Glyphs glyphs;
     const int w = glyphs.blank.width(), h = glyphs.blank.height();
     const auto inked = [&](int b, const QRect& part) {
@@ -180,16 +180,13 @@ TEST_F(TerminalViewTest, EveryGlyphStaysInsideItsOwnCell) {
             s.Write(std::string(1, char(s.state.screen[std::size_t(row * 80 + column)])));
         }
     }
-    EXPECT_EQ(Differences(glyphs), "");
-}
+    EXPECT_EQ(Differences(glyphs), "") << "glyphs";
 
-// Overstruck art looks the same after any repaint.
-TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
-    const Glyphs glyphs;
+    // Overstruck art looks the same after any repaint.
     const std::string fish = test::ReadFile(TAVIREL_TESTDATA "/overstrike/emoji_fish_ita2.txt");
     ASSERT_FALSE(fish.empty());
     s.Show(80, 40);
-    s.Write(fish);
+    s.Write("\r\n" + fish);
     EXPECT_EQ(Differences(glyphs), "") << "in one write";
 
     ScrollTerminalVert(&s.view, SbBottom, 0);
@@ -219,8 +216,22 @@ TEST_F(TerminalViewTest, OverstruckArtSurvivesEveryRepaint) {
     EXPECT_EQ(Differences(larger), "") << "new font";
 }
 
-// With or without the horizontal bar.
-TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
+// At the default size the cursor row stays in sight, with or without the horizontal bar.
+TEST_F(TerminalViewTest, BarsFollowTheRangesAndTheCursorRowStaysInSight) {
+    QScrollBar* v = s.view.verticalScrollBar();
+    const TtyState& state = s.state;
+    EXPECT_TRUE(v->isVisible());
+    v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    // A dragged thumb moves the view when released.
+    v->setSliderDown(true);
+    v->setSliderPosition(100);
+    EXPECT_EQ(state.vScrollPos, state.lineHeight);
+    v->setSliderDown(false);
+    EXPECT_EQ(std::pair(state.vScrollPos, v->value()), std::pair(100, 100));
+    s.view.resize(100 * state.charWidth, 320 * state.lineHeight);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(v->isVisible());
+    EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
     const QSize hint = s.view.sizeHint();
     for (const int width : {hint.width(), hint.width() / 2}) {
         for (const int lines : {24, 25, 26, 27, 60, 274, 275, 299, 320}) {
@@ -234,26 +245,6 @@ TEST_F(TerminalViewTest, CursorRowStaysInSightAtTheDefaultSize) {
                 QRect(cell.left, cell.top, cell.right - cell.left, cell.bottom - cell.top)));
         }
     }
-}
-
-// Lines faster than the paints scroll the inverted cell; it must not be left behind.
-TEST_F(TerminalViewTest, TheCaretLeavesNoGhostWhenTheViewScrollsBetweenPaints) {
-    const Glyphs glyphs;
-    s.Show(80, 32);  // rows to spare below the cursor
-    s.state.connected = 1;
-    ShowTerminalCaret(&s.view);
-    s.Write(std::string(30, '\n'));
-    QApplication::processEvents();
-    for (int i = 0; i < 9; ++i) {
-        s.Write(i % 3 == 0 ? "x\n" : "y\n");
-        s.view.UpdateNow();
-    }
-    QApplication::processEvents();
-    EXPECT_EQ(Differences(glyphs), "");
-    HideTerminalCaret(&s.view);
-    EXPECT_FALSE(s.view.CaretExists());
-    EXPECT_EQ(Differences(glyphs), "");
-    s.state.connected = 0;
 }
 
 TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
@@ -294,14 +285,23 @@ TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
     })) << wrong;
 }
 
-// 10 s without a key or a character, and the caret stops blinking, shown.
-TEST_F(TerminalViewTest, TheCaretStopsBlinkingWhenIdleAndWakesOnAKeyOrCharacter) {
+// Lines faster than the paints scroll the inverted cell; it must not be left
+// behind. 10 s without a key or a character, and the caret stops blinking, shown.
+TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
+    const Glyphs glyphs;
     test::MockClock clock;
     s.view.SetClock(&clock);
-    QApplication::setCursorFlashTime(40);
-    s.Show(20, 5);
+    s.Show(80, 32);  // rows to spare below the cursor
     s.state.connected = 1;
     ShowTerminalCaret(&s.view);
+    s.Write(std::string(30, '\n'));
+    for (int i = 0; i < 9; ++i) {
+        s.Write(i % 3 == 0 ? "x\n" : "y\n");
+        s.view.UpdateNow();
+    }
+    EXPECT_EQ(Differences(glyphs), "");
+
+    QApplication::setCursorFlashTime(40);
     const auto caretShown = [&] {
         const QImage shown = s.Shown();
         const QRect caret = s.view.CaretRect();
@@ -322,26 +322,11 @@ TEST_F(TerminalViewTest, TheCaretStopsBlinkingWhenIdleAndWakesOnAKeyOrCharacter)
             << what;
     }
     HideTerminalCaret(&s.view);
+    EXPECT_FALSE(s.view.CaretExists());
+    EXPECT_EQ(Differences(glyphs), "");
     s.state.connected = 0;
     QApplication::setCursorFlashTime(0);
     s.view.SetClock(nullptr);
-}
-
-TEST_F(TerminalViewTest, BarsFollowTheRanges) {
-    QScrollBar* v = s.view.verticalScrollBar();
-    const TtyState& state = s.state;
-    EXPECT_TRUE(v->isVisible());
-    v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    // A dragged thumb moves the view when released.
-    v->setSliderDown(true);
-    v->setSliderPosition(100);
-    EXPECT_EQ(state.vScrollPos, state.lineHeight);
-    v->setSliderDown(false);
-    EXPECT_EQ(std::pair(state.vScrollPos, v->value()), std::pair(100, 100));
-    s.view.resize(100 * state.charWidth, 320 * state.lineHeight);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(v->isVisible());
-    EXPECT_FALSE(s.view.horizontalScrollBar()->isVisible());
 }
 
 }  // namespace

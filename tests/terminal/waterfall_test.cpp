@@ -1,22 +1,12 @@
 #include "terminal/waterfall.h"
 
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QTest>
-#include <QTimer>
-#include <cmath>
-#include <numbers>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "dialogs/dialog_builder.h"
-#include "link/port.h"
-#include "terminal/main_window.h"
-#include "tests/support/message_log.h"
+#include "tests/dialogs/widget_test.h"
+#include "tests/support/modem_channel.h"
 
 namespace tavirel {
 namespace {
@@ -35,9 +25,7 @@ TEST(WaterfallTest, RowsShowTheToneClicksTuneAndControlsReachMonitorAndRecord) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     QWidget* area = panel.SpectrumArea();
     const auto xOf = [&](double hz) { return int(hz / kWaterfallTopHz * area->width()); };
-    std::vector<float> tone(8000);  // a second
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = static_cast<float>(0.3 * std::sin(std::numbers::pi * double(i) / 4));
+    const std::vector<float> tone = test::Signal(8000, 1.0, 1000, 0.3);
     for (std::uint64_t second = 1; second <= 8; ++second) {
         monitor.PushInput(tone.data(), tone.size(), 8000);
         panel.Step();
@@ -70,34 +58,6 @@ TEST(WaterfallTest, RowsShowTheToneClicksTuneAndControlsReachMonitorAndRecord) {
     EXPECT_EQ(std::tuple(monitor.afc.load(), monitor.squelch.load(), monitor.mark.load(),
                          afc->isChecked()),
               std::tuple(true, 0.8, 1275.0, true));
-}
-
-// The panel shows while the sound card is the line; the window grows and
-// shrinks by it, so the screen keeps its size.
-TEST(WaterfallWindowTest, ShownForTheSoundCardAndTheScreenKeepsItsSize) {
-    test::MessageLog log;
-    const std::int32_t retries = std::exchange(ConnectRetryCount(), 0);
-    SetPortOpener([](const std::string&) { return nullptr; });
-    const std::unique_ptr<MainWindow> window = MainWindow::Create();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    const QSize screen = window->View()->size();
-    // Settings: choose the port, Save, Done & Exit.
-    for (const int port : {8, 0, 8}) {
-        QTimer::singleShot(0, [port] {
-            auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(d, nullptr);
-            d->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(port);
-            d->ItemAs<QAbstractButton>(IDC_SAVE)->click();
-            d->ItemAs<QAbstractButton>(IDC_DONE)->click();
-        });
-        window->Command(CMD_SETTINGS);
-        const bool shown = port == kSoundCardPort - 1;
-        EXPECT_EQ(window->WaterfallPanel()->isVisible(), shown);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; })) << shown;
-    }
-    SetPortOpener(nullptr);
-    ConnectRetryCount() = retries;
 }
 
 }  // namespace
