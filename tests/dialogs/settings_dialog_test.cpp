@@ -22,8 +22,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
 
     void SetUp() override {
         ASSERT_TRUE(CreateLinkEvents(state));
-        CodeMode = ModeBaudot;
-        ConnectRetryCount() = 0;
         SetPortOpener([this](const std::string& name) -> std::unique_ptr<Port> {
             opened.push_back(name);
             if (portWorks)
@@ -36,8 +34,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         CloseConnection(&window);
         SetPortOpener(nullptr);
         SetFontChooser(nullptr);
-        CodeMode = savedMode;
-        ConnectRetryCount() = savedRetries;
     }
 
     TemplateDialog& Open() {  // without a modal loop
@@ -79,8 +75,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     std::vector<std::string> opened;
     test::MessageLog log;
     QStringList& messages = log.shown;
-    CodeModeValue savedMode = CodeMode.load();
-    std::int32_t savedRetries = ConnectRetryCount();
 };
 
 TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {

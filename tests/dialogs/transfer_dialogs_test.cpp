@@ -20,22 +20,7 @@ using test::Enabled;
 constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPTURE,
                               IDC_CAPTURE_EXIT};
 
-// A folder of its own as the working one, and the operator's boxes.
-struct InFolder {
-    InFolder() : saved(QDir::currentPath()) { QDir::setCurrent(folder.path()); }
-    ~InFolder() {
-        SetFilePicker(nullptr);
-        QDir::setCurrent(saved);
-        ResetProcessStateForTests();
-    }
-
-    QTemporaryDir folder;
-    QString saved;
-    test::MessageLog log;
-    const QStringList& boxes = log.shown;
-};
-
-struct TransferDialogsTest : ::testing::Test, InFolder {};
+struct TransferDialogsTest : ::testing::Test, test::InFolder {};
 
 // Every refusal leaves the dialog ready; a pick too long is refused, not cut.
 TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
@@ -52,7 +37,7 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
         listed << box->itemText(i);
     EXPECT_EQ(listed, QStringList({"A 100%.txt", "b.txt", "sub"}));
 
-    const QString longName(300, u'n'), b = folder.filePath("b.txt");
+    const QString longName(300, u'n'), b = Path("b.txt");
     const QString tooLong =
         "E Path too long!: The path is longer than 254 characters:\n" + longName;
     std::optional<QString> pick;
@@ -155,7 +140,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-class SendOnALineTest : public test::FakeLinkTest, public InFolder {
+class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
   protected:
     void SetUp() override {
         FakeLinkTest::SetUp();
@@ -182,7 +167,7 @@ class SendOnALineTest : public test::FakeLinkTest, public InFolder {
 
     QObject context;
     SendFileDialog send{nullptr, &window};
-    const QString path = folder.filePath("file.txt");
+    const QString path = Path("file.txt");
 };
 
 // Told once the send has ended, while queued write ends still arrive (a box

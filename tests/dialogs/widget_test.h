@@ -40,6 +40,21 @@ inline std::string TabOrder(QWidget* from, int n) {
     return order.join(' ').toStdString();
 }
 
+// A fresh folder as the working one, and the operator at the message boxes.
+struct InFolder {
+    InFolder() { QDir::setCurrent(folder.path()); }
+    ~InFolder() {
+        SetFilePicker(nullptr);
+        QDir::setCurrent(saved);
+    }
+    QString Path(const QString& name) const { return folder.filePath(name); }
+
+    const QString saved = QDir::currentPath();
+    QTemporaryDir folder;
+    MessageLog log;
+    const QStringList& boxes = log.shown;
+};
+
 // Neither Escape nor the close box ends the dialog: only the button `exit`.
 inline void ExpectOnlyClosesBy(TemplateDialog* d, int exit) {
     d->show();
