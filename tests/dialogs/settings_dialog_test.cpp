@@ -7,19 +7,12 @@
 #include "link/port.h"
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_port.h"
-#include "tests/support/fake_window.h"
 
 namespace tavirel {
 namespace {
 
-// The test is the main window the dialog works for.
-class SettingsDialogTest : public ::testing::Test, public SettingsHost {
+class SettingsDialogTest : public ::testing::Test, public test::FakeSettingsHost {
   protected:
-    QWidget* Owner() override { return &owner; }
-    TerminalWindow* Terminal() override { return &window; }
-    bool ConnectItemEnabled() override { return state.connected.load() == 0; }
-    void ApplyTerminalFont() override { ++fontsApplied; }
-
     void SetUp() override {
         ASSERT_TRUE(CreateLinkEvents(state));
         SetPortOpener([this](const std::string& name) -> std::unique_ptr<Port> {
@@ -66,11 +59,7 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
                                  state.displayErrors.load());
     }
 
-    QWidget owner;
-    TtyState state;
-    test::FakeWindow window{&state};
     std::unique_ptr<SettingsDialog> settings;
-    int fontsApplied = 0;
     bool portWorks = false;
     std::vector<std::string> opened;
     test::MessageLog log;

@@ -17,6 +17,8 @@
 
 #include "dialogs/dialog_builder.h"
 #include "dialogs/file_picker.h"
+#include "dialogs/settings_dialog.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/message_log.h"
 
@@ -53,6 +55,19 @@ struct InFolder {
     QTemporaryDir folder;
     MessageLog log;
     const QStringList& boxes = log.shown;
+};
+
+// The main window a settings dialog works for.
+struct FakeSettingsHost : SettingsHost {
+    QWidget* Owner() override { return &owner; }
+    TerminalWindow* Terminal() override { return &window; }
+    bool ConnectItemEnabled() override { return state.connected.load() == 0; }
+    void ApplyTerminalFont() override { ++fontsApplied; }
+
+    QWidget owner;
+    TtyState state;
+    FakeWindow window{&state};
+    int fontsApplied = 0;
 };
 
 // Neither Escape nor the close box ends the dialog: only the button `exit`.
