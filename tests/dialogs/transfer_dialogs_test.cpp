@@ -1,4 +1,3 @@
-#include <QEventLoop>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -103,17 +102,13 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
             }
             typed = true;
         });
-        // The program's own kind of loop, whose timers fire on time.
-        QEventLoop loop;
-        QTimer look;
-        QObject::connect(&look, &QTimer::timeout, [&] {
-            if (typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
-                d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks))
-                loop.quit();
-        });
-        look.start(50);
-        QTimer::singleShot(kBlocks * 250 + 2000, &loop, [&] { loop.exit(1); });
-        EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
+                       d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
+            },
+            kBlocks * 250 + 2000))
+            << d->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
         d->Command(IDC_STOP_CAPTURE);
         EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
