@@ -35,7 +35,6 @@ class SoundDialogTest : public ::testing::Test, public test::FakeSettingsHost {
 
     SoundSettings settings;
     std::unique_ptr<SoundDialog> sound;
-    test::MessageLog log;
 };
 
 struct EntryRow {

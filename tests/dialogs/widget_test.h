@@ -68,6 +68,7 @@ struct FakeSettingsHost : SettingsHost {
     TtyState state;
     FakeWindow window{&state};
     int fontsApplied = 0;
+    MessageLog log;
 };
 
 // Neither Escape nor the close box ends the dialog: only the button `exit`.
