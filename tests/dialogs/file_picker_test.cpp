@@ -71,49 +71,49 @@ TEST_F(FileOpenTest, NamedFilesOpenWithoutWaitingOrSayWhyNot) {
     }
 }
 
-// Art collections name files without a dot.
-TEST_F(FileOpenTest, AllFilesListsNamesWithoutADot) {
+// Art collections name files without a dot. A new name comes back as a full
+// path, a cancel as nothing.
+TEST_F(FileOpenTest, AllFilesListsNamesWithoutADotAndANewNameComesBackWhole) {
     for (const char* name : {"000", "1533", "cat.txt", "cat.txt.mod"})
         test::WriteFile(name, "x");
-    FilePickRequest request;
-    SetFilePicker([&](QWidget*, const FilePickRequest& r) {
-        request = r;
-        return std::optional<QString>();
-    });
-    PickFileName(nullptr, kMaxFileName);
-
-    const std::unique_ptr<QFileDialog> dialog = MakeFileDialog(nullptr, request);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setDirectory(folder.path());
-    auto* entries = dialog->findChild<QComboBox*>("fileTypeCombo");
-    ASSERT_NE(entries, nullptr);
-    EXPECT_EQ(entries->currentIndex(), 0);
-
-    auto* model = dialog->findChild<QFileSystemModel*>();
-    ASSERT_NE(model, nullptr);
-    const auto listed = [&] {
-        QStringList names;
-        const QModelIndex root = model->index(folder.path());
-        for (int i = 0; i < model->rowCount(root); ++i) {
-            const QModelIndex item = model->index(i, 0, root);
-            if (model->flags(item).testFlag(Qt::ItemIsEnabled))
-                names << model->fileName(item);
-        }
-        names.sort();
-        return names;
-    };
     const struct {
         int entry;
         QStringList names;
+        bool accept;
     } rows[] = {
-        {0, {"cat.txt"}},
-        {1, {"000", "1533", "cat.txt", "cat.txt.mod"}},
+        {0, {"cat.txt"}, true},
+        {1, {"000", "1533", "cat.txt", "cat.txt.mod"}, false},
     };
     for (const auto& r : rows) {
-        ASSERT_LT(r.entry, dialog->nameFilters().size());
-        dialog->selectNameFilter(dialog->nameFilters().at(r.entry));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == r.names; }, 5000))
-            << entries->itemText(r.entry).toStdString() << ": " << listed().join(' ').toStdString();
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectFile(QStringLiteral("new.txt"));  // while the field has no focus
+            [&] {  // looks, then lets the dialog end whatever it saw
+                auto* entries = dialog->findChild<QComboBox*>("fileTypeCombo");
+                auto* model = dialog->findChild<QFileSystemModel*>();
+                ASSERT_TRUE(entries != nullptr && model != nullptr);
+                EXPECT_EQ(entries->currentIndex(), 0);
+                const auto listed = [&] {
+                    QStringList names;
+                    const QModelIndex root = model->index(folder.path());
+                    for (int i = 0; i < model->rowCount(root); ++i) {
+                        const QModelIndex item = model->index(i, 0, root);
+                        if (model->flags(item).testFlag(Qt::ItemIsEnabled))
+                            names << model->fileName(item);
+                    }
+                    names.sort();
+                    return names;
+                };
+                dialog->selectNameFilter(dialog->nameFilters().value(r.entry));
+                EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == r.names; }, 5000))
+                    << entries->itemText(r.entry).toStdString() << ": "
+                    << listed().join(' ').toStdString();
+            }();
+            r.accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+        });
+        EXPECT_EQ(PickFileName(nullptr, kMaxFileName),
+                  r.accept ? std::optional(Path("new.txt")) : std::nullopt);
     }
 }
 

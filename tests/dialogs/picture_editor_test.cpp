@@ -108,8 +108,7 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
     for (const auto& r : rows) {
         log.shown.clear();
         EXPECT_TRUE(test::ReturnsAtOnce(pipe.toStdString(), [&] { save(r.path); }));
-        ASSERT_EQ(boxes.size(), 1) << r.path.toStdString();
-        EXPECT_TRUE(boxes[0].startsWith(r.shown)) << log.Joined();
+        EXPECT_TRUE(boxes.size() == 1 && boxes[0].startsWith(r.shown)) << log.Joined();
     }
     EXPECT_FALSE(QFile::exists(rows[3].path));
     EXPECT_EQ(test::ReadFile("out.mod"), std::string("ABCD\r\nA\0B\0", 10));

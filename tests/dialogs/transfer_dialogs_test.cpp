@@ -165,7 +165,7 @@ class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
 
 // Told once the send has ended, while queued write ends still arrive (a box
 // runs its own event loop).
-TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
+TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
     TemplateDialog* d = send.Dialog();
@@ -178,15 +178,9 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
                                  "\nThe send stopped: the line takes nothing more."));
     EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
 
+    // The dialog sends again; lone line feeds, a staircase on paper, are asked about.
     port->FailWrites(0);
     Reconnect();
-    test::WriteFile(path.toStdString(), "RYRY\r\n");
-    EXPECT_EQ(Send(2), "RYRY\r\n");
-    EXPECT_EQ(boxes.back(), "I Send File: Task complete");
-}
-
-// Lone line feeds make a staircase on paper.
-TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
     const auto asked = [&](const char* count, const char* them, const char* each) {
         return QString(
                    "Q Send File: %1\n%2 without a carriage return: the carriage does not go "
@@ -217,8 +211,8 @@ TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
         log.answer = row.answer;
         EXPECT_EQ(Send(row.boxes.size()), row.line);
         EXPECT_EQ(boxes, row.boxes);
-        EXPECT_EQ(send.Dialog()->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
-        EXPECT_EQ(Enabled(send.Dialog(), {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(d->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
+        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
 }
 
