@@ -88,10 +88,7 @@ TEST_F(SoundDialogTest, DevicesByNameAndCancel) {
     settings.output = "usb-out-2";
     const std::string before = Summary(settings);
     Open().SetItemText(IDC_SOUND_MARK, "1000");
-    QStringList offered;
-    for (int i = 0; i < List(IDC_SOUND_OUTPUT)->count(); ++i)
-        offered << List(IDC_SOUND_OUTPUT)->itemText(i);
-    EXPECT_EQ(offered.join('|') + " > " + List(IDC_SOUND_OUTPUT)->currentText(),
+    EXPECT_EQ(test::Entries(List(IDC_SOUND_OUTPUT)) + " > " + List(IDC_SOUND_OUTPUT)->currentText(),
               "Speakers|USB Audio (usb-out)|USB Audio (usb-out-2) > USB Audio (usb-out-2)");
     List(IDC_SOUND_OUTPUT)->setCurrentIndex(0);
     Click(IDCANCEL);

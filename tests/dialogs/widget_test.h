@@ -32,6 +32,14 @@ inline std::string Enabled(TemplateDialog* d, std::initializer_list<int> ids) {
     return s;
 }
 
+// A list's entries, joined by '|'.
+inline QString Entries(const QComboBox* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->itemText(i);
+    return entries.join('|');
+}
+
 // The first n controls that Tab stops at, from `from` on.
 inline std::string TabOrder(QWidget* from, int n) {
     QStringList order;
