@@ -15,27 +15,20 @@
 namespace tavirel {
 namespace {
 
-class PictureEditorTest : public ::testing::Test {
+class PictureEditorTest : public ::testing::Test, public test::InFolder {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
         SetFilePicker([this](QWidget*, const FilePickRequest&) { return picked; });
         dialog.reset(BuildPictureEditor(nullptr, &line));
         ASSERT_NE(dialog, nullptr);
         dialog->show();
     }
-    void TearDown() override { SetFilePicker(nullptr); }
 
-    QString Path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
-    std::string Read(const char* name) const { return test::ReadFile(Path(name).toStdString()); }
     void Click(int id) { QTest::mouseClick(dialog->ItemAs<QPushButton>(id), Qt::LeftButton); }
     QPlainTextEdit* Edit() { return dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT); }
     QString Text(int id) { return dialog->ItemText(id); }
 
-    QTemporaryDir folder;
     LineSettings line;
-    test::MessageLog log;
-    QStringList& messages = log.shown;
     std::optional<QString> picked;
     std::unique_ptr<TemplateDialog> dialog;
 };
@@ -60,8 +53,7 @@ TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
 
 // A pick is taken, missing or not, when ".mod" has room; text only from a file.
 TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
-    const QString file =
-        QString::fromStdString(test::WriteFile(Path("pic.txt").toStdString(), "ab\tc\r\nx%<"));
+    const QString file = Path(test::WriteFile("pic.txt", "ab\tc\r\nx%<").c_str());
     const QString cat = Path("CAT.mod");
     const QString atLimit = Path("") + QString(251 - Path("").size(), u'p');
     const struct {
@@ -77,14 +69,14 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.pick.value_or("cancel").toStdString());
-        messages.clear();
+        log.shown.clear();
         picked = r.pick;
         Click(IDC_LOAD_FILE);
         EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
         EXPECT_EQ(Text(IDC_LOADED_PATH), r.loaded);
         EXPECT_EQ(Text(IDC_SAVE_PATH), r.loaded + ".mod");
-        EXPECT_EQ(messages.size(), r.box.isEmpty() ? 0 : 1);
-        EXPECT_EQ(messages.join('|').left(r.box.size()), r.box);
+        EXPECT_EQ(boxes.size(), r.box.isEmpty() ? 0 : 1);
+        EXPECT_EQ(boxes.join('|').left(r.box.size()), r.box);
     }
 
     // Anything the loaded-path field does empties the save path.
@@ -114,20 +106,20 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
          "E Cannot Open Write File: " + pipe + "\nThis is a pipe with nobody at its other end."},
     };
     for (const auto& r : rows) {
-        messages.clear();
+        log.shown.clear();
         EXPECT_TRUE(test::ReturnsAtOnce(pipe.toStdString(), [&] { save(r.path); }));
-        ASSERT_EQ(messages.size(), 1) << r.path.toStdString();
-        EXPECT_TRUE(messages[0].startsWith(r.shown)) << log.Joined();
+        EXPECT_TRUE(boxes.size() == 1 && boxes[0].startsWith(r.shown)) << log.Joined();
     }
     EXPECT_FALSE(QFile::exists(rows[3].path));
-    EXPECT_EQ(Read("out.mod"), std::string("ABCD\r\nA\0B\0", 10));
+    EXPECT_EQ(test::ReadFile("out.mod"), std::string("ABCD\r\nA\0B\0", 10));
 
     // Far past the old 64 KB.
     const QByteArray big = QByteArray("AB\r\n").repeated(40'000);
-    picked = QString::fromStdString(test::WriteFile(Path("big.txt").toStdString(), big.data()));
+    picked = Path(test::WriteFile("big.txt", big.data()).c_str());
     Click(IDC_LOAD_FILE);
     save(Path("big.mod"));
-    EXPECT_EQ(Read("big.mod"), QByteArray("AB\r\r\n").repeated(40'000).append('\0').toStdString());
+    EXPECT_EQ(test::ReadFile("big.mod"),
+              QByteArray("AB\r\r\n").repeated(40'000).append('\0').toStdString());
 }
 
 // Lone line feeds are mended in one edit that one undo takes back.

@@ -7,23 +7,14 @@
 #include "link/port.h"
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_port.h"
-#include "tests/support/fake_window.h"
 
 namespace tavirel {
 namespace {
 
-// The test is the main window the dialog works for.
-class SettingsDialogTest : public ::testing::Test, public SettingsHost {
+class SettingsDialogTest : public ::testing::Test, public test::FakeSettingsHost {
   protected:
-    QWidget* Owner() override { return &owner; }
-    TerminalWindow* Terminal() override { return &window; }
-    bool ConnectItemEnabled() override { return state.connected.load() == 0; }
-    void ApplyTerminalFont() override { ++fontsApplied; }
-
     void SetUp() override {
         ASSERT_TRUE(CreateLinkEvents(state));
-        CodeMode = ModeBaudot;
-        ConnectRetryCount() = 0;
         SetPortOpener([this](const std::string& name) -> std::unique_ptr<Port> {
             opened.push_back(name);
             if (portWorks)
@@ -36,8 +27,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
         CloseConnection(&window);
         SetPortOpener(nullptr);
         SetFontChooser(nullptr);
-        CodeMode = savedMode;
-        ConnectRetryCount() = savedRetries;
     }
 
     TemplateDialog& Open() {  // without a modal loop
@@ -49,19 +38,6 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
     QAbstractButton* Button(int id) { return settings->Dialog()->ItemAs<QAbstractButton>(id); }
     void Click(int id) { Button(id)->click(); }
     void Choose(int id, const char* text) { List(id)->setCurrentIndex(List(id)->findText(text)); }
-    // The five selections, then the checked and the disabled controls by name.
-    QString Shown() {
-        QStringList lists, checked, off;
-        for (int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS})
-            lists << List(id)->currentText();
-        for (int id : {549, 550, 551, 552, 553, 554, 556, 557, 1000, 1001, 1005, 555, 1, 2}) {
-            if (Button(id)->isChecked())
-                checked << settings->Dialog()->ItemText(id);
-            if (!Button(id)->isEnabled())
-                off << settings->Dialog()->ItemText(id);
-        }
-        return lists.join(' ') + " | " + checked.join(", ") + " | off: " + off.join(", ");
-    }
     QString Stored() const {
         return QString::asprintf("COM%d %u bits %d parity %d stop %d flow %d mode %d %d%d%d%d%d",
                                  state.portNumber, state.baudRate, state.byteSize, state.parity,
@@ -70,23 +46,24 @@ class SettingsDialogTest : public ::testing::Test, public SettingsHost {
                                  state.displayErrors.load());
     }
 
-    QWidget owner;
-    TtyState state;
-    test::FakeWindow window{&state};
     std::unique_ptr<SettingsDialog> settings;
-    int fontsApplied = 0;
     bool portWorks = false;
     std::vector<std::string> opened;
-    test::MessageLog log;
-    QStringList& messages = log.shown;
-    CodeModeValue savedMode = CodeMode.load();
-    std::int32_t savedRetries = ConnectRetryCount();
 };
 
 TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoices) {
-    Open();
+    TemplateDialog& d = Open();
+    QStringList lists, checked, off;
+    for (int id : {IDC_PORT, IDC_BAUD, IDC_DATA_BITS, IDC_PARITY, IDC_STOP_BITS})
+        lists << List(id)->currentText();
+    for (int id : {549, 550, 551, 552, 553, 554, 556, 557, 1000, 1001, 1005, 555, 1, 2}) {
+        if (Button(id)->isChecked())
+            checked << d.ItemText(id);
+        if (!Button(id)->isEnabled())
+            off << d.ItemText(id);
+    }
     // useCnReceive is 1, yet its box is clear.
-    EXPECT_EQ(Shown(),
+    EXPECT_EQ(lists.join(' ') + " | " + checked.join(", ") + " | off: " + off.join(", "),
               "COM3 45 5 None 1.5 | Autowrap, Display Errors, BAUDOT"
               " | off: Use CN_RECEIVE Notifications, Done & Exit");
     // 17 rates: the table's 256k is not offered.
@@ -130,13 +107,13 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
         "W Tavirel by Quennick / Zeltor: Connection failed.\nPermission denied: your user must be "
         "in the dialout group (sudo adduser $USER dialout, then log in again).");
     EXPECT_EQ(
-        messages,
+        log.shown,
         QStringList({failed, failed, failed,
                      "W Tavirel by Quennick / Zeltor: Something really wrong here, I quit."}));
 
     Open();
     Click(IDC_SAVE);
-    EXPECT_EQ(messages.mid(4), QStringList{failed});
+    EXPECT_EQ(log.shown.mid(4), QStringList{failed});
     portWorks = true;
     Choose(IDC_PORT, "COM5");
     Click(IDC_SAVE);
@@ -148,7 +125,7 @@ TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     EXPECT_FALSE(List(IDC_PORT)->isEnabled());
     Click(IDC_SAVE);
     EXPECT_EQ(opened.size(), 6u);
-    EXPECT_EQ(messages.size(), 5);
+    EXPECT_EQ(log.shown.size(), 5);
 }
 
 // The record's colour has red in the low byte; a choice applies without a Save.

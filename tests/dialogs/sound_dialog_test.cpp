@@ -1,17 +1,6 @@
 #include "dialogs/sound_dialog.h"
 
-#include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
-#include <QTimer>
-
-#include "dialogs/dialog_builder.h"
-#include "dialogs/settings_dialog.h"
-#include "link/tty_state.h"
-#include "tests/support/fake_window.h"
-#include "tests/support/message_log.h"
+#include "tests/dialogs/widget_test.h"
 
 namespace tavirel {
 namespace {
@@ -25,7 +14,7 @@ std::string Summary(const SoundSettings& s) {
         .toStdString();
 }
 
-class SoundDialogTest : public ::testing::Test, public SettingsHost {
+class SoundDialogTest : public ::testing::Test, public test::FakeSettingsHost {
   protected:
     void SetUp() override {
         SetSoundDeviceLister([] {
@@ -35,10 +24,6 @@ class SoundDialogTest : public ::testing::Test, public SettingsHost {
         });
     }
     void TearDown() override { SetSoundDeviceLister(nullptr); }
-    QWidget* Owner() override { return &owner; }
-    TerminalWindow* Terminal() override { return &window; }
-    bool ConnectItemEnabled() override { return false; }
-    void ApplyTerminalFont() override {}
 
     TemplateDialog& Open() {
         sound = std::make_unique<SoundDialog>(nullptr, &settings);
@@ -50,10 +35,6 @@ class SoundDialogTest : public ::testing::Test, public SettingsHost {
 
     SoundSettings settings;
     std::unique_ptr<SoundDialog> sound;
-    test::MessageLog log;
-    QWidget owner;
-    TtyState state;
-    test::FakeWindow window{&state};
 };
 
 struct EntryRow {
@@ -107,10 +88,7 @@ TEST_F(SoundDialogTest, DevicesByNameAndCancel) {
     settings.output = "usb-out-2";
     const std::string before = Summary(settings);
     Open().SetItemText(IDC_SOUND_MARK, "1000");
-    QStringList offered;
-    for (int i = 0; i < List(IDC_SOUND_OUTPUT)->count(); ++i)
-        offered << List(IDC_SOUND_OUTPUT)->itemText(i);
-    EXPECT_EQ(offered.join('|') + " > " + List(IDC_SOUND_OUTPUT)->currentText(),
+    EXPECT_EQ(test::Entries(List(IDC_SOUND_OUTPUT)) + " > " + List(IDC_SOUND_OUTPUT)->currentText(),
               "Speakers|USB Audio (usb-out)|USB Audio (usb-out-2) > USB Audio (usb-out-2)");
     List(IDC_SOUND_OUTPUT)->setCurrentIndex(0);
     Click(IDCANCEL);

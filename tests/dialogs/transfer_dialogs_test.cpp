@@ -1,4 +1,3 @@
-#include <QEventLoop>
 #include <atomic>
 #include <cerrno>
 #include <random>
@@ -6,11 +5,9 @@
 
 #include "dialogs/capture_dialog.h"
 #include "dialogs/send_file_dialog.h"
-#include "link/connection.h"
 #include "link/process_state.h"
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/fake_window.h"
-#include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
@@ -20,22 +17,7 @@ using test::Enabled;
 constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPTURE,
                               IDC_CAPTURE_EXIT};
 
-// A folder of its own as the working one, and the operator's boxes.
-struct InFolder {
-    InFolder() : saved(QDir::currentPath()) { QDir::setCurrent(folder.path()); }
-    ~InFolder() {
-        SetFilePicker(nullptr);
-        QDir::setCurrent(saved);
-        ResetProcessStateForTests();
-    }
-
-    QTemporaryDir folder;
-    QString saved;
-    test::MessageLog log;
-    const QStringList& boxes = log.shown;
-};
-
-struct TransferDialogsTest : ::testing::Test, InFolder {};
+struct TransferDialogsTest : ::testing::Test, test::InFolder {};
 
 // Every refusal leaves the dialog ready; a pick too long is refused, not cut.
 TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
@@ -46,13 +28,9 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     test::FakeWindow window(&state);
     SendFileDialog send(nullptr, &window);
     TemplateDialog* d = send.Dialog();
-    auto* box = d->ItemAs<QComboBox>(IDC_SEND_NAME);
-    QStringList listed;
-    for (int i = 0; i < box->count(); ++i)
-        listed << box->itemText(i);
-    EXPECT_EQ(listed, QStringList({"A 100%.txt", "b.txt", "sub"}));
+    EXPECT_EQ(test::Entries(d->ItemAs<QComboBox>(IDC_SEND_NAME)), "A 100%.txt|b.txt|sub");
 
-    const QString longName(300, u'n'), b = folder.filePath("b.txt");
+    const QString longName(300, u'n'), b = Path("b.txt");
     const QString tooLong =
         "E Path too long!: The path is longer than 254 characters:\n" + longName;
     std::optional<QString> pick;
@@ -120,17 +98,13 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
             }
             typed = true;
         });
-        // The program's own kind of loop, whose timers fire on time.
-        QEventLoop loop;
-        QTimer look;
-        QObject::connect(&look, &QTimer::timeout, [&] {
-            if (typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
-                d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks))
-                loop.quit();
-        });
-        look.start(50);
-        QTimer::singleShot(kBlocks * 250 + 2000, &loop, [&] { loop.exit(1); });
-        EXPECT_EQ(loop.exec(), 0) << d->ItemText(IDC_BYTES_READ).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
+                       d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
+            },
+            kBlocks * 250 + 2000))
+            << d->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
         d->Command(IDC_STOP_CAPTURE);
         EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
@@ -155,7 +129,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-class SendOnALineTest : public test::FakeLinkTest, public InFolder {
+class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
   protected:
     void SetUp() override {
         FakeLinkTest::SetUp();
@@ -182,12 +156,12 @@ class SendOnALineTest : public test::FakeLinkTest, public InFolder {
 
     QObject context;
     SendFileDialog send{nullptr, &window};
-    const QString path = folder.filePath("file.txt");
+    const QString path = Path("file.txt");
 };
 
 // Told once the send has ended, while queued write ends still arrive (a box
 // runs its own event loop).
-TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
+TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
     TemplateDialog* d = send.Dialog();
@@ -200,15 +174,9 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldAndTheDialogSendsAgain) {
                                  "\nThe send stopped: the line takes nothing more."));
     EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
 
+    // The dialog sends again; lone line feeds, a staircase on paper, are asked about.
     port->FailWrites(0);
     Reconnect();
-    test::WriteFile(path.toStdString(), "RYRY\r\n");
-    EXPECT_EQ(Send(2), "RYRY\r\n");
-    EXPECT_EQ(boxes.back(), "I Send File: Task complete");
-}
-
-// Lone line feeds make a staircase on paper.
-TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
     const auto asked = [&](const char* count, const char* them, const char* each) {
         return QString(
                    "Q Send File: %1\n%2 without a carriage return: the carriage does not go "
@@ -239,27 +207,26 @@ TEST_F(SendOnALineTest, LoneLineFeedsAreAskedAboutBeforeTheSend) {
         log.answer = row.answer;
         EXPECT_EQ(Send(row.boxes.size()), row.line);
         EXPECT_EQ(boxes, row.boxes);
-        EXPECT_EQ(send.Dialog()->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
-        EXPECT_EQ(Enabled(send.Dialog(), {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(d->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
+        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
 }
 
-TEST_F(TransferDialogsTest, AQuitDuringASendStopsTheLineSilently) {
-    test::PtyLine line;
-    TtyState state;
-    ASSERT_TRUE(line.ok() && CreateLinkEvents(state));
-    test::FakeWindow window(&state);
-    ASSERT_NE(OpenConnection(&window), 0);  // 45 baud: the send outlives the dialog
-    test::WriteFile("long.txt", std::string(100, 'R'));
+// The program quitting: the line stops, and nobody is told.
+TEST_F(SendOnALineTest, AQuitDuringASendStopsTheLineSilently) {
+    state.baudRate = 45;  // the send outlives the dialog
+    Reconnect();
+    test::WriteFile(path.toStdString(), std::string(100, 'R'));
     {
-        SendFileDialog send(nullptr, &window);
-        send.Dialog()->SetItemText(IDC_SEND_NAME, "long.txt");
-        send.Dialog()->Command(IDC_SEND);
-        EXPECT_TRUE(send.Sending());
+        SendFileDialog quit(nullptr, &window);
+        quit.Dialog()->SetItemText(IDC_SEND_NAME, path);
+        quit.Dialog()->Command(IDC_SEND);
+        EXPECT_TRUE(quit.Sending());
     }
-    EXPECT_TRUE(boxes.isEmpty()) << log.Joined();
+    EXPECT_EQ(Transfer().sendInProgress, 0);
     EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
-    CloseConnection(&window);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(boxes.isEmpty()) << log.Joined();
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 
 #include "dialogs/dialog_builder.h"
 #include "dialogs/file_picker.h"
+#include "dialogs/settings_dialog.h"
+#include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 #include "tests/support/message_log.h"
 
@@ -30,6 +32,14 @@ inline std::string Enabled(TemplateDialog* d, std::initializer_list<int> ids) {
     return s;
 }
 
+// A list's entries, joined by '|'.
+inline QString Entries(const QComboBox* list) {
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries << list->itemText(i);
+    return entries.join('|');
+}
+
 // The first n controls that Tab stops at, from `from` on.
 inline std::string TabOrder(QWidget* from, int n) {
     QStringList order;
@@ -39,6 +49,35 @@ inline std::string TabOrder(QWidget* from, int n) {
     }
     return order.join(' ').toStdString();
 }
+
+// A fresh folder as the working one, and the operator at the message boxes.
+struct InFolder {
+    InFolder() { QDir::setCurrent(folder.path()); }
+    ~InFolder() {
+        SetFilePicker(nullptr);
+        QDir::setCurrent(saved);
+    }
+    QString Path(const QString& name) const { return folder.filePath(name); }
+
+    const QString saved = QDir::currentPath();
+    QTemporaryDir folder;
+    MessageLog log;
+    const QStringList& boxes = log.shown;
+};
+
+// The main window a settings dialog works for.
+struct FakeSettingsHost : SettingsHost {
+    QWidget* Owner() override { return &owner; }
+    TerminalWindow* Terminal() override { return &window; }
+    bool ConnectItemEnabled() override { return state.connected.load() == 0; }
+    void ApplyTerminalFont() override { ++fontsApplied; }
+
+    QWidget owner;
+    TtyState state;
+    FakeWindow window{&state};
+    int fontsApplied = 0;
+    MessageLog log;
+};
 
 // Neither Escape nor the close box ends the dialog: only the button `exit`.
 inline void ExpectOnlyClosesBy(TemplateDialog* d, int exit) {

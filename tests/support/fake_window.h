@@ -135,10 +135,7 @@ class FakeLinkTest : public ::testing::Test {
         state.connected = 1;
         Reconnect();
     }
-    void TearDown() override {
-        state.writer.reset();
-        CodeMode = savedMode;
-    }
+    void TearDown() override { state.writer.reset(); }
     // A new writer on the same port, as a new connection makes.
     void Reconnect() {
         state.writer.reset();
@@ -147,7 +144,6 @@ class FakeLinkTest : public ::testing::Test {
                                                     CharacterTime(state), *clock);
     }
 
-    const CodeModeValue savedMode = CodeMode.load();
     TtyState state;
     FakeWindow window{&state};
     FakePort* port = nullptr;

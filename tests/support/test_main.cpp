@@ -4,9 +4,12 @@
 
 #include <cstdlib>
 
+#include "link/line_settings.h"
 #include "link/process_state.h"
 #ifdef TAVIREL_TEST_WIDGETS
 #include <QApplication>
+
+#include "dialogs/settings_dialog.h"
 #elif defined(TAVIREL_TEST_QT_CORE)
 #include <QCoreApplication>
 #endif
@@ -22,7 +25,12 @@ int main(int argc, char** argv) {
     struct Reset : testing::EmptyTestEventListener {
         void OnTestStart(const testing::TestInfo&) override {
             tavirel::ResetProcessStateForTests();
+            tavirel::CodeMode = mode;
+#ifdef TAVIREL_TEST_WIDGETS
+            tavirel::ConnectRetryCount() = 0;
+#endif
         }
+        const tavirel::CodeModeValue mode = tavirel::CodeMode.load();
     };
     testing::UnitTest::GetInstance()->listeners().Append(new Reset);
     return RUN_ALL_TESTS();
