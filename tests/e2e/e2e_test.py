@@ -135,6 +135,7 @@ class Image:
     def __init__(self, data):
         h = struct.unpack(">25I", data[:100])
         self.width, self.height, self._stride, self._bytes = h[4], h[5], h[12], h[11] // 8
+        self.size = h[4], h[5]
         self._pixels = data[h[0] + 12 * h[19]:]  # past the header and the colour map
         self._order = "little" if h[7] == 0 else "big"
         self._shifts = [(m, (m & -m).bit_length() - 1) for m in h[14:17]]  # red, green, blue
@@ -276,10 +277,6 @@ class Session(unittest.TestCase):
     def shot(self, window=None):
         return Image(DISPLAY.run(["xwd", "-id", window or self.main, "-silent"]).stdout)
 
-    def size(self):
-        img = self.shot()
-        return img.width, img.height
-
     def menu(self, name, *keys):
         """Clicks a menu bar label, found by its ink so the test follows the font; then keys."""
         self.focus()
@@ -342,7 +339,7 @@ class Terminal(Session):
         self.connect()
         fish = pathlib.Path(TESTDATA, "overstrike", "emoji_fish_ita2.txt").read_bytes()
         self.assertEqual(self.sim.ask("burst " + self.put("fish.txt", fish)), "ok")  # one write
-        width, height = self.size()
+        width, height = self.shot().size
         ink = lambda: self.shot().dark_columns(0, height // 3, width - 24, height * 2 // 3)
         self.assertTrue(wait_for(ink, 10), "no picture in the middle of the view")
         self.key("shift+Next")  # the caret goes with the line: nothing blinks
@@ -356,7 +353,7 @@ class Terminal(Session):
         self.expect(self.shot, first, 10, "the picture changed when scrolled away and back")
         for size in ((width * 2 // 3, height * 2 // 3), (width, height)):
             DISPLAY.run(["xdotool", "windowsize", self.main, *map(str, size)])
-            self.expect(self.size, size, 5, "not resized")
+            self.expect(lambda: self.shot().size, size, 5, "not resized")
         self.expect(self.shot, first, 10, "the picture changed after a resize and back")
 
     def test_a_failed_connect_is_told_and_close_asks_and_releases_the_line(self):
