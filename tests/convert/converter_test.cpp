@@ -65,18 +65,6 @@ TEST(ConverterSteps, GiveTheWorkedExamples) {
     }
 }
 
-// US-TTY with every code's bits reversed.
-TEST(ConverterSteps, DecodeTheWholeReversedChart) {
-    constexpr char kLetters[33] = "\0T\nO HNM\rLRGIPCVEZDBSYFXAWJ\x7FUQK\x7F";
-    constexpr char kFigures[33] = "\0005\n9 #,.\r)4&80:;3\"$?\a6!/-2'\17771(\177";
-    for (std::size_t c = 0; c < 32; ++c) {
-        EXPECT_EQ(ReversedIta2Table[c], static_cast<std::uint8_t>(kLetters[c])) << c;
-        EXPECT_EQ(ReversedIta2Table[32 + c], static_cast<std::uint8_t>(kFigures[c])) << c;
-    }
-}
-
-using test::ByteByByte;
-
 TEST(ConverterSteps, BlocksCutAnywhereGiveTheSameBytes) {
     Bytes text;
     for (unsigned i = 0; text.size() < 3 * kConverterBlock; ++i) {
@@ -88,7 +76,7 @@ TEST(ConverterSteps, BlocksCutAnywhereGiveTheSameBytes) {
     for (const Converter which : {Converter::AsciiToIta2, Converter::AsciiToItaSubset,
                                   Converter::Ita2ToAscii, Converter::CleanTape}) {
         ConverterState whole, parts;
-        const Bytes expected = ByteByByte(which, whole, text);
+        const Bytes expected = test::ByteByByte(which, whole, text);
         Bytes got;
         for (std::size_t at = 0; at < text.size();) {
             const std::size_t n = std::min<std::size_t>(1 + at % 7919, text.size() - at);
@@ -106,8 +94,6 @@ TEST(OutputName, CutsTheFileNameOnlyAfterItsLeadingDots) {
     const std::pair<std::string, std::string> cases[] = {
         {"cat", "cat.ita"},
         {"cat.tar.txt", "cat.ita"},
-        {"/home/me/art/cat.txt", "/home/me/art/cat.ita"},
-        {"./art/cat.txt", "./art/cat.ita"},
         {"../cat.txt", "../cat.ita"},
         {"/home/me/my.art/cat.txt", "/home/me/my.art/cat.ita"},
         {"/home/me/my.art/cat", "/home/me/my.art/cat.ita"},
