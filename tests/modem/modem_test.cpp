@@ -35,13 +35,12 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
     int row = 0;
     for (const double baud : {45.45, 50.0, 56.88, 74.2, 75.0, 100.0}) {
         for (const double shift : {170.0, 200.0, 425.0, 850.0}) {
-            ModemSettings s;
-            s.baud = baud;
-            s.shift = shift;
-            s.stopBits = std::vector<double>{1.0, 1.5, 2.0}[row % 3];
-            s.reverse = row % 2 == 1;
-            s.sampleRate = std::vector<double>{8000.0, 48000.0, 11025.0, 8000.0}[row % 4];
-            ++row;
+            const ModemSettings s{
+                .sampleRate = std::vector{8000.0, 48000.0, 11025.0, 8000.0}[row % 4],
+                .shift = shift,
+                .reverse = row % 2 == 1,
+                .baud = baud,
+                .stopBits = std::vector{1.0, 1.5, 2.0}[row++ % 3]};
             ASSERT_EQ(CheckSettings(s), "");
             EXPECT_EQ(Receive(Modulate(s, test::Codes(kText)), s), kText)
                 << baud << " baud, shift " << shift << ", " << s.stopBits << " stop bits"
@@ -60,9 +59,8 @@ TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
                          Row{"2 % slow", -4.0, 0.0, 0.98}}) {
         test::Random random(7);
         const std::string text = test::RandomText(400, random);
-        ModemSettings sent;
-        sent.mark += r.offset;
-        sent.baud *= r.speed;
+        const ModemSettings sent{.mark = ModemSettings{}.mark + r.offset,
+                                 .baud = ModemSettings{}.baud * r.speed};
         const auto clean = Modulate(sent, test::Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);

@@ -105,31 +105,6 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_TRUE(port->IsClosed());
 }
 
-// A failed Connect adds on a second line what the operator can do; the reason is logged.
-TEST_F(MainWindowTest, AFailedConnectSaysWhyOnASecondLine) {
-    test::PtyLine line;  // COM3 leads to its pseudo-terminal
-    ASSERT_TRUE(line.ok());
-    SetPortOpener(nullptr);  // the real lookup and open
-    test::DiagnosticsCapture diagnostics;
-    const std::filesystem::path folder = line.portFolder();
-    std::filesystem::create_symlink("/nonexistent/tty", folder / "COM7");
-    std::filesystem::create_symlink(folder, folder / "COM8");
-    const auto holder = OpenSerialPort(line.slavePath());
-    const std::pair<int, std::string> rows[] = {
-        {7, "No such device: /nonexistent/tty."},
-        {8, "Not a serial device: " + folder.string() + "."},
-        {3, "Port busy: another program holds " + line.slavePath() + "."},
-    };
-    for (const auto& [number, advice] : rows) {
-        window->State()->portNumber = static_cast<std::uint8_t>(number);
-        window->Command(CMD_CONNECT);
-        EXPECT_EQ(messages.takeLast(), "W Tavirel by Quennick / Zeltor: Connection failed.\n" +
-                                           QString::fromStdString(advice));
-    }
-    EXPECT_TRUE(diagnostics.Contains("COM7: open: No such file or directory"));
-    EXPECT_TRUE(diagnostics.Contains("COM8: open: Is a directory"));
-}
-
 TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
     std::vector<quint8> typed;
     QObject::connect(window.get(), &MainWindow::CharacterTyped,
@@ -173,8 +148,8 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
 }
 
 // While a transfer dialog runs, the bar counts as the dialog does. The window
-// gives the bar its own room.
-TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
+// gives the bar and the waterfall their own room: the screen keeps its size.
+TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRoom) {
     test::PtyLine line;  // COM3 leads to its pseudo-terminal
     ASSERT_TRUE(line.ok());
     const auto bar = [&](const char* open, const char* com, const char* shift) {
@@ -237,15 +212,31 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
     window->State()->portNumber = 4;
     window->Command(CMD_CONNECT);
     EXPECT_TRUE(StatusIs(bar("Connected", "COM4", "shift not known")));
-}
 
-// The waterfall shows while the sound card is the line; the window grows and
-// shrinks by it, so the screen keeps its size.
-TEST_F(MainWindowTest, TheWaterfallShowsForTheSoundCardAndTheScreenKeepsItsSize) {
-    portAvailable = false;
+    // A failed Connect adds on a second line what the operator can do; the reason is logged.
+    window->Command(CMD_DISCONNECT);
+    SetPortOpener(nullptr);  // the real lookup and open
+    test::DiagnosticsCapture diagnostics;
+    std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
+    std::filesystem::create_symlink(line.portFolder(), line.portFolder() / "COM8");
+    const auto holder = OpenSerialPort(line.slavePath());
+    const std::pair<int, std::string> failures[] = {
+        {7, "No such device: /nonexistent/tty."},
+        {8, "Not a serial device: " + line.portFolder().string() + "."},
+        {3, "Port busy: another program holds " + line.slavePath() + "."},
+    };
+    for (const auto& [number, advice] : failures) {
+        window->State()->portNumber = static_cast<std::uint8_t>(number);
+        window->Command(CMD_CONNECT);
+        EXPECT_EQ(messages.takeLast(), "W Tavirel by Quennick / Zeltor: Connection failed.\n" +
+                                           QString::fromStdString(advice));
+    }
+    EXPECT_TRUE(diagnostics.Contains("COM7: open: No such file or directory"));
+    EXPECT_TRUE(diagnostics.Contains("COM8: open: Is a directory"));
+
+    // The waterfall shows while the sound card is the line; the window grows
+    // and shrinks by it.
     const std::int32_t retries = std::exchange(ConnectRetryCount(), 0);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    const QSize screen = window->View()->size();
     for (const int number : {8, 0, 8}) {  // Settings: choose the port, Save, Done & Exit
         QTimer::singleShot(0, [number] {
             auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
