@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QClipboard>
 #include <QStatusBar>
+#include <csignal>
 
 #include "link/port.h"
 #include "resources/menu.h"
+#include "terminal/quit_signals.h"
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
@@ -250,6 +252,26 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; })) << number;
     }
     ConnectRetryCount() = retries;
+}
+
+// The port and its lock file are free at once.
+TEST_F(MainWindowTest, AQuitSignalClosesTheLineWithoutAskingAndExitsWithZero) {
+    test::PtyLine line;
+    ASSERT_TRUE(line.ok());
+    SetPortOpener(nullptr);
+    window->Command(CMD_CONNECT);
+    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
+    ASSERT_TRUE(CatchQuitSignals());
+    QuitSignals quit;
+    CloseOnQuitSignals(quit, window.get());
+    QTimer::singleShot(0, [] { raise(SIGTERM); });
+    // Gone with `quit`, so no later test sees it fire.
+    QTimer::singleShot(std::chrono::seconds(10), &quit, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(window->State()->connected.load(), 0);
+    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
+    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
+    EXPECT_TRUE(messages.isEmpty()) << log.Joined();
 }
 
 TEST(StatusLineTest, SaysTheLineItsSetUpTheShiftAndATransfer) {

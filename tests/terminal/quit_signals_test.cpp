@@ -4,39 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "link/port.h"
-#include "resources/menu.h"
-#include "terminal/main_window.h"
-#include "tests/dialogs/widget_test.h"
+#include <gtest/gtest.h>
+
 #include "tests/support/eventually.h"
+#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The port and its lock file are free at once.
-TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
-    test::PtyLine line;
-    ASSERT_TRUE(line.ok());
-    const test::MessageLog asked;
-    auto window = MainWindow::Create();
-    ASSERT_TRUE(window);
-    window->Command(CMD_CONNECT);
-    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
-    ASSERT_TRUE(CatchQuitSignals());
-    QuitSignals quit;
-    CloseOnQuitSignals(quit, window.get());
-    QTimer::singleShot(0, [] { raise(SIGTERM); });
-    // Gone with `quit`, so no later test sees it fire.
-    QTimer::singleShot(10s, &quit, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
-    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
-    EXPECT_TRUE(asked.shown.isEmpty()) << asked.Joined();
-}
 
 // Whether the program (not yet the test's fork of itself) catches a signal.
 bool Catches(pid_t pid, int number) {
