@@ -73,8 +73,16 @@ class MainWindowTest : public ::testing::Test {
     CodeModeValue savedMode = CodeMode.load();
 };
 
-// The menu and its accelerators follow the connection; closing asks first.
-TEST_F(MainWindowTest, MenuConnectionAndClose) {
+// The menu and its accelerators follow the connection; keys and pastes reach
+// the line, and the answer the screen; closing asks first.
+TEST_F(MainWindowTest, MenuKeysPastesAndClose) {
+    std::vector<quint8> typed;
+    QObject::connect(window.get(), &MainWindow::CharacterTyped,
+                     [&](quint8 ch) { typed.push_back(ch); });
+    QGuiApplication::clipboard()->setText(QStringLiteral("RY 73"));
+    Type("A");
+    Key(Qt::Key_Insert);
+    EXPECT_EQ(typed, std::vector<quint8>{'A'});  // announced, though nothing goes out
     EXPECT_EQ(Enabled(), "100011");
 
     portAvailable = false;
@@ -94,31 +102,8 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_TRUE(port->IsClosed());
     EXPECT_EQ(Enabled(), "100011");
 
-    window->Command(CMD_CONNECT);
-    log.answer = IDCANCEL;
-    window->Command(CMD_EXIT);
-    EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->State()->connected.load(), 1);
-    log.answer = IDOK;
-    EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_TRUE(port->IsClosed());
-}
-
-TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
-    std::vector<quint8> typed;
-    QObject::connect(window.get(), &MainWindow::CharacterTyped,
-                     [&](quint8 ch) { typed.push_back(ch); });
-    QGuiApplication::clipboard()->setText(QStringLiteral("RY 73"));
-    Type("A");
-    Key(Qt::Key_Insert);
-    EXPECT_EQ(typed, std::vector<quint8>{'A'});  // announced, though nothing goes out
-
     window->State()->baudRate = 1200;
     window->Command(CMD_CONNECT);
-    ASSERT_TRUE(port);
     for (const auto& [key, rts, dtr] :
          {std::tuple(Qt::Key_S, true, false), std::tuple(Qt::Key_Q, true, true),
           std::tuple(Qt::Key_P, true, false), std::tuple(Qt::Key_R, false, false)}) {
@@ -145,8 +130,18 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
 
     port->Send({27, 1, 4, 1});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E"); }));
+    log.answer = IDCANCEL;
+    window->Command(CMD_EXIT);
+    EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->State()->connected.load(), 1);
     port->HangUp();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
+    log.answer = IDOK;
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->State()->connected.load(), 0);
+    EXPECT_TRUE(port->IsClosed());
 }
 
 // While a transfer dialog runs, the bar counts as the dialog does. The window

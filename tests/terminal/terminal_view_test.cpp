@@ -25,7 +25,6 @@ struct Screen {
         view.SetState(&state);
         ApplyFont(&view, &state);
     }
-    ~Screen() { view.SetState(nullptr); }
 
     void Show(QSize size) {
         view.resize(size);
