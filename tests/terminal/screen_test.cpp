@@ -170,7 +170,7 @@ TEST(ScreenScrollTest, StepsAreClampedToTheRange) {
     }
 }
 
-TEST_F(ScreenTest, ResizingClampsThePositionAndDropsTheBars) {
+TEST_F(ScreenTest, ResizeClampsTheCaretLivesWhileConnectedNothingWorksWithoutARecord) {
     SizeTerminal(&win, 400, 300);
     state.vScrollPos = 4400;
     state.hScrollPos = 340;
@@ -183,9 +183,7 @@ TEST_F(ScreenTest, ResizingClampsThePositionAndDropsTheBars) {
     EXPECT_EQ(std::vector({state.vScrollMax, state.hScrollMax, state.vScrollPos, state.hScrollPos,
                            win.barMax[0], win.barMax[1]}),
               std::vector(6, 0));
-}
 
-TEST_F(ScreenTest, TheCaretLivesOnlyWhileConnectedAndNothingWithoutARecord) {
     ShowTerminalCaret(&win);
     EXPECT_EQ(win.caretsMade, 0);
     win.connected = true;
