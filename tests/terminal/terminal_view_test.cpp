@@ -36,13 +36,10 @@ struct Screen {
     void Write(const std::string& b) { WriteToScreen(&view, b.data(), std::int32_t(b.size())); }
     // The pixels on screen (the backing store), not a fresh rendering.
     QImage Shown() {
-        QWidget* window = view.window();
-        const QPoint at = view.viewport()->mapTo(window, QPoint());
+        const QRect at(view.viewport()->mapTo(&frame, QPoint()), view.viewport()->size());
         return QGuiApplication::primaryScreen()
-            ->grabWindow(window->winId(), at.x(), at.y(), view.viewport()->width(),
-                         view.viewport()->height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
+            ->grabWindow(frame.winId(), at.x(), at.y(), at.width(), at.height())
+            .toImage();
     }
     QImage Cell(const QImage& shown, int row, int column) const {
         return shown.copy(column * state.charWidth - state.hScrollPos,
