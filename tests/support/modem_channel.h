@@ -46,12 +46,11 @@ inline std::string RandomText(std::size_t characters, Random& random) {
     static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     static const std::string kFigures = "0123456789-.,/?:;()'";
     std::string text;
-    std::size_t line = 0, lineLength = 60 + random.Next() % 10;
+    std::size_t left = 60 + random.Next() % 10;  // on this line
     while (text.size() < characters) {
-        if (line++ == lineLength) {
+        if (left-- == 0) {
             text += "\r\n";
-            line = 0;
-            lineLength = 60 + random.Next() % 10;
+            left = 60 + random.Next() % 10;
         } else if (const auto pick = random.Next() % 100; pick < 18) {
             text += ' ';
         } else {

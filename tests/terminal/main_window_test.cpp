@@ -190,10 +190,9 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
                 const QString n = d->ItemText(row.counter);
                 return n != "0" && Status().endsWith(" | " + QString(row.shows).arg(n));
             });
-            for (int id : {row.stop, row.exit}) {
-                if (id != 0)
-                    emit d->Command(id);
-            }
+            if (row.stop != 0)
+                emit d->Command(row.stop);
+            emit d->Command(row.exit);
         });
         window->Command(row.command);
         EXPECT_TRUE(shown) << row.shows << ": " << Status().toStdString();

@@ -320,7 +320,6 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
     HideTerminalCaret(&s.view);
     EXPECT_FALSE(s.view.CaretExists());
     EXPECT_EQ(Differences(glyphs), "");
-    s.state.connected = 0;
     QApplication::setCursorFlashTime(0);
     s.view.SetClock(nullptr);
 }
