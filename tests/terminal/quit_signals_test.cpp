@@ -15,14 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Whether the program (not yet the test's fork of itself) catches a signal.
-bool Catches(pid_t pid, int number) {
-    const std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
-    const std::size_t caught = status.find("SigCgt:");
-    return status.starts_with("Name:\ttavirel\n") && caught != std::string::npos &&
-           ((std::stoull(status.substr(caught + 7), nullptr, 16) >> (number - 1)) & 1);
-}
-
 // Started as a shell starts it (SIGPIPE at its default), its debug output all
 // going to a pipe whose reader has gone.
 TEST(QuitSignals, EndTheProgramWithZero) {
@@ -42,7 +34,14 @@ TEST(QuitSignals, EndTheProgramWithZero) {
             _exit(127);
         }
         close(fds[1]);
-        EXPECT_TRUE(test::Eventually([&] { return Catches(pid, number); }, 10s));
+        // The program (not yet the test's fork of itself) catches the signal.
+        const auto catches = [&] {
+            const std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
+            const std::size_t caught = status.find("SigCgt:");
+            return status.starts_with("Name:\ttavirel\n") && caught != std::string::npos &&
+                   ((std::stoull(status.substr(caught + 7), nullptr, 16) >> (number - 1)) & 1);
+        };
+        EXPECT_TRUE(test::Eventually(catches, 10s));
         kill(pid, number);
         int status = -1;
         if (!test::Eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, 10s)) {

@@ -252,10 +252,7 @@ TEST_F(TerminalViewTest, PaintsAtOnceWhenQuietAndOnceAFrameUnderAFlood) {
         }
     } counter;
     s.view.viewport()->installEventFilter(&counter);
-    QElapsedTimer quiet;
-    quiet.start();
-    while (quiet.elapsed() < 40)  // longer than a frame
-        QApplication::processEvents();
+    QTest::qWait(40);  // longer than a frame
     counter.paints = 0;
     s.Write("A");
     for (int pass = 0; pass < 5 && counter.paints == 0; ++pass)
