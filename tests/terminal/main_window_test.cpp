@@ -205,13 +205,28 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
     std::filesystem::create_symlink(line.slavePath(), byId);
     std::filesystem::create_symlink(byId, line.portFolder() / "COM4");
     window->Command(CMD_DISCONNECT);
+    SetPortOpener(nullptr);  // the real lookup and open from here on
     window->State()->portNumber = 4;
     window->Command(CMD_CONNECT);
     EXPECT_TRUE(StatusIs(bar("Connected", "COM4", "shift not known")));
 
+    // A quit signal closes the line without asking: the port and its lock file are free at once.
+    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
+    ASSERT_TRUE(CatchQuitSignals());
+    messages.clear();
+    {
+        QuitSignals quit;
+        CloseOnQuitSignals(quit, window.get());
+        QTimer::singleShot(0, [] { raise(SIGTERM); });
+        QTimer::singleShot(std::chrono::seconds(10), &quit, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(QApplication::exec(), 0);
+    }
+    EXPECT_EQ(window->State()->connected.load(), 0);
+    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
+    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
+    EXPECT_TRUE(messages.isEmpty()) << log.Joined();
+
     // A failed Connect adds on a second line what the operator can do; the reason is logged.
-    window->Command(CMD_DISCONNECT);
-    SetPortOpener(nullptr);  // the real lookup and open
     test::DiagnosticsCapture diagnostics;
     std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
     std::filesystem::create_symlink(line.portFolder(), line.portFolder() / "COM8");
@@ -246,26 +261,6 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; })) << number;
     }
     ConnectRetryCount() = retries;
-}
-
-// The port and its lock file are free at once.
-TEST_F(MainWindowTest, AQuitSignalClosesTheLineWithoutAskingAndExitsWithZero) {
-    test::PtyLine line;
-    ASSERT_TRUE(line.ok());
-    SetPortOpener(nullptr);
-    window->Command(CMD_CONNECT);
-    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
-    ASSERT_TRUE(CatchQuitSignals());
-    QuitSignals quit;
-    CloseOnQuitSignals(quit, window.get());
-    QTimer::singleShot(0, [] { raise(SIGTERM); });
-    // Gone with `quit`, so no later test sees it fire.
-    QTimer::singleShot(std::chrono::seconds(10), &quit, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
-    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
-    EXPECT_TRUE(messages.isEmpty()) << log.Joined();
 }
 
 TEST(StatusLineTest, SaysTheLineItsSetUpTheShiftAndATransfer) {
