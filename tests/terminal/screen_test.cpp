@@ -138,7 +138,6 @@ TEST_F(ScreenTest, LineFeedsMoveTheViewThenTheBufferWithItsStrikes) {
     EXPECT_EQ(win.wholeErases, 1);
     EXPECT_EQ(Row(state, 0) + "|" + Row(state, 298) + "|" + Row(state, 299), "Second|Bottom|");
     EXPECT_EQ(Strikes(state, 0, 0) + Strikes(state, 25, 0) + Strikes(state, 298, 0), "sSEsbB");
-    EXPECT_EQ(Strikes(state, 299, 0), " ");
     win.Write(std::string(300, '\n'));
     EXPECT_EQ(state.vScrollPos, 4400);
     EXPECT_EQ(Strikes(state, 298, 0) + Strikes(state, 0, 0), "  ");
