@@ -132,7 +132,6 @@ TEST_F(MainWindowTest, MenuKeysPastesAndClose) {
     window->Command(CMD_EXIT);
     EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->State()->connected.load(), 1);
     port->HangUp();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
     log.answer = IDOK;
@@ -219,7 +218,6 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
         QTimer::singleShot(std::chrono::seconds(10), &quit, [] { QCoreApplication::exit(1); });
         EXPECT_EQ(QApplication::exec(), 0);
     }
-    EXPECT_EQ(window->State()->connected.load(), 0);
     EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
     EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
     EXPECT_TRUE(messages.isEmpty()) << log.Joined();
