@@ -92,11 +92,9 @@ inline double CharacterErrorRate(std::string a, std::string b) {
     for (std::string* s : {&a, &b})
         std::erase_if(*s, [](char c) { return c == '\r' || c == '\n'; });
     std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
+    std::iota(row.begin(), row.end(), std::size_t{0});
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
+        std::size_t diagonal = std::exchange(row[0], i);
         for (std::size_t j = 1; j <= b.size(); ++j)
             diagonal = std::exchange(
                 row[j], std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])}));
