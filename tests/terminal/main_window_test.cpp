@@ -16,8 +16,6 @@
 namespace tavirel {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -44,9 +42,9 @@ class MainWindowTest : public ::testing::Test {
     }
     void Key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(window->View(), k, m); }
     void Type(const char* text) { QTest::keyClicks(window->View(), QString::fromLatin1(text)); }
-    bool LineEndsWith(const Bytes& tail) {
+    bool LineEndsWith(const std::vector<std::uint8_t>& tail) {
         return QTest::qWaitFor([&] {
-            const Bytes got = port->Received();
+            const auto got = port->Received();
             return got.size() >= tail.size() &&
                    std::equal(tail.rbegin(), tail.rend(), got.rbegin());
         });
