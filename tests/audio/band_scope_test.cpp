@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "tests/support/modem_channel.h"
 
 namespace tavirel {

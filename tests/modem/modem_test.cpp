@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "modem/demodulator.h"
 #include "modem/modulator.h"
 #include "modem/text.h"
@@ -35,13 +32,12 @@ TEST(Modem, SendThenReceiveIsExactAtEverySpeedAndShift) {
     int row = 0;
     for (const double baud : {45.45, 50.0, 56.88, 74.2, 75.0, 100.0}) {
         for (const double shift : {170.0, 200.0, 425.0, 850.0}) {
-            ModemSettings s;
-            s.baud = baud;
-            s.shift = shift;
-            s.stopBits = std::vector<double>{1.0, 1.5, 2.0}[row % 3];
-            s.reverse = row % 2 == 1;
-            s.sampleRate = std::vector<double>{8000.0, 48000.0, 11025.0, 8000.0}[row % 4];
-            ++row;
+            const ModemSettings s{
+                .sampleRate = std::vector{8000.0, 48000.0, 11025.0, 8000.0}[row % 4],
+                .shift = shift,
+                .reverse = row % 2 == 1,
+                .baud = baud,
+                .stopBits = std::vector{1.0, 1.5, 2.0}[row++ % 3]};
             ASSERT_EQ(CheckSettings(s), "");
             EXPECT_EQ(Receive(Modulate(s, test::Codes(kText)), s), kText)
                 << baud << " baud, shift " << shift << ", " << s.stopBits << " stop bits"
@@ -60,9 +56,8 @@ TEST(Modem, ReceivesThroughNoiseOffTuneAndOffSpeed) {
                          Row{"2 % slow", -4.0, 0.0, 0.98}}) {
         test::Random random(7);
         const std::string text = test::RandomText(400, random);
-        ModemSettings sent;
-        sent.mark += r.offset;
-        sent.baud *= r.speed;
+        const ModemSettings sent{.mark = ModemSettings{}.mark + r.offset,
+                                 .baud = ModemSettings{}.baud * r.speed};
         const auto clean = Modulate(sent, test::Codes(text));
         const auto noisy =
             test::AddNoise(clean, test::Power(clean), sent.sampleRate, r.snr, random);
@@ -95,7 +90,6 @@ TEST(Modem, SquelchFromAlwaysOpenToStrongSignalsOnly) {
 
 class ModemTool : public testing::Test {
   protected:
-    int Run(const std::string& command) { return dir.Sh(command); }
     std::string Read(const std::string& name) { return test::ReadFile(dir / name); }
     const std::string tool = TAVIREL_MODEM_BIN;
     test::TempDir dir;
@@ -103,31 +97,30 @@ class ModemTool : public testing::Test {
 
 // An independent modem at the far end cannot share our mistakes.
 TEST_F(ModemTool, MinimodemDecodesOursAndWeDecodeMinimodem) {
-    if (Run("minimodem --version >/dev/null 2>&1") != 0)
+    if (dir.Sh("minimodem --version >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "minimodem is not installed (apt-get install minimodem)";
     test::WriteFile(dir / "text.txt", kText);
-    ASSERT_EQ(Run(tool + " send -o ours.wav text.txt"), 0);
-    ASSERT_EQ(Run("minimodem --rx rtty -q -M 2125 -S 2295 -f ours.wav >heard.txt"), 0);
+    ASSERT_EQ(dir.Sh(tool + " send -o ours.wav text.txt"), 0);
+    ASSERT_EQ(dir.Sh("minimodem --rx rtty -q -M 2125 -S 2295 -f ours.wav >heard.txt"), 0);
     EXPECT_EQ(Read("heard.txt"), kText);
     for (const char* rate : {"8000", "48000"}) {
-        ASSERT_EQ(Run(std::string("minimodem --tx rtty -M 2125 -S 2295 -R ") + rate +
-                      " -f theirs.wav <text.txt"),
+        ASSERT_EQ(dir.Sh(std::string("minimodem --tx rtty -M 2125 -S 2295 -R ") + rate +
+                         " -f theirs.wav <text.txt && " + tool + " receive theirs.wav >got.txt"),
                   0);
-        ASSERT_EQ(Run(tool + " receive theirs.wav >got.txt"), 0);
         EXPECT_EQ(Read("got.txt"), kText) << rate << " Hz";
     }
 }
 
 TEST_F(ModemTool, FilesPipesCodesAndErrors) {
     test::WriteFile(dir / "text.txt", kText);
-    ASSERT_EQ(Run(tool + " send --baud 75 --shift 850 --rate 48000 -o a.flac text.txt"), 0);
-    EXPECT_EQ(Run(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
+    ASSERT_EQ(dir.Sh(tool + " send --baud 75 --shift 850 --rate 48000 -o a.flac text.txt"), 0);
+    EXPECT_EQ(dir.Sh(tool + " receive --baud 75 --shift 850 a.flac >got.txt"), 0);
     EXPECT_EQ(Read("got.txt"), kText);
-    EXPECT_EQ(Run(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
+    EXPECT_EQ(dir.Sh(tool + " send - <text.txt | " + tool + " receive --codes >codes.ita"), 0);
     const std::vector<std::uint8_t> codes = test::Codes(kText);
     EXPECT_EQ(Read("codes.ita"), std::string(codes.begin(), codes.end()));
-    EXPECT_EQ(Run(tool + " send --codes -o whole.wav codes.ita && " + tool +
-                  " receive - <whole.wav >b.txt"),
+    EXPECT_EQ(dir.Sh(tool + " send --codes -o whole.wav codes.ita && " + tool +
+                     " receive - <whole.wav >b.txt"),
               0);
     EXPECT_EQ(Read("b.txt"), kText);
     const std::string whole = Read("whole.wav");
@@ -151,13 +144,13 @@ TEST_F(ModemTool, FilesPipesCodesAndErrors) {
              {"receive whole.wav cut.wav", 64, "one IN"},
              {"receive cut.wav", 1, "cut.wav: cut short"},  // last: its output is read below
          }) {
-        EXPECT_EQ(Run(tool + " " + r.args + " >out.txt 2>err.txt"), r.status) << r.args;
+        EXPECT_EQ(dir.Sh(tool + " " + r.args + " >out.txt 2>err.txt"), r.status) << r.args;
         EXPECT_NE(Read("err.txt").find(r.message), std::string::npos)
             << r.args << ": " << Read("err.txt");
     }
     EXPECT_EQ(kText.rfind(Read("out.txt").substr(0, 20), 0), 0u);
-    EXPECT_EQ(Run(tool + " --help | grep -q 'Exit status'"), 0);
-    EXPECT_EQ(Run(tool + " --version | grep -q '^tavirel-modem [0-9]'"), 0);
+    EXPECT_EQ(dir.Sh(tool + " --help | grep -q 'Exit status'"), 0);
+    EXPECT_EQ(dir.Sh(tool + " --version | grep -q '^tavirel-modem [0-9]'"), 0);
 }
 
 }  // namespace

@@ -25,19 +25,12 @@ class Random {
     }
     double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
     double Gauss() {
-        if (std::exchange(spare_, false))
-            return saved_;
         const double r = std::sqrt(-2.0 * std::log(1.0 - Uniform()));
-        const double a = 2.0 * std::numbers::pi * Uniform();
-        saved_ = r * std::sin(a);
-        spare_ = true;
-        return r * std::cos(a);
+        return r * std::cos(2.0 * std::numbers::pi * Uniform());
     }
 
   private:
     std::uint64_t state_;
-    bool spare_ = false;
-    double saved_ = 0;
 };
 
 // The codes a fresh sender makes of text.
@@ -53,12 +46,11 @@ inline std::string RandomText(std::size_t characters, Random& random) {
     static const std::string kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ";
     static const std::string kFigures = "0123456789-.,/?:;()'";
     std::string text;
-    std::size_t line = 0, lineLength = 60 + random.Next() % 10;
+    std::size_t left = 60 + random.Next() % 10;  // on this line
     while (text.size() < characters) {
-        if (line++ == lineLength) {
+        if (left-- == 0) {
             text += "\r\n";
-            line = 0;
-            lineLength = 60 + random.Next() % 10;
+            left = 60 + random.Next() % 10;
         } else if (const auto pick = random.Next() % 100; pick < 18) {
             text += ' ';
         } else {
@@ -100,11 +92,9 @@ inline double CharacterErrorRate(std::string a, std::string b) {
     for (std::string* s : {&a, &b})
         std::erase_if(*s, [](char c) { return c == '\r' || c == '\n'; });
     std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        row[j] = j;
+    std::iota(row.begin(), row.end(), std::size_t{0});
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
+        std::size_t diagonal = std::exchange(row[0], i);
         for (std::size_t j = 1; j <= b.size(); ++j)
             diagonal = std::exchange(
                 row[j], std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])}));

@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QClipboard>
 #include <QStatusBar>
+#include <csignal>
 
 #include "link/port.h"
 #include "resources/menu.h"
+#include "terminal/quit_signals.h"
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_port.h"
@@ -13,8 +15,6 @@
 
 namespace tavirel {
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -42,9 +42,9 @@ class MainWindowTest : public ::testing::Test {
     }
     void Key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(window->View(), k, m); }
     void Type(const char* text) { QTest::keyClicks(window->View(), QString::fromLatin1(text)); }
-    bool LineEndsWith(const Bytes& tail) {
+    bool LineEndsWith(const std::vector<std::uint8_t>& tail) {
         return QTest::qWaitFor([&] {
-            const Bytes got = port->Received();
+            const auto got = port->Received();
             return got.size() >= tail.size() &&
                    std::equal(tail.rbegin(), tail.rend(), got.rbegin());
         });
@@ -71,8 +71,16 @@ class MainWindowTest : public ::testing::Test {
     CodeModeValue savedMode = CodeMode.load();
 };
 
-// The menu and its accelerators follow the connection; closing asks first.
-TEST_F(MainWindowTest, MenuConnectionAndClose) {
+// The menu and its accelerators follow the connection; keys and pastes reach
+// the line, and the answer the screen; closing asks first.
+TEST_F(MainWindowTest, MenuKeysPastesAndClose) {
+    std::vector<quint8> typed;
+    QObject::connect(window.get(), &MainWindow::CharacterTyped,
+                     [&](quint8 ch) { typed.push_back(ch); });
+    QGuiApplication::clipboard()->setText(QStringLiteral("RY 73"));
+    Type("A");
+    Key(Qt::Key_Insert);
+    EXPECT_EQ(typed, std::vector<quint8>{'A'});  // announced, though nothing goes out
     EXPECT_EQ(Enabled(), "100011");
 
     portAvailable = false;
@@ -88,60 +96,10 @@ TEST_F(MainWindowTest, MenuConnectionAndClose) {
     EXPECT_EQ(messages.size(), 1);
 
     Key(Qt::Key_PageDown, Qt::ShiftModifier);  // Disconnect
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_TRUE(port->IsClosed());
     EXPECT_EQ(Enabled(), "100011");
-
-    window->Command(CMD_CONNECT);
-    log.answer = IDCANCEL;
-    window->Command(CMD_EXIT);
-    EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->State()->connected.load(), 1);
-    log.answer = IDOK;
-    EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_TRUE(port->IsClosed());
-}
-
-// A failed Connect adds on a second line what the operator can do; the reason is logged.
-TEST_F(MainWindowTest, AFailedConnectSaysWhyOnASecondLine) {
-    test::PtyLine line;  // COM3 leads to its pseudo-terminal
-    ASSERT_TRUE(line.ok());
-    SetPortOpener(nullptr);  // the real lookup and open
-    test::DiagnosticsCapture diagnostics;
-    const std::filesystem::path folder = line.portFolder();
-    std::filesystem::create_symlink("/nonexistent/tty", folder / "COM7");
-    std::filesystem::create_symlink(folder, folder / "COM8");
-    const auto holder = OpenSerialPort(line.slavePath());
-    const std::pair<int, std::string> rows[] = {
-        {7, "No such device: /nonexistent/tty."},
-        {8, "Not a serial device: " + folder.string() + "."},
-        {3, "Port busy: another program holds " + line.slavePath() + "."},
-    };
-    for (const auto& [number, advice] : rows) {
-        window->State()->portNumber = static_cast<std::uint8_t>(number);
-        window->Command(CMD_CONNECT);
-        EXPECT_EQ(messages.takeLast(), "W Tavirel by Quennick / Zeltor: Connection failed.\n" +
-                                           QString::fromStdString(advice));
-    }
-    EXPECT_TRUE(diagnostics.Contains("COM7: open: No such file or directory"));
-    EXPECT_TRUE(diagnostics.Contains("COM8: open: Is a directory"));
-}
-
-TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
-    std::vector<quint8> typed;
-    QObject::connect(window.get(), &MainWindow::CharacterTyped,
-                     [&](quint8 ch) { typed.push_back(ch); });
-    QGuiApplication::clipboard()->setText(QStringLiteral("RY 73"));
-    Type("A");
-    Key(Qt::Key_Insert);
-    EXPECT_EQ(typed, std::vector<quint8>{'A'});  // announced, though nothing goes out
 
     window->State()->baudRate = 1200;
     window->Command(CMD_CONNECT);
-    ASSERT_TRUE(port);
     for (const auto& [key, rts, dtr] :
          {std::tuple(Qt::Key_S, true, false), std::tuple(Qt::Key_Q, true, true),
           std::tuple(Qt::Key_P, true, false), std::tuple(Qt::Key_R, false, false)}) {
@@ -168,13 +126,22 @@ TEST_F(MainWindowTest, KeysAndPastesReachTheLineAndTheAnswerTheScreen) {
 
     port->Send({27, 1, 4, 1});
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E"); }));
+    log.answer = IDCANCEL;
+    window->Command(CMD_EXIT);
+    EXPECT_EQ(messages.back(), "Q Tavirel: OK to close window?");
+    EXPECT_TRUE(window->isVisible());
     port->HangUp();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
+    log.answer = IDOK;
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->State()->connected.load(), 0);
+    EXPECT_TRUE(port->IsClosed());
 }
 
 // While a transfer dialog runs, the bar counts as the dialog does. The window
-// gives the bar its own room.
-TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
+// gives the bar and the waterfall their own room: the screen keeps its size.
+TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRoom) {
     test::PtyLine line;  // COM3 leads to its pseudo-terminal
     ASSERT_TRUE(line.ok());
     const auto bar = [&](const char* open, const char* com, const char* shift) {
@@ -218,10 +185,9 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
                 const QString n = d->ItemText(row.counter);
                 return n != "0" && Status().endsWith(" | " + QString(row.shows).arg(n));
             });
-            for (int id : {row.stop, row.exit}) {
-                if (id != 0)
-                    emit d->Command(id);
-            }
+            if (row.stop != 0)
+                emit d->Command(row.stop);
+            emit d->Command(row.exit);
         });
         window->Command(row.command);
         EXPECT_TRUE(shown) << row.shows << ": " << Status().toStdString();
@@ -234,18 +200,48 @@ TEST_F(MainWindowTest, TheStatusBarFollowsTheLineAndATransferAndCanBeHidden) {
     std::filesystem::create_symlink(line.slavePath(), byId);
     std::filesystem::create_symlink(byId, line.portFolder() / "COM4");
     window->Command(CMD_DISCONNECT);
+    SetPortOpener(nullptr);  // the real lookup and open from here on
     window->State()->portNumber = 4;
     window->Command(CMD_CONNECT);
     EXPECT_TRUE(StatusIs(bar("Connected", "COM4", "shift not known")));
-}
 
-// The waterfall shows while the sound card is the line; the window grows and
-// shrinks by it, so the screen keeps its size.
-TEST_F(MainWindowTest, TheWaterfallShowsForTheSoundCardAndTheScreenKeepsItsSize) {
-    portAvailable = false;
+    // A quit signal closes the line without asking: the port and its lock file are free at once.
+    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
+    ASSERT_TRUE(CatchQuitSignals());
+    messages.clear();
+    {
+        QuitSignals quit;
+        CloseOnQuitSignals(quit, window.get());
+        QTimer::singleShot(0, [] { raise(SIGTERM); });
+        QTimer::singleShot(std::chrono::seconds(10), &quit, [] { QCoreApplication::exit(1); });
+        EXPECT_EQ(QApplication::exec(), 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
+    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
+    EXPECT_TRUE(messages.isEmpty()) << log.Joined();
+
+    // A failed Connect adds on a second line what the operator can do; the reason is logged.
+    test::DiagnosticsCapture diagnostics;
+    std::filesystem::create_symlink("/nonexistent/tty", line.portFolder() / "COM7");
+    std::filesystem::create_symlink(line.portFolder(), line.portFolder() / "COM8");
+    const auto holder = OpenSerialPort(line.slavePath());
+    const std::pair<int, std::string> failures[] = {
+        {7, "No such device: /nonexistent/tty."},
+        {8, "Not a serial device: " + line.portFolder().string() + "."},
+        {3, "Port busy: another program holds " + line.slavePath() + "."},
+    };
+    for (const auto& [number, advice] : failures) {
+        window->State()->portNumber = static_cast<std::uint8_t>(number);
+        window->Command(CMD_CONNECT);
+        EXPECT_EQ(messages.takeLast(), "W Tavirel by Quennick / Zeltor: Connection failed.\n" +
+                                           QString::fromStdString(advice));
+    }
+    EXPECT_TRUE(diagnostics.Contains("COM7: open: No such file or directory"));
+    EXPECT_TRUE(diagnostics.Contains("COM8: open: Is a directory"));
+
+    // The waterfall shows while the sound card is the line; the window grows
+    // and shrinks by it.
     const std::int32_t retries = std::exchange(ConnectRetryCount(), 0);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    const QSize screen = window->View()->size();
     for (const int number : {8, 0, 8}) {  // Settings: choose the port, Save, Done & Exit
         QTimer::singleShot(0, [number] {
             auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());

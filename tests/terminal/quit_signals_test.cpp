@@ -4,47 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "link/port.h"
-#include "resources/menu.h"
-#include "terminal/main_window.h"
-#include "tests/dialogs/widget_test.h"
+#include <gtest/gtest.h>
+
 #include "tests/support/eventually.h"
+#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The port and its lock file are free at once.
-TEST(QuitSignals, CloseTheConnectionWithoutAskingAndExitWithZero) {
-    test::PtyLine line;
-    ASSERT_TRUE(line.ok());
-    const test::MessageLog asked;
-    auto window = MainWindow::Create();
-    ASSERT_TRUE(window);
-    window->Command(CMD_CONNECT);
-    ASSERT_TRUE(std::filesystem::exists(line.lockFile()));
-    ASSERT_TRUE(CatchQuitSignals());
-    QuitSignals quit;
-    CloseOnQuitSignals(quit, window.get());
-    QTimer::singleShot(0, [] { raise(SIGTERM); });
-    // Gone with `quit`, so no later test sees it fire.
-    QTimer::singleShot(10s, &quit, [] { QCoreApplication::exit(1); });
-    EXPECT_EQ(QApplication::exec(), 0);
-    EXPECT_EQ(window->State()->connected.load(), 0);
-    EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
-    EXPECT_NE(OpenSerialPort(line.slavePath()), nullptr);
-    EXPECT_TRUE(asked.shown.isEmpty()) << asked.Joined();
-}
-
-// Whether the program (not yet the test's fork of itself) catches a signal.
-bool Catches(pid_t pid, int number) {
-    const std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
-    const std::size_t caught = status.find("SigCgt:");
-    return status.starts_with("Name:\ttavirel\n") && caught != std::string::npos &&
-           ((std::stoull(status.substr(caught + 7), nullptr, 16) >> (number - 1)) & 1);
-}
 
 // Started as a shell starts it (SIGPIPE at its default), its debug output all
 // going to a pipe whose reader has gone.
@@ -65,7 +34,14 @@ TEST(QuitSignals, EndTheProgramWithZero) {
             _exit(127);
         }
         close(fds[1]);
-        EXPECT_TRUE(test::Eventually([&] { return Catches(pid, number); }, 10s));
+        // The program (not yet the test's fork of itself) catches the signal.
+        const auto catches = [&] {
+            const std::string status = test::ReadFile("/proc/" + std::to_string(pid) + "/status");
+            const std::size_t caught = status.find("SigCgt:");
+            return status.starts_with("Name:\ttavirel\n") && caught != std::string::npos &&
+                   ((std::stoull(status.substr(caught + 7), nullptr, 16) >> (number - 1)) & 1);
+        };
+        EXPECT_TRUE(test::Eventually(catches, 10s));
         kill(pid, number);
         int status = -1;
         if (!test::Eventually([&] { return waitpid(pid, &status, WNOHANG) != 0; }, 10s)) {

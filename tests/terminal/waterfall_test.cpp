@@ -1,9 +1,6 @@
 #include "terminal/waterfall.h"
 
 #include <QAbstractButton>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 #include "tests/dialogs/widget_test.h"
 #include "tests/support/modem_channel.h"
