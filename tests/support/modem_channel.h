@@ -25,12 +25,19 @@ class Random {
     }
     double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
     double Gauss() {
+        if (std::exchange(spare_, false))
+            return saved_;
         const double r = std::sqrt(-2.0 * std::log(1.0 - Uniform()));
-        return r * std::cos(2.0 * std::numbers::pi * Uniform());
+        const double a = 2.0 * std::numbers::pi * Uniform();
+        saved_ = r * std::sin(a);
+        spare_ = true;
+        return r * std::cos(a);
     }
 
   private:
     std::uint64_t state_;
+    bool spare_ = false;
+    double saved_ = 0;
 };
 
 // The codes a fresh sender makes of text.
