@@ -39,7 +39,6 @@ class SoundLine : public ::testing::Test {
         ASSERT_EQ(Server("start"), 0) << test::ReadFile(dir / "server.log");
         ASSERT_TRUE(CreateLinkEvents(state));
         UseSoundCard();
-        CodeMode = ModeBaudot;
         state.portNumber = kSoundCardPort;
         state.sound = {.output = "air", .input = "air_in", .leadIn = 0.3, .tail = 0.2};
     }

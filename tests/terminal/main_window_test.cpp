@@ -19,7 +19,6 @@ namespace {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        CodeMode = ModeBaudot;
         SetPortOpener([this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = portAvailable ? std::make_unique<test::FakePort>() : nullptr;
             port = owned.get();
@@ -34,7 +33,6 @@ class MainWindowTest : public ::testing::Test {
     void TearDown() override {
         window.reset();
         SetPortOpener(nullptr);
-        CodeMode = savedMode;
     }
     QString Row(int r) {
         const auto* cells = reinterpret_cast<const char*>(window->State()->screen.data());
@@ -68,7 +66,6 @@ class MainWindowTest : public ::testing::Test {
     bool portAvailable = true;
     test::MessageLog log;
     QStringList& messages = log.shown;
-    CodeModeValue savedMode = CodeMode.load();
 };
 
 // The menu and its accelerators follow the connection; keys and pastes reach
@@ -241,7 +238,6 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
 
     // The waterfall shows while the sound card is the line; the window grows
     // and shrinks by it.
-    const std::int32_t retries = std::exchange(ConnectRetryCount(), 0);
     for (const int number : {8, 0, 8}) {  // Settings: choose the port, Save, Done & Exit
         QTimer::singleShot(0, [number] {
             auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
@@ -254,7 +250,6 @@ TEST_F(MainWindowTest, TheStatusBarAndTheWaterfallFollowTheLineAndTakeTheirOwnRo
         EXPECT_EQ(window->WaterfallPanel()->isVisible(), number == kSoundCardPort - 1) << number;
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->View()->size() == screen; })) << number;
     }
-    ConnectRetryCount() = retries;
 }
 
 TEST(StatusLineTest, SaysTheLineItsSetUpTheShiftAndATransfer) {
