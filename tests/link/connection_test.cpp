@@ -15,10 +15,9 @@ using test::Eventually;
 
 class LinkTest : public test::PtyLinkTest {
   protected:
-    void UseFakePort(bool refuseSettings = false, int failInputWaits = 0) {
+    void UseFakePort(int failInputWaits = 0) {
         SetPortOpener([=, this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = std::make_unique<test::FakePort>();
-            owned->refuseSettings = refuseSettings;
             owned->failInputWaits = failInputWaits;
             port = owned.get();
             return owned;
@@ -29,14 +28,13 @@ class LinkTest : public test::PtyLinkTest {
 };
 
 TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
-    UseFakePort(false, 2);
+    UseFakePort(2);
     for (const CodeModeValue mode : {ModeBaudot, ModeTerminal}) {
         SCOPED_TRACE(mode);
         CodeMode = mode;
         test::FakeWindow w(&state);
         ASSERT_NE(OpenConnection(&w), 0);
-        EXPECT_EQ(state.connected.load(), 1);
-        EXPECT_GE(port->Purges(), 1);
+        EXPECT_GE(port->Calls(test::FakePort::kPurge), 1);
         EXPECT_EQ(port->Dtr(), mode == ModeTerminal);
         EXPECT_EQ(port->Rts(), mode == ModeTerminal);
         EXPECT_EQ(w.CaretShows(), 1);
@@ -56,7 +54,7 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
         EXPECT_EQ(w.MenuRows(), (std::vector<bool>{true, false}));
     }
 
-    UseFakePort(true);
+    state.byteSize = 9;
     test::DiagnosticsCapture diagnostics;
     EXPECT_EQ(OpenConnection(&window), 0);
     EXPECT_TRUE(diagnostics.Contains("the line settings were refused"));

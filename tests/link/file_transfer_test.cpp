@@ -71,7 +71,7 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 }
 
 // A CR before each lone line feed is shown, not counted.
-TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
+TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
     using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
     Begin(File("empty", ""));
@@ -102,6 +102,19 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     EXPECT_EQ(std::fgetc(pipe), 'A');
     ::pclose(pipe);
 
+    TransferGuard guard;
+    guard.Start(std::fopen((dir / "x.cap").c_str(), "wb"), nullptr);
+    constexpr std::size_t kTotal = 1 << 20;
+    Bytes data(kTotal);
+    for (std::size_t i = 0; i < kTotal; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    for (std::size_t at = 0; at < kTotal; at += 4096)
+        ASSERT_TRUE(line.WriteFromFarEnd(Bytes(data.begin() + at, data.begin() + at + 4096)));
+    ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
+    EXPECT_TRUE(guard.End());
+    EXPECT_EQ(Transfer().BytesSaved(), kTotal);
+    EXPECT_TRUE(test::ReadFile(dir / "x.cap") == std::string(data.begin(), data.end()));
+
     CloseConnection(&window);
     Begin(File("text", "abc"));
     EXPECT_EQ(ends.back(), LineLost);
@@ -118,22 +131,6 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     Feed(*send);
     EXPECT_EQ(sent.size(), counted);
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
-}
-
-TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
-    Open(ModeAscii, 115200, 8);
-    TransferGuard guard;
-    guard.Start(std::fopen((dir / "x.cap").c_str(), "wb"), nullptr);
-    constexpr std::size_t kTotal = 1 << 20;
-    Bytes data(kTotal);
-    for (std::size_t i = 0; i < kTotal; ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    for (std::size_t at = 0; at < kTotal; at += 4096)
-        ASSERT_TRUE(line.WriteFromFarEnd(Bytes(data.begin() + at, data.begin() + at + 4096)));
-    ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
-    EXPECT_TRUE(guard.End());
-    EXPECT_EQ(Transfer().BytesSaved(), kTotal);
-    EXPECT_TRUE(test::ReadFile(dir / "x.cap") == std::string(data.begin(), data.end()));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Dones = std::vector<WriteDone>;
 using test::Eventually;
 using enum WriteEnd;
+using enum test::FakePort::Call;
 
 // 45 baud 5N1.5 on a hand-moved clock: 166.7 ms a character, 426 ms a byte allowed.
 class WriteQueueTest : public test::FakeLinkTest {
@@ -32,12 +33,11 @@ class WriteQueueTest : public test::FakeLinkTest {
         std::this_thread::sleep_for(20ms);
         return port->Received();
     }
-    template <typename F>
-    int LooksWhileNothingChanges(F looks) {
+    int LooksWhileNothingChanges(test::FakePort::Call call) {
         Settled();
-        const int before = looks();
+        const int before = port->Calls(call);
         std::this_thread::sleep_for(100ms);
-        return looks() - before;
+        return port->Calls(call) - before;
     }
 
     test::MockClock handClock;
@@ -54,7 +54,7 @@ TEST_F(WriteQueueTest, BytesLeaveAtTheLinePaceWithoutGapsOnceClearToSend) {
     handClock.Advance(1s);
     EXPECT_TRUE(Settled().empty());
     // Held by CTS, the writer waits for the line, not on a timer.
-    EXPECT_LE(LooksWhileNothingChanges([&] { return port->ModemLineReads(); }), 1);
+    EXPECT_LE(LooksWhileNothingChanges(kModemLines), 1);
     port->SetInputLines(true, true);
     ASSERT_TRUE(Sent(1));
     handClock.Advance(160ms);
@@ -84,7 +84,7 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     std::uint64_t late = 0, next = 0;
     EXPECT_EQ(Write({1, 2}, &late), 1);
     EXPECT_EQ(Write({3}, &next), 1);
-    ASSERT_TRUE(Eventually([&] { return port->WriteAttempts() > 0; }));
+    ASSERT_TRUE(Eventually([&] { return port->Calls(kWrite) > 0; }));
     handClock.Advance(851ms);
     EXPECT_TRUE(Settled().empty());
     EXPECT_FALSE(diagnostics.Contains("Probable Write Timeout"));
@@ -114,7 +114,7 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     Write({25});
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 1; }));
     handClock.Advance(200ms);
-    EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 2);
+    EXPECT_LE(LooksWhileNothingChanges(kOutputQueued), 2);
     EXPECT_TRUE(port->Received().empty());
 
     port->DrainOutput(1);
@@ -132,7 +132,7 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     const Bytes ten(10, 3);
     fast.Enqueue(ten.data(), 10);
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 10; }));
-    EXPECT_LE(LooksWhileNothingChanges([&] { return port->OutputQueuedCalls(); }), 15);
+    EXPECT_LE(LooksWhileNothingChanges(kOutputQueued), 15);
     port->HoldOutput(false);
     EXPECT_TRUE(fast.WaitIdle(2s));
 }
@@ -146,7 +146,7 @@ TEST_F(WriteQueueTest, ALineWithItsOwnClockPacesTheWriter) {
     std::uint64_t ids[3] = {};
     for (int i = 0; const Bytes& b : {Bytes{3}, Bytes{25, 14}, Bytes{7}})
         Write(b, &ids[i++]);
-    EXPECT_LE(LooksWhileNothingChanges([&] { return port->WriteAttempts(); }), 1);
+    EXPECT_LE(LooksWhileNothingChanges(kWrite), 1);
     port->Want();
     port->Want();
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 2; }));
@@ -178,7 +178,7 @@ TEST_F(WriteQueueTest, APurgeOrAFailedDeviceShowsItsMark) {
     state.writer->Purge();
     EXPECT_EQ(window.Screen(), "<CE-995>");
     EXPECT_EQ(window.Dones(), (Dones{{cut, 1, CutShort}, {unstarted, 0, CutShort}}));
-    EXPECT_EQ(port->OutputPurges(), 1);
+    EXPECT_EQ(port->Calls(kPurgeOutput), 1);
     EXPECT_TRUE(state.writer->Idle());
     handClock.Advance(1s);
     EXPECT_EQ(Settled(), (Bytes{3}));
