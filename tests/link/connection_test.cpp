@@ -117,8 +117,6 @@ TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     EXPECT_EQ(shown.find("<CE-5>"), shown.rfind("<CE-5>")) << shown;
 }
 
-// A far end that never stops while the window takes nothing: one bounded
-// batch, one wake-up, a prompt close.
 TEST_F(LinkTest, ABurstWakesOnceAndAFloodIsBoundedAndNeverHoldsTheCloseUp) {
     Open(ModeAscii, 115200, 8);
     const Bytes burst(50 * 80, 'B');

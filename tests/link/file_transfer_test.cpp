@@ -34,7 +34,6 @@ class FileTransferTest : public test::PtyLinkTest {
         for (; taken < dones.size(); ++taken)
             send.OnWriteDone(dones[taken]);
     }
-    // Hands the send the window's write ends until done() holds.
     template <typename F>
     bool FeedUntil(FileSend& send, F done) {
         return test::Eventually(

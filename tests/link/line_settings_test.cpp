@@ -39,6 +39,8 @@ TEST_F(LineSetup, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
     CodeMode = ModeTerminal;
     state.flowControl = kFlowXonXoff;
     state.terminalWindow = &window;
+    state.commHandle = OpenSerialPort(line.slavePath());
+    ASSERT_NE(state.commHandle, nullptr);
     struct Case {
         std::uint8_t size, parity, stop;
         std::uint32_t baud, bits;  // bits: CSIZE, parity and CSTOPB; 0 for a refusal
@@ -56,9 +58,6 @@ TEST_F(LineSetup, FramingAndSpeedReachAPseudoTerminalOrAreRefused) {
         state.parity = c.parity;
         state.stopBits = c.stop;
         state.baudRate = c.baud;
-        state.commHandle.reset();
-        state.commHandle = OpenSerialPort(line.slavePath());
-        EXPECT_NE(state.commHandle, nullptr);
         EXPECT_EQ(SetupConnection(&state), c.bits != 0 ? 1 : 0);  // no modem lines is no failure
         if (c.bits == 0)
             continue;

@@ -107,7 +107,6 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
               (Dones{{late, 0, TimedOut}, {late, 2, Complete}, {next, 1, Complete}}));
 }
 
-// The writer sleeps for output held in the driver instead of looking again at once.
 TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     port->HoldOutput(true);
     Write({3});
