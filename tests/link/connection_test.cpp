@@ -69,9 +69,8 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     UseFakePort();
     Open(ModeBaudot, 45, 5);
     const test::TempDir dir;
-    std::FILE* file = std::fopen((dir / "cap").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    Transfer().Start(file, nullptr);
+    TransferGuard capture;
+    capture.Start(std::fopen((dir / "cap").c_str(), "wb"), nullptr);
     port->InjectErrors(CE_FRAME);  // cleared unseen
     port->Send({27, 1, 4, 1});
     ASSERT_TRUE(window.WaitReceived(3));
@@ -91,9 +90,8 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
     ASSERT_GE(sizes.size(), 3u);
     EXPECT_EQ(std::vector<int>(sizes.end() - 3, sizes.end()), (std::vector<int>{80, 80, 40}));
 
-    EXPECT_EQ(Transfer().Finish(), file);
+    EXPECT_TRUE(capture.End());
     EXPECT_EQ(Transfer().BytesRead(), 206);
-    std::fclose(file);
     EXPECT_EQ(test::ReadFile(dir / "cap"), "3 E" + burst);
 
     // Once the reader has begun, the close waits until all is delivered.

@@ -16,6 +16,8 @@ class RecordingDialog : public ProgressDialog {
     std::vector<int> failures;
 };
 
+constexpr std::uint8_t kChars[] = {'H', 'I'};
+
 // A flood of blocks costs the dialog one announcement until it takes the counters.
 TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     const test::TempDir dir;
@@ -23,21 +25,20 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     RecordingDialog dialog;
-    const std::uint8_t chars[] = {'H', 'I'};
     {
         TransferGuard guard;
         guard.Start(file, &dialog);
         EXPECT_TRUE(guard.Running());
         for (int i = 0; i < 3; ++i)
-            Transfer().RecordBlock(chars, 2, 3);
+            Transfer().RecordBlock(kChars, 2, 3);
         EXPECT_EQ(test::ReadFile(path), "HIHIHI");
         EXPECT_EQ(dialog.changes, 1);
         const TransferCounters counters = Transfer().TakeCounters();
         EXPECT_EQ(std::pair(counters.bytesRead, counters.bytesSaved), std::pair(9, 6));
-        Transfer().RecordBlock(chars, 0, 1);
+        Transfer().RecordBlock(kChars, 0, 1);
         EXPECT_EQ(dialog.changes, 2);
     }
-    Transfer().RecordBlock(chars, 2, 3);
+    Transfer().RecordBlock(kChars, 2, 3);
     EXPECT_EQ(dialog.changes, 2);
     EXPECT_EQ(Transfer().BytesRead(), 10);
     EXPECT_EQ(Transfer().Finish(), nullptr);
@@ -78,9 +79,8 @@ TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
         RecordingDialog dialog;
         TransferGuard guard;
         guard.Start(row.file, &dialog);
-        const std::uint8_t chars[] = {'H', 'I'};
-        Transfer().RecordBlock(chars, 2, 3);
-        Transfer().RecordBlock(chars, 2, 3);
+        Transfer().RecordBlock(kChars, 2, 3);
+        Transfer().RecordBlock(kChars, 2, 3);
         EXPECT_EQ(dialog.failures, std::vector<int>{row.error}) << row.name;
         EXPECT_EQ(Transfer().BytesRead(), 3) << row.name;
         EXPECT_EQ(Transfer().BytesSaved(), 0) << row.name;
