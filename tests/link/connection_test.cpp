@@ -36,7 +36,6 @@ TEST_F(LinkTest, OpenAndCloseFollowTheirOrder) {
         ASSERT_NE(OpenConnection(&w), 0);
         EXPECT_GE(port->Calls(test::FakePort::kPurge), 1);
         EXPECT_EQ(port->Dtr(), mode == ModeTerminal);
-        EXPECT_EQ(port->Rts(), mode == ModeTerminal);
         EXPECT_EQ(w.CaretShows(), 1);
         EXPECT_TRUE(w.CursorEverLeftWaiting());
         EXPECT_EQ(OpenConnection(&w), 0);

@@ -35,7 +35,7 @@ Bytes ReadPort(Port& port, std::size_t n, std::chrono::milliseconds limit = 2s) 
 
 using PortTest = test::PtyLinkTest;
 
-TEST_F(PortTest, ComNumbersToDevicesHeldByOneAtATime) {
+TEST_F(PortTest, ComNumbersLeadToDevicesHeldByOneAtATimeThatReadWriteWaitAndPurge) {
     EXPECT_EQ(DeviceForPort("COM3"), line.portFolder() / "COM3");
     EXPECT_EQ(DeviceForPort("COM1"), "/dev/ttyS0");
     EXPECT_EQ(DeviceForPort("COM10"), "/dev/ttyS9");
@@ -55,7 +55,35 @@ TEST_F(PortTest, ComNumbersToDevicesHeldByOneAtATime) {
     EXPECT_EQ(OpenPortNamed("COM3"), nullptr);
     EXPECT_EQ(errno, EBUSY);
     first->Close();
-    EXPECT_NE(OpenPortNamed("COM3"), nullptr);
+    const auto port = OpenPortNamed("COM3");
+    ASSERT_NE(port, nullptr);
+    ASSERT_EQ(port->Apply(PlanLine(LineSettings{}, ModeBaudot)), 1);
+    EXPECT_EQ(port->ModemLines(), -1);
+    EXPECT_EQ(port->WaitInput(state.readEvent, 20), WaitResult::Timeout);
+    SignalEvent(state.readEvent);
+    EXPECT_EQ(port->WaitInput(state.readEvent, -1), WaitResult::Woken);
+
+    const Bytes sent = {'A', 0xFF, 0x00, 0x1B};
+    ASSERT_EQ(port->Write(sent.data(), 4), 4);
+    EXPECT_EQ(line.ReadFromFarEnd(4, 2s), sent);
+    // The kernel doubles FF (PARMRK); Read gives one back.
+    ASSERT_TRUE(line.WriteFromFarEnd(sent));
+    EXPECT_EQ(port->WaitInput(-1, 2000), WaitResult::Ready);
+    EXPECT_EQ(ReadPort(*port, sent.size()), sent);
+    EXPECT_EQ(port->TakeErrors(), 0u);
+
+    // The purge drops a mark half read too, or 'z' would come with a stray FF.
+    ASSERT_TRUE(line.WriteFromFarEnd({0xFF, 'x', 'y'}));
+    ASSERT_EQ(port->WaitInput(-1, 2000), WaitResult::Ready);
+    std::uint8_t b;
+    ASSERT_EQ(port->Read(&b, 1), 0);
+    port->Purge();
+    EXPECT_EQ(port->BytesWaiting(), 0);
+    ASSERT_TRUE(line.WriteFromFarEnd({'z'}));
+    EXPECT_EQ(ReadPort(*port, 2, 300ms), Bytes{'z'});
+
+    line.CloseFarEnd();
+    EXPECT_EQ(port->WaitInput(-1, 1000), WaitResult::Hangup);
 }
 
 std::string LockText(pid_t pid) {
@@ -191,38 +219,6 @@ TEST(PortErrors, CountersStandForLineErrorsAndTheFullQueueIsKept) {
         {CE_BREAK | CE_TXFULL, &all, CE_RXOVER | CE_OVERRUN | CE_FRAME | CE_BREAK | CE_TXFULL}};
     for (const auto& r : rows)
         EXPECT_EQ(ErrorFlags(r.marks, r.now ? &zero : nullptr, r.now), r.flags) << r.marks;
-}
-
-TEST_F(PortTest, ReadsWritesWaitsAndPurgesOnAPseudoTerminal) {
-    const auto port = OpenPortNamed("COM3");
-    ASSERT_NE(port, nullptr);
-    ASSERT_EQ(port->Apply(PlanLine(LineSettings{}, ModeBaudot)), 1);
-    EXPECT_EQ(port->ModemLines(), -1);
-    EXPECT_EQ(port->WaitInput(state.readEvent, 20), WaitResult::Timeout);
-    SignalEvent(state.readEvent);
-    EXPECT_EQ(port->WaitInput(state.readEvent, -1), WaitResult::Woken);
-
-    const Bytes sent = {'A', 0xFF, 0x00, 0x1B};
-    ASSERT_EQ(port->Write(sent.data(), 4), 4);
-    EXPECT_EQ(line.ReadFromFarEnd(4, 2s), sent);
-    // The kernel doubles FF (PARMRK); Read gives one back.
-    ASSERT_TRUE(line.WriteFromFarEnd(sent));
-    EXPECT_EQ(port->WaitInput(-1, 2000), WaitResult::Ready);
-    EXPECT_EQ(ReadPort(*port, sent.size()), sent);
-    EXPECT_EQ(port->TakeErrors(), 0u);
-
-    // The purge drops a mark half read too, or 'z' would come with a stray FF.
-    ASSERT_TRUE(line.WriteFromFarEnd({0xFF, 'x', 'y'}));
-    ASSERT_EQ(port->WaitInput(-1, 2000), WaitResult::Ready);
-    std::uint8_t b;
-    ASSERT_EQ(port->Read(&b, 1), 0);
-    port->Purge();
-    EXPECT_EQ(port->BytesWaiting(), 0);
-    ASSERT_TRUE(line.WriteFromFarEnd({'z'}));
-    EXPECT_EQ(ReadPort(*port, 2, 300ms), Bytes{'z'});
-
-    line.CloseFarEnd();
-    EXPECT_EQ(port->WaitInput(-1, 1000), WaitResult::Hangup);
 }
 
 // Feeds raw in pieces ending at the cuts, each after the lead the parser asks, as Read does.

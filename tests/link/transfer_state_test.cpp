@@ -60,20 +60,16 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
 
 // SIGPIPE is ignored, as the program does.
 TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
     const auto saved = std::signal(SIGPIPE, SIG_IGN);
-    const auto pipeWithoutReader = []() -> std::FILE* {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return nullptr;
-        close(fds[0]);
-        return fdopen(fds[1], "wb");
-    };
     const struct Row {
         const char* name;
         std::FILE* file;
         int error;
     } rows[] = {{"a full disk", std::fopen("/dev/full", "wb"), ENOSPC},
-                {"a pipe whose reader has gone", pipeWithoutReader(), EPIPE}};
+                {"a pipe whose reader has gone", fdopen(pipeEnds[1], "wb"), EPIPE}};
     for (const Row& row : rows) {
         ASSERT_NE(row.file, nullptr) << row.name;
         RecordingDialog dialog;
