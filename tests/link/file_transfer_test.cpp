@@ -1,7 +1,6 @@
 #include "code/line_ends.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
-#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {

@@ -4,12 +4,9 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 
-#include <cstring>
-
 #include "link/line_marks.h"
 #include "link/port_lock.h"
 #include "tests/support/diagnostics_capture.h"
-#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -143,8 +140,7 @@ TEST_F(PortTest, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
 // Process 1 is always running.
 TEST_F(PortTest, TheLockHolderIsReadFromEveryForm) {
     const int init = 1;
-    std::string binary(sizeof init, '\0');
-    std::memcpy(binary.data(), &init, sizeof init);
+    const std::string binary(reinterpret_cast<const char*>(&init), sizeof init);
     const struct Row {
         const char* name;
         std::string text;

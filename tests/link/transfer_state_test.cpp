@@ -22,12 +22,10 @@ constexpr std::uint8_t kChars[] = {'H', 'I'};
 TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     const test::TempDir dir;
     const std::string path = dir / "x.cap";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
     RecordingDialog dialog;
     {
         TransferGuard guard;
-        guard.Start(file, &dialog);
+        guard.Start(std::fopen(path.c_str(), "wb"), &dialog);
         EXPECT_TRUE(guard.Running());
         for (int i = 0; i < 3; ++i)
             Transfer().RecordBlock(kChars, 2, 3);

@@ -4,7 +4,6 @@
 
 #include "link/modem_watch.h"
 #include "link/port_io.h"
-#include "link/tty_state.h"
 #include "tests/support/diagnostics_capture.h"
 #include "tests/support/fake_window.h"
 
