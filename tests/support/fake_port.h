@@ -31,7 +31,7 @@ class FakePort : public Port {
     using Bytes = std::vector<std::uint8_t>;
 
   public:
-    enum Call { kPurge, kPurgeOutput, kWrite, kOutputQueued, kModemLines, kCalls };
+    enum Call { kPurge, kWrite, kOutputQueued, kModemLines, kCalls };
 
     FakePort() { Update(); }
     ~FakePort() override {
@@ -137,7 +137,6 @@ class FakePort : public Port {
         Change([&] { input_.clear(), held_.clear(); });
     }
     void PurgeOutput() override {
-        ++calls_[kPurgeOutput];
         Under(mutex_, [&] { held_.clear(); });
     }
     WaitResult WaitInput(int wakeFd, int timeoutMs) override {
