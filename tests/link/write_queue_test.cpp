@@ -139,8 +139,7 @@ TEST_F(WriteQueueTest, OutputHeldInTheDriverIsWaitedForNotPolled) {
     state.baudRate = 115200;
     WriteQueue fast(&window, &state, port, -1, 0, CharacterTime(state));
     port->HoldOutput(true);
-    const Bytes ten(10, 3);
-    fast.Enqueue(ten.data(), 10);
+    fast.Enqueue(Bytes(10, 3).data(), 10);
     ASSERT_TRUE(Eventually([&] { return port->OutputQueued() == 10; }));
     EXPECT_LE(LooksWhileNothingChanges(kOutputQueued), 15);
     port->HoldOutput(false);
