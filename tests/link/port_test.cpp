@@ -94,24 +94,19 @@ TEST_F(PortTest, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     EXPECT_EQ(line.lockFile().filename().string().rfind("LCK..pts_", 0), 0u);
     test::DiagnosticsCapture diagnostics;
 
-    // A program holding the slave without any lock.
+    // A program holding the slave without any lock; each child stops once it has the line.
     const pid_t reader = fork();
     if (reader == 0) {
-        dup2(open(slave.c_str(), O_RDONLY | O_NOCTTY), 0);
+        open(slave.c_str(), O_RDONLY | O_NOCTTY);
         for (;;)
-            pause();
+            raise(SIGSTOP);
     }
-    ASSERT_GT(reader, 0);
-    const std::string fd0 = "/proc/" + std::to_string(reader) + "/fd/0";
-    ASSERT_TRUE(test::Eventually([&] {
-        std::error_code e;
-        return std::filesystem::read_symlink(fd0, e) == slave;
-    }));
+    ASSERT_EQ(waitpid(reader, nullptr, WUNTRACED), reader);
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
     EXPECT_TRUE(diagnostics.Contains("(process " + std::to_string(reader) + ")"));
     EXPECT_FALSE(std::filesystem::exists(line.lockFile()));
-    kill(reader, SIGTERM);
+    kill(reader, SIGKILL);
     ASSERT_EQ(waitpid(reader, nullptr, 0), reader);
 
     // Another of us, killed without a chance to close: nothing it set stays.
@@ -119,10 +114,10 @@ TEST_F(PortTest, RefusedWhileAnotherProcessHoldsItAndFreeWhenItIsGone) {
     if (holder == 0) {
         const auto held = OpenSerialPort(slave);
         for (;;)
-            pause();
+            raise(SIGSTOP);
     }
-    ASSERT_GT(holder, 0);
-    EXPECT_TRUE(test::Eventually([&] { return ReadFile(line.lockFile()) == LockText(holder); }));
+    ASSERT_EQ(waitpid(holder, nullptr, WUNTRACED), holder);
+    EXPECT_EQ(ReadFile(line.lockFile()), LockText(holder));
     std::filesystem::remove(line.lockFile());  // flock and /proc alone still refuse
     EXPECT_EQ(OpenSerialPort(slave), nullptr);
     EXPECT_EQ(errno, EBUSY);
