@@ -1,7 +1,6 @@
 #include "code/line_ends.h"
 #include "link/file_send.h"
 #include "link/transfer_state.h"
-#include "tests/support/files.h"
 #include "tests/support/pty_port.h"
 
 namespace tavirel {
@@ -34,7 +33,6 @@ class FileTransferTest : public test::PtyLinkTest {
         for (; taken < dones.size(); ++taken)
             send.OnWriteDone(dones[taken]);
     }
-    // Hands the send the window's write ends until done() holds.
     template <typename F>
     bool FeedUntil(FileSend& send, F done) {
         return test::Eventually(
@@ -71,7 +69,7 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 }
 
 // A CR before each lone line feed is shown, not counted.
-TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
+TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
     using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
     Begin(File("empty", ""));
@@ -102,6 +100,19 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFile) {
     EXPECT_EQ(std::fgetc(pipe), 'A');
     ::pclose(pipe);
 
+    TransferGuard guard;
+    guard.Start(std::fopen((dir / "x.cap").c_str(), "wb"), nullptr);
+    constexpr std::size_t kTotal = 1 << 20;
+    Bytes data(kTotal);
+    for (std::size_t i = 0; i < kTotal; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    for (std::size_t at = 0; at < kTotal; at += 4096)
+        ASSERT_TRUE(line.WriteFromFarEnd(Bytes(data.begin() + at, data.begin() + at + 4096)));
+    ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
+    EXPECT_TRUE(guard.End());
+    EXPECT_EQ(Transfer().BytesSaved(), kTotal);
+    EXPECT_TRUE(test::ReadFile(dir / "x.cap") == std::string(data.begin(), data.end()));
+
     CloseConnection(&window);
     Begin(File("text", "abc"));
     EXPECT_EQ(ends.back(), LineLost);
@@ -118,22 +129,6 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     Feed(*send);
     EXPECT_EQ(sent.size(), counted);
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
-}
-
-TEST_F(FileTransferTest, ACaptureIsByteExactUnderAFlood) {
-    Open(ModeAscii, 115200, 8);
-    TransferGuard guard;
-    guard.Start(std::fopen((dir / "x.cap").c_str(), "wb"), nullptr);
-    constexpr std::size_t kTotal = 1 << 20;
-    Bytes data(kTotal);
-    for (std::size_t i = 0; i < kTotal; ++i)
-        data[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    for (std::size_t at = 0; at < kTotal; at += 4096)
-        ASSERT_TRUE(line.WriteFromFarEnd(Bytes(data.begin() + at, data.begin() + at + 4096)));
-    ASSERT_TRUE(test::Eventually([] { return Transfer().BytesRead() == kTotal; }, 30s));
-    EXPECT_TRUE(guard.End());
-    EXPECT_EQ(Transfer().BytesSaved(), kTotal);
-    EXPECT_TRUE(test::ReadFile(dir / "x.cap") == std::string(data.begin(), data.end()));
 }
 
 }  // namespace

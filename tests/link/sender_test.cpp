@@ -74,13 +74,12 @@ TEST_F(SenderTest, KeysAndBlocksAreEncodedAndEchoedInEachModeOnlyWhileConnected)
     test::FakeWindow orphan(nullptr);
     const std::size_t sent = port->Received().size();
     const std::string shown = window.Screen();
-    const std::uint8_t a = 'A';
     for (const CodeModeValue mode : {ModeAscii, ModeBaudot}) {
         CodeMode = mode;
         Type("A%", 0);
         EXPECT_EQ(SendKeyChar(&orphan, 'A'), 0);
         EXPECT_EQ(SendKeyChar(nullptr, 'A'), 0);
-        EXPECT_EQ(SendTextBlock(&window, &a, 1), 0);
+        EXPECT_EQ(SendTextBlock(&window, reinterpret_cast<const std::uint8_t*>("A"), 1), 0);
     }
     EXPECT_EQ(port->Received().size(), sent);
     EXPECT_EQ(window.Screen(), shown);

@@ -16,28 +16,27 @@ class RecordingDialog : public ProgressDialog {
     std::vector<int> failures;
 };
 
+constexpr std::uint8_t kChars[] = {'H', 'I'};
+
 // A flood of blocks costs the dialog one announcement until it takes the counters.
 TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
     const test::TempDir dir;
     const std::string path = dir / "x.cap";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
     RecordingDialog dialog;
-    const std::uint8_t chars[] = {'H', 'I'};
     {
         TransferGuard guard;
-        guard.Start(file, &dialog);
+        guard.Start(std::fopen(path.c_str(), "wb"), &dialog);
         EXPECT_TRUE(guard.Running());
         for (int i = 0; i < 3; ++i)
-            Transfer().RecordBlock(chars, 2, 3);
+            Transfer().RecordBlock(kChars, 2, 3);
         EXPECT_EQ(test::ReadFile(path), "HIHIHI");
         EXPECT_EQ(dialog.changes, 1);
         const TransferCounters counters = Transfer().TakeCounters();
         EXPECT_EQ(std::pair(counters.bytesRead, counters.bytesSaved), std::pair(9, 6));
-        Transfer().RecordBlock(chars, 0, 1);
+        Transfer().RecordBlock(kChars, 0, 1);
         EXPECT_EQ(dialog.changes, 2);
     }
-    Transfer().RecordBlock(chars, 2, 3);
+    Transfer().RecordBlock(kChars, 2, 3);
     EXPECT_EQ(dialog.changes, 2);
     EXPECT_EQ(Transfer().BytesRead(), 10);
     EXPECT_EQ(Transfer().Finish(), nullptr);
@@ -59,28 +58,23 @@ TEST(TransferGuardTest, EndsItsCaptureWhenTheDialogGoesAway) {
 
 // SIGPIPE is ignored, as the program does.
 TEST(TransferGuardTest, AFailedAppendStopsTheCaptureAndIsReportedOnce) {
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
     const auto saved = std::signal(SIGPIPE, SIG_IGN);
-    const auto pipeWithoutReader = []() -> std::FILE* {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return nullptr;
-        close(fds[0]);
-        return fdopen(fds[1], "wb");
-    };
     const struct Row {
         const char* name;
         std::FILE* file;
         int error;
     } rows[] = {{"a full disk", std::fopen("/dev/full", "wb"), ENOSPC},
-                {"a pipe whose reader has gone", pipeWithoutReader(), EPIPE}};
+                {"a pipe whose reader has gone", fdopen(pipeEnds[1], "wb"), EPIPE}};
     for (const Row& row : rows) {
         ASSERT_NE(row.file, nullptr) << row.name;
         RecordingDialog dialog;
         TransferGuard guard;
         guard.Start(row.file, &dialog);
-        const std::uint8_t chars[] = {'H', 'I'};
-        Transfer().RecordBlock(chars, 2, 3);
-        Transfer().RecordBlock(chars, 2, 3);
+        Transfer().RecordBlock(kChars, 2, 3);
+        Transfer().RecordBlock(kChars, 2, 3);
         EXPECT_EQ(dialog.failures, std::vector<int>{row.error}) << row.name;
         EXPECT_EQ(Transfer().BytesRead(), 3) << row.name;
         EXPECT_EQ(Transfer().BytesSaved(), 0) << row.name;

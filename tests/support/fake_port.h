@@ -31,6 +31,8 @@ class FakePort : public Port {
     using Bytes = std::vector<std::uint8_t>;
 
   public:
+    enum Call { kPurge, kWrite, kOutputQueued, kModemLines, kCalls };
+
     FakePort() { Update(); }
     ~FakePort() override {
         for (const int fd : {inputReady_, outputReady_, linesChanged_})
@@ -77,16 +79,12 @@ class FakePort : public Port {
     bool Dtr() const { return dtr_; }
     bool Rts() const { return rts_; }
     bool IsClosed() const { return closed_; }
-    int Purges() const { return purges_; }
-    int OutputPurges() const { return outputPurges_; }
-    int WriteAttempts() const { return writeAttempts_; }
+    int Calls(Call which) const { return calls_[which]; }
     std::vector<int> ReadSizes() { return Locked(mutex_, readSizes_); }
-    int OutputQueuedCalls() const { return outputQueuedCalls_; }
-    int ModemLineReads() const { return modemLineReads_; }
 
     int Apply(const LinePlan& plan) override {
         std::lock_guard lock(mutex_);
-        if (refuseSettings || !plan.valid)
+        if (!plan.valid)
             return 0;
         applied_ = plan;
         dtr_ = plan.raiseDtr, rts_ = plan.raiseRts;
@@ -110,7 +108,7 @@ class FakePort : public Port {
     }
     int Write(const std::uint8_t* bytes, int length) override {
         std::lock_guard lock(mutex_);
-        ++writeAttempts_;
+        ++calls_[kWrite];
         if (hungUp_ || failWith_ != 0 || stalled_ || (paced_ && wanted_ == 0)) {
             errno = hungUp_ ? EIO : failWith_ != 0 ? failWith_.load() : EAGAIN;
             return -1;
@@ -122,24 +120,23 @@ class FakePort : public Port {
         return length;
     }
     int OutputQueued() override {
-        ++outputQueuedCalls_;
+        ++calls_[kOutputQueued];
         return static_cast<int>(Locked(mutex_, held_).size());
     }
     std::uint32_t TakeErrors() override { return errors_.exchange(0); }
     bool SetDtr(bool raise) override { return dtr_ = raise, true; }
     bool SetRts(bool raise) override { return rts_ = raise, true; }
     int ModemLines() override {
-        ++modemLineReads_;
+        ++calls_[kModemLines];
         return !hasLines_ ? -1
                           : (dtr_ ? kLineDtr : 0) | (rts_ ? kLineRts : 0) | (cts_ ? kLineCts : 0) |
                                 (dsr_ ? kLineDsr : 0);
     }
     void Purge() override {
-        ++purges_;
+        ++calls_[kPurge];
         Change([&] { input_.clear(), held_.clear(); });
     }
     void PurgeOutput() override {
-        ++outputPurges_;
         Under(mutex_, [&] { held_.clear(); });
     }
     WaitResult WaitInput(int wakeFd, int timeoutMs) override {
@@ -159,7 +156,6 @@ class FakePort : public Port {
     void Close() override { closed_ = true; }
     bool PacesOutput() const override { return Locked(mutex_, paced_); }
 
-    std::atomic<bool> refuseSettings{false};
     std::atomic<int> failInputWaits{0};
     LinePlan accepted;  // what the device reads back
 
@@ -211,8 +207,7 @@ class FakePort : public Port {
     int wanted_ = 0;
     std::atomic<std::uint32_t> errors_{0};
     std::atomic<bool> cts_{true}, dsr_{true}, dtr_{false}, rts_{false}, hasLines_{true}, closed_;
-    std::atomic<int> failWith_{0}, purges_{0}, outputPurges_{0}, writeAttempts_{0},
-        outputQueuedCalls_{0}, modemLineReads_{0};
+    std::atomic<int> failWith_{0}, calls_[kCalls]{};
 };
 
 }  // namespace tavirel::test

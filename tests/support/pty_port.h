@@ -16,7 +16,6 @@ class PtyLine {
     ~PtyLine();
 
     bool ok() const { return ok_; }
-    int master() const { return master_; }
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const { return root_.path / "tavirel" / "ports"; }
     std::filesystem::path lockFolder() const { return root_.path / "lock"; }
