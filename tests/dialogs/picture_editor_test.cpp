@@ -26,40 +26,21 @@ class PictureEditorTest : public ::testing::Test, public test::InFolder {
 
     void Click(int id) { QTest::mouseClick(dialog->ItemAs<QPushButton>(id), Qt::LeftButton); }
     QPlainTextEdit* Edit() { return dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT); }
-    QString Text(int id) { return dialog->ItemText(id); }
 
     LineSettings line;
     std::optional<QString> picked;
     std::unique_ptr<TemplateDialog> dialog;
 };
 
-TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
-    const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
-    ASSERT_EQ(rulers.size(), 2);
-    const QString units = rulers[1]->text();
-    EXPECT_EQ(rulers[0]->font(), Edit()->font());
-    Edit()->setPlainText(QString(60, u'X'));
-    QTextCursor at50(Edit()->document());
-    at50.setPosition(49);
-    const int textX =
-        Edit()->viewport()->mapTo(dialog.get(), Edit()->cursorRect(at50).topLeft()).x();
-    const int rulerX = rulers[1]->x() + rulers[1]->indent() +
-                       QFontMetrics(rulers[1]->font()).horizontalAdvance(units.left(49));
-    EXPECT_NEAR(textX, rulerX, 1);
-
-    Click(IDC_EDITOR_OK);
-    test::ExpectOnlyClosesBy(dialog.get(), IDC_EDITOR_EXIT);
-}
-
 // A pick is taken, missing or not, when ".mod" has room; text only from a file.
-TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
+TEST_F(PictureEditorTest, LoadsThroughThePickerAndSavesTheWholePicture) {
     const QString file = Path(test::WriteFile("pic.txt", "ab\tc\r\nx%<").c_str());
     const QString cat = Path("CAT.mod");
     const QString atLimit = Path("") + QString(251 - Path("").size(), u'p');
     const struct {
         std::optional<QString> pick;
         QString loaded, box;  // box: how the one box starts
-    } rows[] = {
+    } loads[] = {
         {file, file, ""},
         {cat, cat, "E File doesn't exist!: " + cat},
         {atLimit + 'p', cat,
@@ -67,14 +48,14 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
         {std::nullopt, cat, ""},
         {atLimit, atLimit, "E File doesn't exist!: " + atLimit},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : loads) {
         SCOPED_TRACE(r.pick.value_or("cancel").toStdString());
         log.shown.clear();
         picked = r.pick;
         Click(IDC_LOAD_FILE);
-        EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
-        EXPECT_EQ(Text(IDC_LOADED_PATH), r.loaded);
-        EXPECT_EQ(Text(IDC_SAVE_PATH), r.loaded + ".mod");
+        EXPECT_EQ(dialog->ItemText(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
+        EXPECT_EQ(dialog->ItemText(IDC_LOADED_PATH), r.loaded);
+        EXPECT_EQ(dialog->ItemText(IDC_SAVE_PATH), r.loaded + ".mod");
         EXPECT_EQ(boxes.size(), r.box.isEmpty() ? 0 : 1);
         EXPECT_EQ(boxes.join('|').left(r.box.size()), r.box);
     }
@@ -82,10 +63,9 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     // Anything the loaded-path field does empties the save path.
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
     QApplication::sendEvent(dialog->Item(IDC_LOADED_PATH), &focus);
-    EXPECT_EQ(Text(IDC_SAVE_PATH), "");
-}
+    EXPECT_EQ(dialog->ItemText(IDC_SAVE_PATH), "");
 
-TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
+    // The whole picture is saved, or the box says why not.
     auto save = [this](const QString& path) {
         dialog->SetItemText(IDC_SAVE_PATH, path);
         Click(IDC_SAVE_FILE);
@@ -123,7 +103,7 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
 }
 
 // Lone line feeds are mended in one edit that one undo takes back.
-TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
+TEST_F(PictureEditorTest, RulerAndPreviewFollowTheEditorAndOnlyQuitCloses) {
     auto* button = dialog->findChild<QPushButton*>("previewButton");
     ASSERT_NE(button, nullptr);
     const QRect legend(DialogUnitsToPixels(dialog->Template(), 115, 41),
@@ -189,6 +169,22 @@ TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
         EXPECT_TRUE(whole()) << undo;
     }
     EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
+
+    const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
+    ASSERT_EQ(rulers.size(), 2);
+    EXPECT_EQ(rulers[0]->font(), Edit()->font());
+    Edit()->setPlainText(QString(60, u'X'));
+    QTextCursor at50(Edit()->document());
+    at50.setPosition(49);
+    const int textX =
+        Edit()->viewport()->mapTo(dialog.get(), Edit()->cursorRect(at50).topLeft()).x();
+    const int rulerX =
+        rulers[1]->x() + rulers[1]->indent() +
+        QFontMetrics(rulers[1]->font()).horizontalAdvance(rulers[1]->text().left(49));
+    EXPECT_NEAR(textX, rulerX, 1);
+
+    Click(IDC_EDITOR_OK);
+    test::ExpectOnlyClosesBy(dialog.get(), IDC_EDITOR_EXIT);
 }
 
 // X then O holds the ink of both; a letter struck twice is darker than once.

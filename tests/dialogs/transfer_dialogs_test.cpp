@@ -1,13 +1,10 @@
-#include <atomic>
 #include <cerrno>
 #include <random>
-#include <thread>
 
 #include "dialogs/capture_dialog.h"
 #include "dialogs/send_file_dialog.h"
 #include "link/process_state.h"
 #include "tests/dialogs/widget_test.h"
-#include "tests/support/fake_window.h"
 
 namespace tavirel {
 namespace {
@@ -143,16 +140,6 @@ class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
                 &context, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
         };
     }
-    // What reached the line once the operator has seen `told` boxes in all.
-    std::string Send(qsizetype told) {
-        const std::size_t before = port->Received().size();
-        send.Dialog()->SetItemText(IDC_SEND_NAME, path);
-        send.Dialog()->Command(IDC_SEND);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == told; }));
-        EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
-        const std::vector<std::uint8_t> line = port->Received();
-        return {line.begin() + static_cast<std::ptrdiff_t>(before), line.end()};
-    }
 
     QObject context;
     SendFileDialog send{nullptr, &window};
@@ -161,7 +148,7 @@ class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
 
 // Told once the send has ended, while queued write ends still arrive (a box
 // runs its own event loop).
-TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
+TEST_F(SendOnALineTest, ALineLostIsToldLoneLineFeedsAreAskedAboutAQuitIsSilent) {
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
     TemplateDialog* d = send.Dialog();
@@ -205,18 +192,23 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
         test::WriteFile(path.toStdString(), row.file);
         log.shown.clear();
         log.answer = row.answer;
-        EXPECT_EQ(Send(row.boxes.size()), row.line);
+        const auto before = static_cast<std::ptrdiff_t>(port->Received().size());
+        d->SetItemText(IDC_SEND_NAME, path);
+        d->Command(IDC_SEND);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == row.boxes.size(); }));
+        EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
+        const std::vector<std::uint8_t> line = port->Received();
+        EXPECT_EQ(std::string(line.begin() + before, line.end()), row.line);
         EXPECT_EQ(boxes, row.boxes);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
         EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
-}
 
-// The program quitting: the line stops, and nobody is told.
-TEST_F(SendOnALineTest, AQuitDuringASendStopsTheLineSilently) {
+    // The program quitting: the line stops, and nobody is told.
     state.baudRate = 45;  // the send outlives the dialog
     Reconnect();
     test::WriteFile(path.toStdString(), std::string(100, 'R'));
+    log.shown.clear();
     {
         SendFileDialog quit(nullptr, &window);
         quit.Dialog()->SetItemText(IDC_SEND_NAME, path);
