@@ -45,7 +45,7 @@ struct EntryRow {
 
 // OK stores what the fields say, or says what is wrong and stores nothing.
 // An unplugged device stays chosen; none stored means the default.
-TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesWithAMessage) {
+TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesCancelStoresNothing) {
     const EntryRow rows[] = {
         {"unplugged, low tones, wide shift, RTS", "usb-old", " 1275.5 |850|0.5|0", 1, IDC_PTT_RTS,
          3, "out usb-old in mic | 1275.5 850 reversed | lead 0.5 tail 0 | RTS COM4"},
@@ -80,11 +80,9 @@ TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesWithAMessage) {
         EXPECT_EQ(Summary(settings), refused ? before : r.result) << r.name;
         EXPECT_TRUE(!refused || log.shown.join('|').contains(r.result)) << r.name;
     }
-}
 
-// Devices are shown by name (alike ones with their ids), the default first;
-// the stored one is chosen. Cancel stores nothing.
-TEST_F(SoundDialogTest, DevicesByNameAndCancel) {
+    // Devices are shown by name (alike ones with their ids), the default
+    // first; the stored one is chosen. Cancel stores nothing.
     settings.output = "usb-out-2";
     const std::string before = Summary(settings);
     Open().SetItemText(IDC_SOUND_MARK, "1000");
