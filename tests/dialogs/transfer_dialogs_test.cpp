@@ -126,32 +126,26 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
-  protected:
-    void SetUp() override {
-        FakeLinkTest::SetUp();
-        state.baudRate = 1200;
-        state.byteSize = 8;
-        CodeMode = ModeAscii;
-        Reconnect();
-        // A queued call, as the main window makes.
-        window.onWriteDone = [this](const WriteDone& done) {
-            QMetaObject::invokeMethod(
-                &context, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
-        };
-    }
-
-    QObject context;
+struct SendOnALineTest : test::FakeLinkTest, test::InFolder {
     SendFileDialog send{nullptr, &window};
-    const QString path = Path("file.txt");
 };
 
 // Told once the send has ended, while queued write ends still arrive (a box
 // runs its own event loop).
 TEST_F(SendOnALineTest, ALineLostIsToldLoneLineFeedsAreAskedAboutAQuitIsSilent) {
+    state.baudRate = 1200;
+    state.byteSize = 8;
+    CodeMode = ModeAscii;
+    Reconnect();
+    TemplateDialog* d = send.Dialog();
+    // A queued call, as the main window makes.
+    window.onWriteDone = [this, d](const WriteDone& done) {
+        QMetaObject::invokeMethod(
+            d, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
+    };
+    const QString path = Path("file.txt");
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
-    TemplateDialog* d = send.Dialog();
     d->SetItemText(IDC_SEND_NAME, path);
     d->Command(IDC_SEND);
     ASSERT_TRUE(QTest::qWaitFor([&] { return d->ItemText(IDC_BYTES_SENT).toInt() >= 3; }));

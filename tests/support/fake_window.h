@@ -22,9 +22,7 @@ inline void PrintTo(const WriteDone& done, std::ostream* out) {
     *out << "{" << done.id << ", " << done.bytesSent << ", " << kHow[int(done.how)] << "}";
 }
 
-}  // namespace tavirel
-
-namespace tavirel::test {
+namespace test {
 
 class FakeWindow : public TerminalWindow {
   public:
@@ -150,4 +148,5 @@ class FakeLinkTest : public ::testing::Test {
     Clock* clock = &SteadyClock();
 };
 
-}  // namespace tavirel::test
+}  // namespace test
+}  // namespace tavirel
