@@ -45,7 +45,7 @@ struct EntryRow {
 
 // OK stores what the fields say, or says what is wrong and stores nothing.
 // An unplugged device stays chosen; none stored means the default.
-TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesCancelStoresNothing) {
+TEST_F(SoundDialogTest, OkStoresOrRefusesCancelStoresNothingSettingsOpenIt) {
     const EntryRow rows[] = {
         {"unplugged, low tones, wide shift, RTS", "usb-old", " 1275.5 |850|0.5|0", 1, IDC_PTT_RTS,
          3, "out usb-old in mic | 1275.5 850 reversed | lead 0.5 tail 0 | RTS COM4"},
@@ -91,15 +91,13 @@ TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesCancelStoresNothing) {
     List(IDC_SOUND_OUTPUT)->setCurrentIndex(0);
     Click(IDCANCEL);
     EXPECT_EQ(std::pair(Summary(settings), sound->Dialog()->isVisible()), std::pair(before, false));
-}
 
-// The Settings dialog's Sound... button is there only while the sound card
-// (after COM8) is chosen, and opens this dialog on the record's settings.
-TEST_F(SoundDialogTest, SettingsOfferTheSoundCardAndOpenThisDialog) {
+    // The Settings dialog's Sound... button is there only while the sound card
+    // (after COM8) is chosen, and opens this dialog on the record's settings.
     const struct {
         int stored, chosen, enabled, portNumber;  // chosen -1: none; enabled: Sound... after
-    } rows[] = {{3, -1, 0, 3}, {9, -1, 1, 9}, {3, 8, 1, 9}, {9, 0, 0, 1}};
-    for (const auto& r : rows) {
+    } ports[] = {{3, -1, 0, 3}, {9, -1, 1, 9}, {3, 8, 1, 9}, {9, 0, 0, 1}};
+    for (const auto& r : ports) {
         state.portNumber = static_cast<std::uint8_t>(r.stored);
         SettingsDialog dialog(*this, &state);
         if (r.chosen >= 0)
