@@ -3,10 +3,8 @@
 #include <cerrno>
 
 #include "dialogs/font_chooser.h"
-#include "link/connection.h"
 #include "link/port.h"
 #include "tests/dialogs/widget_test.h"
-#include "tests/support/fake_port.h"
 
 namespace tavirel {
 namespace {
