@@ -20,11 +20,9 @@ TEST_F(FileOpenTest, NamedFilesOpenWithoutWaitingOrSayWhyNot) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string atLimit =
         test::WriteFile(base + std::string(kMaxFileName - base.size(), 'n'), "AB");
-    const auto refused = [](const std::string& name, const char* why) {
-        return "E Can't Open file!: " + name + "\nThis is a " + why;
-    };
-    const std::string nobody = refused(pipe, "pipe with nobody at its other end."),
-                      folderIs = refused(base, "folder, not a file.");
+    const std::string nobody = "E Can't Open file!: " + pipe +
+                               "\nThis is a pipe with nobody at its other end.",
+                      folderIs = "E Can't Open file!: " + base + "\nThis is a folder, not a file.";
     constexpr int kNone = -1, kWriter = O_RDWR, kReader = O_RDONLY;  // who holds its other end
     const struct {
         const char* row;

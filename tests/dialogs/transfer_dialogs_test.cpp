@@ -9,8 +9,6 @@
 namespace tavirel {
 namespace {
 
-using test::Enabled;
-
 constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPTURE,
                               IDC_CAPTURE_EXIT};
 
@@ -59,7 +57,7 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
         EXPECT_EQ(boxes.join('|'), r.box);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
-        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
@@ -77,11 +75,11 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
         d->Command(IDC_START_CAPTURE);
         EXPECT_EQ(boxes, QStringList("E Can't create file!: no/such/folder/x.cap"));
-        EXPECT_EQ(Enabled(d, kCaptureIds), "1101");
+        EXPECT_EQ(test::Enabled(d, kCaptureIds), "1101");
 
         d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
         d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(Enabled(d, kCaptureIds), "0010");
+        EXPECT_EQ(test::Enabled(d, kCaptureIds), "0010");
         QTest::keyClick(d, Qt::Key_Escape);
         EXPECT_TRUE(d->isVisible());
         std::atomic<bool> typed{false};
@@ -104,7 +102,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
             << d->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
         d->Command(IDC_STOP_CAPTURE);
-        EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
+        EXPECT_EQ(test::Enabled(d, kCaptureIds), "0001");
     }
     EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(kBlocks).toStdString());
 
@@ -121,7 +119,7 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }));
     EXPECT_TRUE(boxes.back().startsWith("E ERROR: Write to file failed! (disk full?): /dev/full\n"))
         << log.Joined();
-    EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
+    EXPECT_EQ(test::Enabled(d, kCaptureIds), "0001");
     EXPECT_FALSE(full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
@@ -194,7 +192,7 @@ TEST_F(SendOnALineTest, ALineLostIsToldLoneLineFeedsAreAskedAboutAQuitIsSilent) 
         EXPECT_EQ(std::string(line.begin() + before, line.end()), row.line);
         EXPECT_EQ(boxes, row.boxes);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
-        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
 
     // The program quitting: the line stops, and nobody is told.
