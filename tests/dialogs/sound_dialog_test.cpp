@@ -37,16 +37,14 @@ class SoundDialogTest : public ::testing::Test, public test::FakeSettingsHost {
     std::unique_ptr<SoundDialog> sound;
 };
 
-struct EntryRow {
-    const char *name, *output, *fields;  // the stored device; mark|shift|lead-in|tail
-    int reversed, ptt, port;             // port: index in the list, -1 for none
-    const char* result;                  // what is stored, or a part of the message shown
-};
-
 // OK stores what the fields say, or says what is wrong and stores nothing.
 // An unplugged device stays chosen; none stored means the default.
 TEST_F(SoundDialogTest, OkStoresOrRefusesCancelStoresNothingSettingsOpenIt) {
-    const EntryRow rows[] = {
+    const struct {
+        const char *name, *output, *fields;  // the stored device; mark|shift|lead-in|tail
+        int reversed, ptt, port;             // port: index in the list, -1 for none
+        const char* result;                  // what is stored, or a part of the message shown
+    } rows[] = {
         {"unplugged, low tones, wide shift, RTS", "usb-old", " 1275.5 |850|0.5|0", 1, IDC_PTT_RTS,
          3, "out usb-old in mic | 1275.5 850 reversed | lead 0.5 tail 0 | RTS COM4"},
         {"default device, DTR of COM8, the band's edges", "", "300|2000|60|60", 0, IDC_PTT_DTR, 7,
@@ -60,7 +58,7 @@ TEST_F(SoundDialogTest, OkStoresOrRefusesCancelStoresNothingSettingsOpenIt) {
         {"tail too long", "", "2125|170|1|61", 0, IDC_PTT_NONE, 0, "tail must be between"},
         {"RTS of no port", "", "2125|170|1|0", 0, IDC_PTT_RTS, -1, "Choose the serial port"},
     };
-    for (const EntryRow& r : rows) {
+    for (const auto& r : rows) {
         settings = SoundSettings{};
         settings.output = r.output;
         const std::string before = Summary(settings);

@@ -32,7 +32,6 @@ inline std::string Enabled(TemplateDialog* d, std::initializer_list<int> ids) {
     return s;
 }
 
-// A list's entries, joined by '|'.
 inline QString Entries(const QComboBox* list) {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
