@@ -139,11 +139,9 @@ TEST_F(PictureEditorTest, RulerAndPreviewFollowTheEditorAndOnlyQuitCloses) {
     // separator, a no-break space), give the paper of the whole text.
     auto whole = [&] {
         preview->Refresh();
-        const QString text = Edit()->toPlainText();
-        const Paper laidOut = LayOutPaper(
-            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()),
-            {preview->CurrentPaper().columns, true, CharacterTime(line)});
-        return preview->CurrentPaper() == laidOut;
+        return preview->CurrentPaper() ==
+               LayOutPaper(Edit()->toPlainText().toStdU16String(),
+                           {preview->CurrentPaper().columns, true, CharacterTime(line)});
     };
     const struct {
         int at;

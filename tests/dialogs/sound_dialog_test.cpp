@@ -94,26 +94,24 @@ TEST_F(SoundDialogTest, OkStoresOrRefusesCancelStoresNothingSettingsOpenIt) {
     // (after COM8) is chosen, and opens this dialog on the record's settings.
     const struct {
         int stored, chosen, enabled, portNumber;  // chosen -1: none; enabled: Sound... after
-    } ports[] = {{3, -1, 0, 3}, {9, -1, 1, 9}, {3, 8, 1, 9}, {9, 0, 0, 1}};
+    } ports[] = {{3, -1, 0, 3}, {9, 0, 0, 1}, {9, -1, 1, 9}, {3, 8, 1, 9}};
+    std::optional<SettingsDialog> dialog;  // the last on the sound card
     for (const auto& r : ports) {
         state.portNumber = static_cast<std::uint8_t>(r.stored);
-        SettingsDialog dialog(*this, &state);
+        dialog.emplace(*this, &state);
         if (r.chosen >= 0)
-            dialog.Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(r.chosen);
-        EXPECT_EQ(dialog.Dialog()->Item(IDC_SOUND)->isEnabled(), r.enabled != 0) << r.stored;
-        dialog.ReadSettingsDialog();
+            dialog->Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(r.chosen);
+        EXPECT_EQ(dialog->Dialog()->Item(IDC_SOUND)->isEnabled(), r.enabled != 0) << r.stored;
+        dialog->ReadSettingsDialog();
         EXPECT_EQ(state.portNumber, r.portNumber) << r.stored;
     }
-
-    SettingsDialog dialog(*this, &state);
-    dialog.Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(8);
     QTimer::singleShot(0, [] {
         auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
         d->SetItemText(IDC_SOUND_MARK, "1500");
         d->ItemAs<QAbstractButton>(IDOK)->click();
     });
-    dialog.Dialog()->ItemAs<QAbstractButton>(IDC_SOUND)->click();
+    dialog->Dialog()->ItemAs<QAbstractButton>(IDC_SOUND)->click();
     EXPECT_EQ(state.sound.mark, 1500.0);
 }
 
