@@ -35,8 +35,7 @@ class PictureEditorTest : public ::testing::Test, public test::InFolder {
 // A pick is taken, missing or not, when ".mod" has room; text only from a file.
 TEST_F(PictureEditorTest, LoadsThroughThePickerAndSavesTheWholePicture) {
     const QString file = Path(test::WriteFile("pic.txt", "ab\tc\r\nx%<").c_str());
-    const QString cat = Path("CAT.mod");
-    const QString atLimit = Path("") + QString(251 - Path("").size(), u'p');
+    const QString cat = Path("CAT.mod"), atLimit = Path("") + QString(251 - Path("").size(), u'p');
     const struct {
         std::optional<QString> pick;
         QString loaded, box;  // box: how the one box starts
