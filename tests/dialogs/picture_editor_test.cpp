@@ -112,8 +112,7 @@ TEST_F(PictureEditorTest, RulerAndPreviewFollowTheEditorAndOnlyQuitCloses) {
     EXPECT_LE(button->geometry().bottom(), legend.bottom());
     QTest::mouseClick(button, Qt::LeftButton);
     auto* preview = dialog->findChild<PaperPreview*>();
-    ASSERT_NE(preview, nullptr);
-    ASSERT_TRUE(preview->isVisible());
+    ASSERT_TRUE(preview != nullptr && preview->isVisible());
 
     Edit()->setFocus();
     QTest::keyClicks(Edit(), "ab^cd^");

@@ -127,9 +127,8 @@ class FakeLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(CreateLinkEvents(state));
-        auto owned = std::make_unique<FakePort>();
-        port = owned.get();
-        state.commHandle = std::move(owned);
+        state.commHandle = std::make_unique<FakePort>();
+        port = static_cast<FakePort*>(state.commHandle.get());
         state.connected = 1;
         Reconnect();
     }
