@@ -15,7 +15,7 @@ constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPT
 struct TransferDialogsTest : ::testing::Test, test::InFolder {};
 
 // Every refusal leaves the dialog ready; a pick too long is refused, not cut.
-TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
+TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
     for (const char* name : {"b.txt", "A 100%.txt", ".hidden"})
         test::WriteFile(name, "x");
     QDir().mkdir("sub");
@@ -61,27 +61,26 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
     }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
-}
 
-// One capture per opening. Characters come every 150 to 250 ms, either side
-// of the counters' 200 ms: they follow to the last one without waiting for Stop.
-TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
+    // One capture per opening. Characters come every 150 to 250 ms, either side
+    // of the counters' 200 ms: they follow to the last one without waiting for Stop.
+    log.shown.clear();
     constexpr int kBlocks = 30;
     test::WriteFile("old.cap", "stale");
     {
         CaptureDialog capture(nullptr);
-        TemplateDialog* d = capture.Dialog();
-        d->show();
-        d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
-        d->Command(IDC_START_CAPTURE);
+        TemplateDialog* c = capture.Dialog();
+        c->show();
+        c->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
+        c->Command(IDC_START_CAPTURE);
         EXPECT_EQ(boxes, QStringList("E Can't create file!: no/such/folder/x.cap"));
-        EXPECT_EQ(test::Enabled(d, kCaptureIds), "1101");
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "1101");
 
-        d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
-        d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(test::Enabled(d, kCaptureIds), "0010");
-        QTest::keyClick(d, Qt::Key_Escape);
-        EXPECT_TRUE(d->isVisible());
+        c->SetItemText(IDC_CAPTURE_NAME, "old.cap");
+        c->Command(IDC_START_CAPTURE);
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "0010");
+        QTest::keyClick(c, Qt::Key_Escape);
+        EXPECT_TRUE(c->isVisible());
         std::thread machine([&] {
             std::mt19937 random(45);
             for (int i = 0; i < kBlocks; ++i) {
@@ -93,20 +92,20 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
         });
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
-                       d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
+                return c->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
+                       c->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
             },
             kBlocks * 250 + 2000))
-            << d->ItemText(IDC_BYTES_READ).toStdString();
+            << c->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
-        d->Command(IDC_STOP_CAPTURE);
-        EXPECT_EQ(test::Enabled(d, kCaptureIds), "0001");
+        c->Command(IDC_STOP_CAPTURE);
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "0001");
     }
     EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(kBlocks).toStdString());
 
     // The last capture's counters do not show in the next.
     CaptureDialog full(nullptr);
-    TemplateDialog* d = full.Dialog();
+    d = full.Dialog();
     EXPECT_EQ(d->ItemText(IDC_BYTES_READ), "0");
     d->SetItemText(IDC_CAPTURE_NAME, "/dev/full");
     d->Command(IDC_START_CAPTURE);
