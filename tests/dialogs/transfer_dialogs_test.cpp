@@ -160,8 +160,7 @@ TEST_F(SendOnALineTest, ALineLostIsToldLoneLineFeedsAreAskedAboutAQuitIsSilent) 
             .arg(path, count, them, each);
     };
     const QString three = asked("3 line feeds", "them", "each"),
-                  one = asked("1 line feed", "it", "it");
-    const QString done = "I Send File: Task complete";
+                  one = asked("1 line feed", "it", "it"), done = "I Send File: Task complete";
     const struct {
         const char* file;
         int answer;
