@@ -13,18 +13,60 @@ namespace {
 
 struct FileOpenTest : ::testing::Test, test::InFolder {};
 
-// Nothing waits in open(): a pipe with nobody at its other end is refused at
-// once; one written to, or being read, works.
-TEST_F(FileOpenTest, NamedFilesOpenWithoutWaitingOrSayWhyNot) {
+// Art collections name files without a dot. A new name comes back as a full
+// path, a cancel as nothing.
+TEST_F(FileOpenTest, PicksListNamesWithoutADotAndFilesOpenWithoutWaiting) {
+    for (const char* name : {"000", "1533", "cat.txt", "cat.txt.mod"})
+        test::WriteFile(name, "x");
+    const struct {
+        int entry;
+        QStringList names;
+        bool accept;
+    } filters[] = {
+        {0, {"cat.txt"}, true},
+        {1, {"000", "1533", "cat.txt", "cat.txt.mod"}, false},
+    };
+    for (const auto& r : filters) {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectFile(QStringLiteral("new.txt"));  // while the field has no focus
+            [&] {  // looks, then lets the dialog end whatever it saw
+                auto* entries = dialog->findChild<QComboBox*>("fileTypeCombo");
+                auto* model = dialog->findChild<QFileSystemModel*>();
+                ASSERT_TRUE(entries != nullptr && model != nullptr);
+                EXPECT_EQ(entries->currentIndex(), 0);
+                const auto listed = [&] {
+                    QStringList names;
+                    const QModelIndex root = model->index(folder.path());
+                    for (int i = 0; i < model->rowCount(root); ++i) {
+                        const QModelIndex item = model->index(i, 0, root);
+                        if (model->flags(item).testFlag(Qt::ItemIsEnabled))
+                            names << model->fileName(item);
+                    }
+                    names.sort();
+                    return names;
+                };
+                dialog->selectNameFilter(dialog->nameFilters().value(r.entry));
+                EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == r.names; }, 5000))
+                    << entries->itemText(r.entry).toStdString() << ": "
+                    << listed().join(' ').toStdString();
+            }();
+            r.accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
+        });
+        EXPECT_EQ(PickFileName(nullptr, kMaxFileName),
+                  r.accept ? std::optional(Path("new.txt")) : std::nullopt);
+    }
+
+    // Nothing waits in open(): a pipe with nobody at its other end is refused at
+    // once; one written to, or being read, works.
     const std::string pipe = Path("pipe").toStdString(), base = folder.path().toStdString() + "/";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const std::string atLimit =
         test::WriteFile(base + std::string(kMaxFileName - base.size(), 'n'), "AB");
-    const auto refused = [](const std::string& name, const char* why) {
-        return "E Can't Open file!: " + name + "\nThis is a " + why;
-    };
-    const std::string nobody = refused(pipe, "pipe with nobody at its other end."),
-                      folderIs = refused(base, "folder, not a file.");
+    const std::string nobody = "E Can't Open file!: " + pipe +
+                               "\nThis is a pipe with nobody at its other end.",
+                      folderIs = "E Can't Open file!: " + base + "\nThis is a folder, not a file.";
     constexpr int kNone = -1, kWriter = O_RDWR, kReader = O_RDONLY;  // who holds its other end
     const struct {
         const char* row;
@@ -68,52 +110,6 @@ TEST_F(FileOpenTest, NamedFilesOpenWithoutWaitingOrSayWhyNot) {
             std::fclose(file);
         if (other >= 0)
             ::close(other);
-    }
-}
-
-// Art collections name files without a dot. A new name comes back as a full
-// path, a cancel as nothing.
-TEST_F(FileOpenTest, AllFilesListsNamesWithoutADotAndANewNameComesBackWhole) {
-    for (const char* name : {"000", "1533", "cat.txt", "cat.txt.mod"})
-        test::WriteFile(name, "x");
-    const struct {
-        int entry;
-        QStringList names;
-        bool accept;
-    } rows[] = {
-        {0, {"cat.txt"}, true},
-        {1, {"000", "1533", "cat.txt", "cat.txt.mod"}, false},
-    };
-    for (const auto& r : rows) {
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            dialog->selectFile(QStringLiteral("new.txt"));  // while the field has no focus
-            [&] {  // looks, then lets the dialog end whatever it saw
-                auto* entries = dialog->findChild<QComboBox*>("fileTypeCombo");
-                auto* model = dialog->findChild<QFileSystemModel*>();
-                ASSERT_TRUE(entries != nullptr && model != nullptr);
-                EXPECT_EQ(entries->currentIndex(), 0);
-                const auto listed = [&] {
-                    QStringList names;
-                    const QModelIndex root = model->index(folder.path());
-                    for (int i = 0; i < model->rowCount(root); ++i) {
-                        const QModelIndex item = model->index(i, 0, root);
-                        if (model->flags(item).testFlag(Qt::ItemIsEnabled))
-                            names << model->fileName(item);
-                    }
-                    names.sort();
-                    return names;
-                };
-                dialog->selectNameFilter(dialog->nameFilters().value(r.entry));
-                EXPECT_TRUE(QTest::qWaitFor([&] { return listed() == r.names; }, 5000))
-                    << entries->itemText(r.entry).toStdString() << ": "
-                    << listed().join(' ').toStdString();
-            }();
-            r.accept ? static_cast<QDialog*>(dialog)->accept() : dialog->reject();
-        });
-        EXPECT_EQ(PickFileName(nullptr, kMaxFileName),
-                  r.accept ? std::optional(Path("new.txt")) : std::nullopt);
     }
 }
 

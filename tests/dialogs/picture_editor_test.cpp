@@ -15,51 +15,87 @@
 namespace tavirel {
 namespace {
 
-class PictureEditorTest : public ::testing::Test, public test::InFolder {
-  protected:
-    void SetUp() override {
-        SetFilePicker([this](QWidget*, const FilePickRequest&) { return picked; });
-        dialog.reset(BuildPictureEditor(nullptr, &line));
-        ASSERT_NE(dialog, nullptr);
-        dialog->show();
-    }
+struct PictureEditorTest : ::testing::Test, test::InFolder {};
 
-    void Click(int id) { QTest::mouseClick(dialog->ItemAs<QPushButton>(id), Qt::LeftButton); }
-    QPlainTextEdit* Edit() { return dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT); }
-    QString Text(int id) { return dialog->ItemText(id); }
-
+// Lone line feeds are mended in one edit that one undo takes back.
+TEST_F(PictureEditorTest, PreviewLoadSaveAndRulerFollowTheEditorOnlyQuitCloses) {
     LineSettings line;
     std::optional<QString> picked;
-    std::unique_ptr<TemplateDialog> dialog;
-};
+    SetFilePicker([&](QWidget*, const FilePickRequest&) { return picked; });
+    const std::unique_ptr<TemplateDialog> dialog(BuildPictureEditor(nullptr, &line));
+    ASSERT_NE(dialog, nullptr);
+    dialog->show();
+    const auto click = [&](int id) {
+        QTest::mouseClick(dialog->ItemAs<QPushButton>(id), Qt::LeftButton);
+    };
+    auto* editor = dialog->ItemAs<QPlainTextEdit>(IDC_PICTURE_TEXT);
+    auto* button = dialog->findChild<QPushButton*>("previewButton");
+    ASSERT_NE(button, nullptr);
+    const QRect legend(DialogUnitsToPixels(dialog->Template(), 115, 41),
+                       DialogUnitsToPixels(dialog->Template(), 224, 62));
+    EXPECT_GT(button->x(), legend.right());
+    EXPECT_GE(button->y(), legend.top());
+    EXPECT_LE(button->geometry().bottom(), legend.bottom());
+    QTest::mouseClick(button, Qt::LeftButton);
+    auto* preview = dialog->findChild<PaperPreview*>();
+    ASSERT_TRUE(preview != nullptr && preview->isVisible());
 
-TEST_F(PictureEditorTest, LaysOutTheEditorWithItsRulerAndClosesOnlyByQuit) {
-    const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
-    ASSERT_EQ(rulers.size(), 2);
-    const QString units = rulers[1]->text();
-    EXPECT_EQ(rulers[0]->font(), Edit()->font());
-    Edit()->setPlainText(QString(60, u'X'));
-    QTextCursor at50(Edit()->document());
-    at50.setPosition(49);
-    const int textX =
-        Edit()->viewport()->mapTo(dialog.get(), Edit()->cursorRect(at50).topLeft()).x();
-    const int rulerX = rulers[1]->x() + rulers[1]->indent() +
-                       QFontMetrics(rulers[1]->font()).horizontalAdvance(units.left(49));
-    EXPECT_NEAR(textX, rulerX, 1);
+    editor->setFocus();
+    QTest::keyClicks(editor, "ab^cd^");
+    QTRY_COMPARE(preview->CurrentPaper().RowText(1), std::string("  CD"));
+    EXPECT_GT(preview->View()->height(), preview->View()->CellRect(2, 0).bottom());
+    auto* summary = preview->findChild<QLabel*>("summary");
+    EXPECT_TRUE(summary->text().contains("7 characters on the line"))
+        << summary->text().toStdString();  // LTRS A B LF C D LF
+    EXPECT_TRUE(summary->text().contains("Print time 2 s at 45 baud, 7.5 bits a character"));
+    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")->text().startsWith("2 line feeds"));
 
-    Click(IDC_EDITOR_OK);
-    test::ExpectOnlyClosesBy(dialog.get(), IDC_EDITOR_EXIT);
-}
+    preview->findChild<QComboBox*>()->setCurrentIndex(0);
+    EXPECT_EQ(preview->CurrentPaper().columns, 68);
 
-// A pick is taken, missing or not, when ".mod" has room; text only from a file.
-TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
+    QTest::mouseClick(preview->findChild<QPushButton*>("putCarriageReturns"), Qt::LeftButton);
+    EXPECT_EQ(editor->toPlainText(), "ab<^cd<^");
+    EXPECT_EQ(preview->CurrentPaper().RowText(1), "CD");
+    editor->undo();
+    EXPECT_EQ(editor->toPlainText(), "ab^cd^");
+
+    // Edits anywhere, and what the editor keeps its own way (a line
+    // separator, a no-break space), give the paper of the whole text.
+    auto whole = [&] {
+        preview->Refresh();
+        return preview->CurrentPaper() ==
+               LayOutPaper(editor->toPlainText().toStdU16String(),
+                           {preview->CurrentPaper().columns, true, CharacterTime(line)});
+    };
+    const struct {
+        int at;
+        QString text;
+    } edits[] = {{0, "X"},
+                 {7, QString(QChar::LineSeparator) + QChar(QChar::Nbsp) + "e<^"},
+                 {4, "\n<"},
+                 {1, QString::fromUtf16(u"\U0001F41F")}};
+    for (const auto& edit : edits) {
+        QTextCursor cursor(editor->document());
+        cursor.setPosition(edit.at);
+        cursor.insertText(edit.text);
+        EXPECT_TRUE(whole()) << edit.text.toStdString();
+    }
+    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")
+                    ->text()
+                    .contains(QString::fromUtf16(u"line 1 of the editor: \"\U0001F41F\" cannot")));
+    for (std::size_t undo = 0; undo < std::size(edits); ++undo) {
+        editor->undo();
+        EXPECT_TRUE(whole()) << undo;
+    }
+    EXPECT_EQ(editor->toPlainText(), "ab^cd^");
+
+    // A pick is taken, missing or not, when ".mod" has room; text only from a file.
     const QString file = Path(test::WriteFile("pic.txt", "ab\tc\r\nx%<").c_str());
-    const QString cat = Path("CAT.mod");
-    const QString atLimit = Path("") + QString(251 - Path("").size(), u'p');
+    const QString cat = Path("CAT.mod"), atLimit = Path("") + QString(251 - Path("").size(), u'p');
     const struct {
         std::optional<QString> pick;
         QString loaded, box;  // box: how the one box starts
-    } rows[] = {
+    } loads[] = {
         {file, file, ""},
         {cat, cat, "E File doesn't exist!: " + cat},
         {atLimit + 'p', cat,
@@ -67,14 +103,14 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
         {std::nullopt, cat, ""},
         {atLimit, atLimit, "E File doesn't exist!: " + atLimit},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : loads) {
         SCOPED_TRACE(r.pick.value_or("cancel").toStdString());
         log.shown.clear();
         picked = r.pick;
-        Click(IDC_LOAD_FILE);
-        EXPECT_EQ(Text(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
-        EXPECT_EQ(Text(IDC_LOADED_PATH), r.loaded);
-        EXPECT_EQ(Text(IDC_SAVE_PATH), r.loaded + ".mod");
+        click(IDC_LOAD_FILE);
+        EXPECT_EQ(dialog->ItemText(IDC_PICTURE_TEXT), "ABC<<^\r\nX<<\r\n");
+        EXPECT_EQ(dialog->ItemText(IDC_LOADED_PATH), r.loaded);
+        EXPECT_EQ(dialog->ItemText(IDC_SAVE_PATH), r.loaded + ".mod");
         EXPECT_EQ(boxes.size(), r.box.isEmpty() ? 0 : 1);
         EXPECT_EQ(boxes.join('|').left(r.box.size()), r.box);
     }
@@ -82,15 +118,14 @@ TEST_F(PictureEditorTest, LoadsThroughThePickerAndProposesASavePath) {
     // Anything the loaded-path field does empties the save path.
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
     QApplication::sendEvent(dialog->Item(IDC_LOADED_PATH), &focus);
-    EXPECT_EQ(Text(IDC_SAVE_PATH), "");
-}
+    EXPECT_EQ(dialog->ItemText(IDC_SAVE_PATH), "");
 
-TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
-    auto save = [this](const QString& path) {
+    // The whole picture is saved, or the box says why not.
+    auto save = [&](const QString& path) {
         dialog->SetItemText(IDC_SAVE_PATH, path);
-        Click(IDC_SAVE_FILE);
+        click(IDC_SAVE_FILE);
     };
-    Edit()->setPlainText("AB\nCD<^a%b");
+    editor->setPlainText("AB\nCD<^a%b");
     const QString pipe = Path("pipe"), in = folder.path() + '/';
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString done = "N File Saved: Task complete";
@@ -116,79 +151,26 @@ TEST_F(PictureEditorTest, SavesTheWholePictureOrSaysWhyNot) {
     // Far past the old 64 KB.
     const QByteArray big = QByteArray("AB\r\n").repeated(40'000);
     picked = Path(test::WriteFile("big.txt", big.data()).c_str());
-    Click(IDC_LOAD_FILE);
+    click(IDC_LOAD_FILE);
     save(Path("big.mod"));
     EXPECT_EQ(test::ReadFile("big.mod"),
               QByteArray("AB\r\r\n").repeated(40'000).append('\0').toStdString());
-}
 
-// Lone line feeds are mended in one edit that one undo takes back.
-TEST_F(PictureEditorTest, PreviewFollowsTheEditorAndMendsLoneLineFeeds) {
-    auto* button = dialog->findChild<QPushButton*>("previewButton");
-    ASSERT_NE(button, nullptr);
-    const QRect legend(DialogUnitsToPixels(dialog->Template(), 115, 41),
-                       DialogUnitsToPixels(dialog->Template(), 224, 62));
-    EXPECT_GT(button->x(), legend.right());
-    EXPECT_GE(button->y(), legend.top());
-    EXPECT_LE(button->geometry().bottom(), legend.bottom());
-    QTest::mouseClick(button, Qt::LeftButton);
-    auto* preview = dialog->findChild<PaperPreview*>();
-    ASSERT_NE(preview, nullptr);
-    ASSERT_TRUE(preview->isVisible());
+    const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
+    ASSERT_EQ(rulers.size(), 2);
+    EXPECT_EQ(rulers[0]->font(), editor->font());
+    editor->setPlainText(QString(60, u'X'));
+    QTextCursor at50(editor->document());
+    at50.setPosition(49);
+    const int textX =
+        editor->viewport()->mapTo(dialog.get(), editor->cursorRect(at50).topLeft()).x();
+    const int rulerX =
+        rulers[1]->x() + rulers[1]->indent() +
+        QFontMetrics(rulers[1]->font()).horizontalAdvance(rulers[1]->text().left(49));
+    EXPECT_NEAR(textX, rulerX, 1);
 
-    Edit()->setFocus();
-    QTest::keyClicks(Edit(), "ab^cd^");
-    QTRY_COMPARE(preview->CurrentPaper().RowText(1), std::string("  CD"));
-    const Paper& paper = preview->CurrentPaper();
-    EXPECT_EQ(paper.lineCodes, 7u);  // LTRS A B LF C D LF
-    EXPECT_GT(preview->View()->height(), preview->View()->CellRect(2, 0).bottom());
-    auto* summary = preview->findChild<QLabel*>("summary");
-    EXPECT_TRUE(summary->text().contains("7 characters on the line"))
-        << summary->text().toStdString();
-    EXPECT_TRUE(summary->text().contains("Print time 2 s at 45 baud, 7.5 bits a character"));
-    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")->text().startsWith("2 line feeds"));
-
-    preview->findChild<QComboBox*>()->setCurrentIndex(0);
-    EXPECT_EQ(preview->CurrentPaper().columns, 68);
-
-    QTest::mouseClick(preview->findChild<QPushButton*>("putCarriageReturns"), Qt::LeftButton);
-    EXPECT_EQ(Edit()->toPlainText(), "ab<^cd<^");
-    EXPECT_TRUE(preview->CurrentPaper().loneLineFeeds.empty());
-    EXPECT_EQ(preview->CurrentPaper().RowText(1), "CD");
-    Edit()->undo();
-    EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
-
-    // Edits anywhere, and what the editor keeps its own way (a line
-    // separator, a no-break space), give the paper of the whole text.
-    auto whole = [&] {
-        preview->Refresh();
-        const QString text = Edit()->toPlainText();
-        const Paper laidOut = LayOutPaper(
-            std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()),
-            {preview->CurrentPaper().columns, true, CharacterTime(line)});
-        return preview->CurrentPaper() == laidOut;
-    };
-    const struct {
-        int at;
-        QString text;
-    } edits[] = {{0, "X"},
-                 {7, QString(QChar::LineSeparator) + QChar(QChar::Nbsp) + "e<^"},
-                 {4, "\n<"},
-                 {1, QString::fromUtf16(u"\U0001F41F")}};
-    for (const auto& edit : edits) {
-        QTextCursor cursor(Edit()->document());
-        cursor.setPosition(edit.at);
-        cursor.insertText(edit.text);
-        EXPECT_TRUE(whole()) << edit.text.toStdString();
-    }
-    EXPECT_TRUE(preview->findChild<QLabel*>("warnings")
-                    ->text()
-                    .contains(QString::fromUtf16(u"line 1 of the editor: \"\U0001F41F\" cannot")));
-    for (std::size_t undo = 0; undo < std::size(edits); ++undo) {
-        Edit()->undo();
-        EXPECT_TRUE(whole()) << undo;
-    }
-    EXPECT_EQ(Edit()->toPlainText(), "ab^cd^");
+    click(IDC_EDITOR_OK);
+    test::ExpectOnlyClosesBy(dialog.get(), IDC_EDITOR_EXIT);
 }
 
 // X then O holds the ink of both; a letter struck twice is darker than once.
@@ -201,24 +183,20 @@ TEST(PaperViewTest, OverstrikesAddTheirInk) {
         paper = LayOutPaper(text, {});
         PaperView view;
         view.SetPaper(&paper);
-        const QImage image = view.grab(view.CellRect(0, 0).toAlignedRect()).toImage();
-        std::vector<int> out;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb p = image.pixel(x, y);
-                out.push_back(765 - qRed(p) - qGreen(p) - qBlue(p));
-            }
-        }
-        return out;
+        return view.grab(view.CellRect(0, 0).toAlignedRect()).toImage();
     };
-    const auto x = ink(u"X"), o = ink(u"O"), both = ink(u"X<O"), twice = ink(u"O<O");
+    const QImage x = ink(u"X"), o = ink(u"O"), both = ink(u"X<O"), twice = ink(u"O<O");
     int inkX = 0, inkO = 0, lost = 0, once = 0, again = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        inkX += x[i] > 300;
-        inkO += o[i] > 300;
-        lost += (x[i] > 300 && both[i] < x[i] - 8) + (o[i] > 300 && both[i] < o[i] - 8);
-        once += o[i];
-        again += twice[i];
+    for (int i = 0; i < x.width() * x.height(); ++i) {
+        const auto at = [&](const QImage& image) {
+            const QRgb p = image.pixel(i % x.width(), i / x.width());
+            return 765 - qRed(p) - qGreen(p) - qBlue(p);
+        };
+        inkX += at(x) > 300;
+        inkO += at(o) > 300;
+        lost += (at(x) > 300 && at(both) < at(x) - 8) + (at(o) > 300 && at(both) < at(o) - 8);
+        once += at(o);
+        again += at(twice);
     }
     EXPECT_GT(std::min(inkX, inkO), 10);
     EXPECT_EQ(lost, 0);

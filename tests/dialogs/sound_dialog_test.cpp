@@ -37,16 +37,14 @@ class SoundDialogTest : public ::testing::Test, public test::FakeSettingsHost {
     std::unique_ptr<SoundDialog> sound;
 };
 
-struct EntryRow {
-    const char *name, *output, *fields;  // the stored device; mark|shift|lead-in|tail
-    int reversed, ptt, port;             // port: index in the list, -1 for none
-    const char* result;                  // what is stored, or a part of the message shown
-};
-
 // OK stores what the fields say, or says what is wrong and stores nothing.
 // An unplugged device stays chosen; none stored means the default.
-TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesWithAMessage) {
-    const EntryRow rows[] = {
+TEST_F(SoundDialogTest, OkStoresOrRefusesCancelStoresNothingSettingsOpenIt) {
+    const struct {
+        const char *name, *output, *fields;  // the stored device; mark|shift|lead-in|tail
+        int reversed, ptt, port;             // port: index in the list, -1 for none
+        const char* result;                  // what is stored, or a part of the message shown
+    } rows[] = {
         {"unplugged, low tones, wide shift, RTS", "usb-old", " 1275.5 |850|0.5|0", 1, IDC_PTT_RTS,
          3, "out usb-old in mic | 1275.5 850 reversed | lead 0.5 tail 0 | RTS COM4"},
         {"default device, DTR of COM8, the band's edges", "", "300|2000|60|60", 0, IDC_PTT_DTR, 7,
@@ -60,7 +58,7 @@ TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesWithAMessage) {
         {"tail too long", "", "2125|170|1|61", 0, IDC_PTT_NONE, 0, "tail must be between"},
         {"RTS of no port", "", "2125|170|1|0", 0, IDC_PTT_RTS, -1, "Choose the serial port"},
     };
-    for (const EntryRow& r : rows) {
+    for (const auto& r : rows) {
         settings = SoundSettings{};
         settings.output = r.output;
         const std::string before = Summary(settings);
@@ -80,11 +78,9 @@ TEST_F(SoundDialogTest, OkStoresTheFieldsOrRefusesWithAMessage) {
         EXPECT_EQ(Summary(settings), refused ? before : r.result) << r.name;
         EXPECT_TRUE(!refused || log.shown.join('|').contains(r.result)) << r.name;
     }
-}
 
-// Devices are shown by name (alike ones with their ids), the default first;
-// the stored one is chosen. Cancel stores nothing.
-TEST_F(SoundDialogTest, DevicesByNameAndCancel) {
+    // Devices are shown by name (alike ones with their ids), the default
+    // first; the stored one is chosen. Cancel stores nothing.
     settings.output = "usb-out-2";
     const std::string before = Summary(settings);
     Open().SetItemText(IDC_SOUND_MARK, "1000");
@@ -93,33 +89,29 @@ TEST_F(SoundDialogTest, DevicesByNameAndCancel) {
     List(IDC_SOUND_OUTPUT)->setCurrentIndex(0);
     Click(IDCANCEL);
     EXPECT_EQ(std::pair(Summary(settings), sound->Dialog()->isVisible()), std::pair(before, false));
-}
 
-// The Settings dialog's Sound... button is there only while the sound card
-// (after COM8) is chosen, and opens this dialog on the record's settings.
-TEST_F(SoundDialogTest, SettingsOfferTheSoundCardAndOpenThisDialog) {
+    // The Settings dialog's Sound... button is there only while the sound card
+    // (after COM8) is chosen, and opens this dialog on the record's settings.
     const struct {
         int stored, chosen, enabled, portNumber;  // chosen -1: none; enabled: Sound... after
-    } rows[] = {{3, -1, 0, 3}, {9, -1, 1, 9}, {3, 8, 1, 9}, {9, 0, 0, 1}};
-    for (const auto& r : rows) {
+    } ports[] = {{3, -1, 0, 3}, {9, 0, 0, 1}, {9, -1, 1, 9}, {3, 8, 1, 9}};
+    std::optional<SettingsDialog> dialog;  // the last on the sound card
+    for (const auto& r : ports) {
         state.portNumber = static_cast<std::uint8_t>(r.stored);
-        SettingsDialog dialog(*this, &state);
+        dialog.emplace(*this, &state);
         if (r.chosen >= 0)
-            dialog.Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(r.chosen);
-        EXPECT_EQ(dialog.Dialog()->Item(IDC_SOUND)->isEnabled(), r.enabled != 0) << r.stored;
-        dialog.ReadSettingsDialog();
+            dialog->Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(r.chosen);
+        EXPECT_EQ(dialog->Dialog()->Item(IDC_SOUND)->isEnabled(), r.enabled != 0) << r.stored;
+        dialog->ReadSettingsDialog();
         EXPECT_EQ(state.portNumber, r.portNumber) << r.stored;
     }
-
-    SettingsDialog dialog(*this, &state);
-    dialog.Dialog()->ItemAs<QComboBox>(IDC_PORT)->setCurrentIndex(8);
     QTimer::singleShot(0, [] {
         auto* d = qobject_cast<TemplateDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(d, nullptr);
         d->SetItemText(IDC_SOUND_MARK, "1500");
         d->ItemAs<QAbstractButton>(IDOK)->click();
     });
-    dialog.Dialog()->ItemAs<QAbstractButton>(IDC_SOUND)->click();
+    dialog->Dialog()->ItemAs<QAbstractButton>(IDC_SOUND)->click();
     EXPECT_EQ(state.sound.mark, 1500.0);
 }
 

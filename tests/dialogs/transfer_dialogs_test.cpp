@@ -1,18 +1,13 @@
-#include <atomic>
 #include <cerrno>
 #include <random>
-#include <thread>
 
 #include "dialogs/capture_dialog.h"
 #include "dialogs/send_file_dialog.h"
 #include "link/process_state.h"
 #include "tests/dialogs/widget_test.h"
-#include "tests/support/fake_window.h"
 
 namespace tavirel {
 namespace {
-
-using test::Enabled;
 
 constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPTURE,
                               IDC_CAPTURE_EXIT};
@@ -20,7 +15,7 @@ constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPT
 struct TransferDialogsTest : ::testing::Test, test::InFolder {};
 
 // Every refusal leaves the dialog ready; a pick too long is refused, not cut.
-TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
+TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
     for (const char* name : {"b.txt", "A 100%.txt", ".hidden"})
         test::WriteFile(name, "x");
     QDir().mkdir("sub");
@@ -62,32 +57,30 @@ TEST_F(TransferDialogsTest, SendFileRefusesWhatItCannotSend) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
         EXPECT_EQ(boxes.join('|'), r.box);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
-        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
-}
 
-// One capture per opening. Characters come every 150 to 250 ms, either side
-// of the counters' 200 ms: they follow to the last one without waiting for Stop.
-TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
+    // One capture per opening. Characters come every 150 to 250 ms, either side
+    // of the counters' 200 ms: they follow to the last one without waiting for Stop.
+    log.shown.clear();
     constexpr int kBlocks = 30;
     test::WriteFile("old.cap", "stale");
     {
         CaptureDialog capture(nullptr);
-        TemplateDialog* d = capture.Dialog();
-        d->show();
-        d->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
-        d->Command(IDC_START_CAPTURE);
+        TemplateDialog* c = capture.Dialog();
+        c->show();
+        c->SetItemText(IDC_CAPTURE_NAME, "no/such/folder/x.cap");
+        c->Command(IDC_START_CAPTURE);
         EXPECT_EQ(boxes, QStringList("E Can't create file!: no/such/folder/x.cap"));
-        EXPECT_EQ(Enabled(d, kCaptureIds), "1101");
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "1101");
 
-        d->SetItemText(IDC_CAPTURE_NAME, "old.cap");
-        d->Command(IDC_START_CAPTURE);
-        EXPECT_EQ(Enabled(d, kCaptureIds), "0010");
-        QTest::keyClick(d, Qt::Key_Escape);
-        EXPECT_TRUE(d->isVisible());
-        std::atomic<bool> typed{false};
+        c->SetItemText(IDC_CAPTURE_NAME, "old.cap");
+        c->Command(IDC_START_CAPTURE);
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "0010");
+        QTest::keyClick(c, Qt::Key_Escape);
+        EXPECT_TRUE(c->isVisible());
         std::thread machine([&] {
             std::mt19937 random(45);
             for (int i = 0; i < kBlocks; ++i) {
@@ -96,24 +89,23 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
                 std::uint8_t block[] = {31, 20, 6};  // LTRS H I
                 Transfer().RecordBlock(block, DecodeBaudotBlock(block, 3), 3);
             }
-            typed = true;
         });
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return typed && d->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
-                       d->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
+                return c->ItemText(IDC_BYTES_READ) == QString::number(3 * kBlocks) &&
+                       c->ItemText(IDC_BYTES_SAVED) == QString::number(2 * kBlocks);
             },
             kBlocks * 250 + 2000))
-            << d->ItemText(IDC_BYTES_READ).toStdString();
+            << c->ItemText(IDC_BYTES_READ).toStdString();
         machine.join();
-        d->Command(IDC_STOP_CAPTURE);
-        EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
+        c->Command(IDC_STOP_CAPTURE);
+        EXPECT_EQ(test::Enabled(c, kCaptureIds), "0001");
     }
     EXPECT_EQ(test::ReadFile("old.cap"), QByteArray("HI").repeated(kBlocks).toStdString());
 
     // The last capture's counters do not show in the next.
     CaptureDialog full(nullptr);
-    TemplateDialog* d = full.Dialog();
+    d = full.Dialog();
     EXPECT_EQ(d->ItemText(IDC_BYTES_READ), "0");
     d->SetItemText(IDC_CAPTURE_NAME, "/dev/full");
     d->Command(IDC_START_CAPTURE);
@@ -124,47 +116,31 @@ TEST_F(TransferDialogsTest, CaptureRunsOnceAndCountersFollowAMachinesPace) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }));
     EXPECT_TRUE(boxes.back().startsWith("E ERROR: Write to file failed! (disk full?): /dev/full\n"))
         << log.Joined();
-    EXPECT_EQ(Enabled(d, kCaptureIds), "0001");
+    EXPECT_EQ(test::Enabled(d, kCaptureIds), "0001");
     EXPECT_FALSE(full.Capturing());
     EXPECT_EQ(d->ItemText(IDC_BYTES_SAVED), "0");
 }
 
-class SendOnALineTest : public test::FakeLinkTest, public test::InFolder {
-  protected:
-    void SetUp() override {
-        FakeLinkTest::SetUp();
-        state.baudRate = 1200;
-        state.byteSize = 8;
-        CodeMode = ModeAscii;
-        Reconnect();
-        // A queued call, as the main window makes.
-        window.onWriteDone = [this](const WriteDone& done) {
-            QMetaObject::invokeMethod(
-                &context, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
-        };
-    }
-    // What reached the line once the operator has seen `told` boxes in all.
-    std::string Send(qsizetype told) {
-        const std::size_t before = port->Received().size();
-        send.Dialog()->SetItemText(IDC_SEND_NAME, path);
-        send.Dialog()->Command(IDC_SEND);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == told; }));
-        EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
-        const std::vector<std::uint8_t> line = port->Received();
-        return {line.begin() + static_cast<std::ptrdiff_t>(before), line.end()};
-    }
-
-    QObject context;
+struct SendOnALineTest : test::FakeLinkTest, test::InFolder {
     SendFileDialog send{nullptr, &window};
-    const QString path = Path("file.txt");
 };
 
 // Told once the send has ended, while queued write ends still arrive (a box
 // runs its own event loop).
-TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
+TEST_F(SendOnALineTest, ALineLostIsToldLoneLineFeedsAreAskedAboutAQuitIsSilent) {
+    state.baudRate = 1200;
+    state.byteSize = 8;
+    CodeMode = ModeAscii;
+    Reconnect();
+    TemplateDialog* d = send.Dialog();
+    // A queued call, as the main window makes.
+    window.onWriteDone = [this, d](const WriteDone& done) {
+        QMetaObject::invokeMethod(
+            d, [this, done] { send.OnWriteDone(done); }, Qt::QueuedConnection);
+    };
+    const QString path = Path("file.txt");
     test::WriteFile(path.toStdString(), std::string(300, 'R'));
     log.whileShown = [] { QCoreApplication::sendPostedEvents(); };
-    TemplateDialog* d = send.Dialog();
     d->SetItemText(IDC_SEND_NAME, path);
     d->Command(IDC_SEND);
     ASSERT_TRUE(QTest::qWaitFor([&] { return d->ItemText(IDC_BYTES_SENT).toInt() >= 3; }));
@@ -172,7 +148,6 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.isEmpty(); }));
     EXPECT_EQ(boxes, QStringList("E Send File: " + path +
                                  "\nThe send stopped: the line takes nothing more."));
-    EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
 
     // The dialog sends again; lone line feeds, a staircase on paper, are asked about.
     port->FailWrites(0);
@@ -185,8 +160,7 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
             .arg(path, count, them, each);
     };
     const QString three = asked("3 line feeds", "them", "each"),
-                  one = asked("1 line feed", "it", "it");
-    const QString done = "I Send File: Task complete";
+                  one = asked("1 line feed", "it", "it"), done = "I Send File: Task complete";
     const struct {
         const char* file;
         int answer;
@@ -205,18 +179,23 @@ TEST_F(SendOnALineTest, ALineLostMidSendIsToldThenLoneLineFeedsAreAskedAbout) {
         test::WriteFile(path.toStdString(), row.file);
         log.shown.clear();
         log.answer = row.answer;
-        EXPECT_EQ(Send(row.boxes.size()), row.line);
+        const auto before = static_cast<std::ptrdiff_t>(port->Received().size());
+        d->SetItemText(IDC_SEND_NAME, path);
+        d->Command(IDC_SEND);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == row.boxes.size(); }));
+        EXPECT_TRUE(state.writer->WaitIdle(std::chrono::seconds(1)));
+        const std::vector<std::uint8_t> line = port->Received();
+        EXPECT_EQ(std::string(line.begin() + before, line.end()), row.line);
         EXPECT_EQ(boxes, row.boxes);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), row.answer == IDCANCEL ? path : "");
-        EXPECT_EQ(Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
+        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
-}
 
-// The program quitting: the line stops, and nobody is told.
-TEST_F(SendOnALineTest, AQuitDuringASendStopsTheLineSilently) {
+    // The program quitting: the line stops, and nobody is told.
     state.baudRate = 45;  // the send outlives the dialog
     Reconnect();
     test::WriteFile(path.toStdString(), std::string(100, 'R'));
+    log.shown.clear();
     {
         SendFileDialog quit(nullptr, &window);
         quit.Dialog()->SetItemText(IDC_SEND_NAME, path);

@@ -32,7 +32,6 @@ inline std::string Enabled(TemplateDialog* d, std::initializer_list<int> ids) {
     return s;
 }
 
-// A list's entries, joined by '|'.
 inline QString Entries(const QComboBox* list) {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
@@ -43,10 +42,9 @@ inline QString Entries(const QComboBox* list) {
 // The first n controls that Tab stops at, from `from` on.
 inline std::string TabOrder(QWidget* from, int n) {
     QStringList order;
-    for (QWidget* w = from; w != nullptr && order.size() < n; w = w->nextInFocusChain()) {
+    for (QWidget* w = from; w != nullptr && order.size() < n; w = w->nextInFocusChain())
         if (!w->objectName().isEmpty() && (w->focusPolicy() & Qt::TabFocus) != 0)
             order << w->objectName().mid(4);
-    }
     return order.join(' ').toStdString();
 }
 

@@ -22,9 +22,7 @@ inline void PrintTo(const WriteDone& done, std::ostream* out) {
     *out << "{" << done.id << ", " << done.bytesSent << ", " << kHow[int(done.how)] << "}";
 }
 
-}  // namespace tavirel
-
-namespace tavirel::test {
+namespace test {
 
 class FakeWindow : public TerminalWindow {
   public:
@@ -129,9 +127,8 @@ class FakeLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(CreateLinkEvents(state));
-        auto owned = std::make_unique<FakePort>();
-        port = owned.get();
-        state.commHandle = std::move(owned);
+        state.commHandle = std::make_unique<FakePort>();
+        port = static_cast<FakePort*>(state.commHandle.get());
         state.connected = 1;
         Reconnect();
     }
@@ -150,4 +147,5 @@ class FakeLinkTest : public ::testing::Test {
     Clock* clock = &SteadyClock();
 };
 
-}  // namespace tavirel::test
+}  // namespace test
+}  // namespace tavirel
