@@ -131,7 +131,6 @@ TEST_F(MainWindowTest, MenuKeysPastesAndClose) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return Row(1) == QStringLiteral("B3 E<CE-5>"); }));
     log.answer = IDOK;
     EXPECT_TRUE(window->close());
-    EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->State()->connected.load(), 0);
     EXPECT_TRUE(port->IsClosed());
 }
