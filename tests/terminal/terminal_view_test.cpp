@@ -295,10 +295,8 @@ TEST_F(TerminalViewTest, TheCaretLeavesNoGhostAndStopsBlinkingWhenIdle) {
     EXPECT_EQ(Differences(glyphs), "");
 
     QApplication::setCursorFlashTime(40);
-    const auto caretShown = [&] {
-        const QImage shown = s.Shown();
-        const QRect caret = s.view.CaretRect();
-        return qGray(shown.pixel(caret.center())) < 128;  // inverted white
+    const auto caretShown = [&] {  // inverted white
+        return qGray(s.Shown().pixel(s.view.CaretRect().center())) < 128;
     };
     const std::pair<const char*, std::function<void()>> stirs[] = {
         {"a character", [&] { s.Write("A"); }},
