@@ -231,7 +231,6 @@ class Session(unittest.TestCase):
         self.assertTrue(wait_for(lambda: not self.windows(what), 10), message)
 
     def open(self, what):
-        """The window with that caption, or the dialog's, once it is up; focused."""
         found = wait_for(lambda: self.windows(what), 15)
         self.assertTrue(found, "no window %s" % (what,))
         self.focus(found[0])
