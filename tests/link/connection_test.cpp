@@ -13,8 +13,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using test::Eventually;
 
-class LinkTest : public test::PtyLinkTest {
-  protected:
+struct LinkTest : test::PtyLinkTest {
     void UseFakePort(int failInputWaits = 0) {
         SetPortOpener([=, this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = std::make_unique<test::FakePort>();

@@ -9,8 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-class FileTransferTest : public test::PtyLinkTest {
-  protected:
+struct FileTransferTest : test::PtyLinkTest {
     // As its dialog runs it: started, then fed the window's write ends.
     std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000,
                                     std::vector<std::size_t> crBefore = {}) {

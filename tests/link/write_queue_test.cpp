@@ -18,8 +18,7 @@ using enum WriteEnd;
 using enum test::FakePort::Call;
 
 // 45 baud 5N1.5 on a hand-moved clock: 166.7 ms a character, 426 ms a byte allowed.
-class WriteQueueTest : public test::FakeLinkTest {
-  protected:
+struct WriteQueueTest : test::FakeLinkTest {
     WriteQueueTest() { clock = &handClock; }
     int Write(const Bytes& bytes, std::uint64_t* id = nullptr) {
         return WriteCommBlock(&window, bytes.data(), static_cast<std::int32_t>(bytes.size()), id);
