@@ -27,16 +27,12 @@ struct FileTransferTest : test::PtyLinkTest {
     std::FILE* File(const std::string& name, std::string_view bytes) {
         return std::fopen(test::WriteFile(dir / name, bytes).c_str(), "rb");
     }
-    void Feed(FileSend& send) {
-        const std::vector<WriteDone> dones = window.Dones();
-        for (; taken < dones.size(); ++taken)
-            send.OnWriteDone(dones[taken]);
-    }
     template <typename F>
     bool FeedUntil(FileSend& send, F done) {
         return test::Eventually(
             [&] {
-                Feed(send);
+                for (const std::vector<WriteDone> dones = window.Dones(); taken < dones.size();)
+                    send.OnWriteDone(dones[taken++]);
                 return done();
             },
             10s);
@@ -125,7 +121,7 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     EXPECT_EQ(ends, std::vector{FileSend::End::Stopped});
     const std::size_t counted = sent.size();
     EXPECT_TRUE(state.writer->WaitIdle(2s));
-    Feed(*send);
+    FeedUntil(*send, [] { return true; });
     EXPECT_EQ(sent.size(), counted);
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
 }

@@ -14,7 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-using test::PtyLine;
 using test::ReadFile;
 
 // Up to n data bytes from the port, read two at a time so that marks split.
