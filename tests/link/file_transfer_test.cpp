@@ -78,9 +78,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
     for (int i = 0; i < 1000; ++i)
         text += i % 10 == 9 ? '\n' : static_cast<char>('a' + i % 26);
     std::FILE* file = File("a", text + '\0' + "tail\n");
-    std::vector<std::size_t> lone = LoneLineFeedsInFile(file);
-    EXPECT_EQ(lone.size(), 100u);
-    auto send = Begin(file, 64, std::move(lone));
+    auto send = Begin(file, 64, LoneLineFeedsInFile(file));
     ASSERT_TRUE(FeedUntil(*send, [&] { return !send->Running(); }));
     const std::string withCr = LoneLfToCrLf(text);
     const Bytes got = line.ReadFromFarEnd(withCr.size(), 2s);
