@@ -8,6 +8,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+using Ends = std::vector<std::pair<FileSend::End, int>>;  // with the error
+using enum FileSend::End;
 
 struct FileTransferTest : test::PtyLinkTest {
     // As its dialog runs it: started, then fed the window's write ends.
@@ -15,11 +17,9 @@ struct FileTransferTest : test::PtyLinkTest {
                                     std::vector<std::size_t> crBefore = {}) {
         auto send = std::make_unique<FileSend>(
             &window, file,
-            FileSend::Events{[this](std::int64_t i) { sent.push_back(i); },
-                             [this](FileSend::End end, int error) {
-                                 ends.push_back(end);
-                                 lastError = error;
-                             }},
+            FileSend::Events{
+                [this](std::int64_t i) { sent.push_back(i); },
+                [this](FileSend::End end, int error) { ends.emplace_back(end, error); }},
             std::move(crBefore), block);
         send->Start();
         return send;
@@ -40,8 +40,7 @@ struct FileTransferTest : test::PtyLinkTest {
 
     test::TempDir dir;
     std::vector<std::int64_t> sent;
-    std::vector<FileSend::End> ends;
-    int lastError = 0;
+    Ends ends;
     std::size_t taken = 0;
 };
 
@@ -53,7 +52,7 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
     ASSERT_TRUE(FeedUntil(*send, [&] { return !send->Running(); }));
     EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
     EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(ends, std::vector{FileSend::End::Done});
+    EXPECT_EQ(ends, (Ends{{Done, 0}}));
     EXPECT_EQ(window.Screen(), "A1\r\n\311B");
 
     state.localEcho = 1;
@@ -65,13 +64,11 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 
 // A CR before each lone line feed is shown, not counted.
 TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
-    using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
     Begin(File("empty", ""));
     Begin(File("zero", std::string(1, '\0') + "abc"));
     Begin(std::fopen(dir.path.c_str(), "rb"));
-    EXPECT_EQ(ends, (std::vector{Done, Done, ReadError}));
-    EXPECT_EQ(lastError, EISDIR);
+    EXPECT_EQ(ends, (Ends{{Done, 0}, {Done, 0}, {ReadError, EISDIR}}));
     EXPECT_TRUE(sent.empty());
 
     std::string text;
@@ -108,7 +105,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
 
     CloseConnection(&window);
     Begin(File("text", "abc"));
-    EXPECT_EQ(ends.back(), LineLost);
+    EXPECT_EQ(ends.back(), std::pair(LineLost, 0));
 }
 
 TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
@@ -116,7 +113,7 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     auto send = Begin(File("a", std::string(2000, 'x')));
     ASSERT_TRUE(FeedUntil(*send, [&] { return sent.size() >= 5; }));
     send->Stop();
-    EXPECT_EQ(ends, std::vector{FileSend::End::Stopped});
+    EXPECT_EQ(ends, (Ends{{Stopped, 0}}));
     const std::size_t counted = sent.size();
     EXPECT_TRUE(state.writer->WaitIdle(2s));
     FeedUntil(*send, [] { return true; });
