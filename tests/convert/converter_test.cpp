@@ -78,11 +78,10 @@ TEST(ConverterSteps, BlocksCutAnywhereGiveTheSameBytes) {
         ConverterState whole, parts;
         const Bytes expected = test::ByteByByte(which, whole, text);
         Bytes got;
-        for (std::size_t at = 0; at < text.size();) {
-            const std::size_t n = std::min<std::size_t>(1 + at % 7919, text.size() - at);
+        for (std::size_t at = 0, n = 0; at < text.size(); at += n) {
+            n = std::min<std::size_t>(1 + at % 7919, text.size() - at);
             const Bytes piece = Step(which, parts, Bytes(text.begin() + at, text.begin() + at + n));
             got.insert(got.end(), piece.begin(), piece.end());
-            at += n;
         }
         EXPECT_EQ(got, expected) << static_cast<int>(which);
     }
