@@ -45,16 +45,6 @@ TEST(Ita2Tables, MatchTheChart) {
     }
 }
 
-Bytes EncodeAll(const std::string& chars) {
-    BaudotSender sender;
-    Bytes line;
-    for (const char ch : chars) {
-        const BaudotCodes codes = sender.Encode(static_cast<unsigned char>(ch));
-        line.insert(line.end(), codes.bytes.begin(), codes.bytes.begin() + codes.count);
-    }
-    return line;
-}
-
 TEST(BaudotSender, SendsAShiftOnlyWhenItChanges) {
     const std::pair<std::string, Bytes> cases[] = {
         {"A1 B", {31, 3, 27, 23, 31, 4, 25}},
@@ -68,8 +58,15 @@ TEST(BaudotSender, SendsAShiftOnlyWhenItChanges) {
         {"A\a", {31, 3, 27, 5}},
         {"A\x7F\x80\xFF%_`{B", {31, 3, 25}},
     };
-    for (const auto& [chars, expected] : cases)
-        EXPECT_EQ(EncodeAll(chars), expected) << testing::PrintToString(chars);
+    for (const auto& [chars, expected] : cases) {
+        BaudotSender sender;
+        Bytes line;
+        for (const char ch : chars) {
+            const BaudotCodes codes = sender.Encode(static_cast<unsigned char>(ch));
+            line.insert(line.end(), codes.bytes.begin(), codes.bytes.begin() + codes.count);
+        }
+        EXPECT_EQ(line, expected) << testing::PrintToString(chars);
+    }
 }
 
 // A lone line feed leaves the carriage away from the margin.

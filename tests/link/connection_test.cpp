@@ -13,8 +13,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 using test::Eventually;
 
-class LinkTest : public test::PtyLinkTest {
-  protected:
+struct LinkTest : test::PtyLinkTest {
     void UseFakePort(int failInputWaits = 0) {
         SetPortOpener([=, this](const std::string&) -> std::unique_ptr<Port> {
             auto owned = std::make_unique<test::FakePort>();
@@ -100,8 +99,7 @@ TEST_F(LinkTest, ReceptionIsDecodedCapturedAndShownInBlocksOfEighty) {
 
 TEST_F(LinkTest, AVanishingFarEndIsMarkedOnceAndClosedPromptly) {
     ASSERT_NE(OpenConnection(&window), 0);
-    const Bytes paste(100, 'P');
-    WriteCommBlock(&window, paste.data(), static_cast<std::int32_t>(paste.size()));
+    WriteCommBlock(&window, Bytes(100, 'P').data(), 100);
     std::this_thread::sleep_for(50ms);
     line.CloseFarEnd();
     EXPECT_TRUE(window.WaitScreenContains("<CE-5>"));

@@ -8,19 +8,18 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+using Ends = std::vector<std::pair<FileSend::End, int>>;  // with the error
+using enum FileSend::End;
 
-class FileTransferTest : public test::PtyLinkTest {
-  protected:
+struct FileTransferTest : test::PtyLinkTest {
     // As its dialog runs it: started, then fed the window's write ends.
     std::unique_ptr<FileSend> Begin(std::FILE* file, std::size_t block = 64000,
                                     std::vector<std::size_t> crBefore = {}) {
         auto send = std::make_unique<FileSend>(
             &window, file,
-            FileSend::Events{[this](std::int64_t i) { sent.push_back(i); },
-                             [this](FileSend::End end, int error) {
-                                 ends.push_back(end);
-                                 lastError = error;
-                             }},
+            FileSend::Events{
+                [this](std::int64_t i) { sent.push_back(i); },
+                [this](FileSend::End end, int error) { ends.emplace_back(end, error); }},
             std::move(crBefore), block);
         send->Start();
         return send;
@@ -28,16 +27,12 @@ class FileTransferTest : public test::PtyLinkTest {
     std::FILE* File(const std::string& name, std::string_view bytes) {
         return std::fopen(test::WriteFile(dir / name, bytes).c_str(), "rb");
     }
-    void Feed(FileSend& send) {
-        const std::vector<WriteDone> dones = window.Dones();
-        for (; taken < dones.size(); ++taken)
-            send.OnWriteDone(dones[taken]);
-    }
     template <typename F>
     bool FeedUntil(FileSend& send, F done) {
         return test::Eventually(
             [&] {
-                Feed(send);
+                for (const std::vector<WriteDone> dones = window.Dones(); taken < dones.size();)
+                    send.OnWriteDone(dones[taken++]);
                 return done();
             },
             10s);
@@ -45,8 +40,7 @@ class FileTransferTest : public test::PtyLinkTest {
 
     test::TempDir dir;
     std::vector<std::int64_t> sent;
-    std::vector<FileSend::End> ends;
-    int lastError = 0;
+    Ends ends;
     std::size_t taken = 0;
 };
 
@@ -58,7 +52,7 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
     ASSERT_TRUE(FeedUntil(*send, [&] { return !send->Running(); }));
     EXPECT_EQ(line.ReadFromFarEnd(8, 2s), (Bytes{31, 3, 27, 23, 31, 8, 2, 25}));
     EXPECT_EQ(sent, (std::vector<std::int64_t>{0, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(ends, std::vector{FileSend::End::Done});
+    EXPECT_EQ(ends, (Ends{{Done, 0}}));
     EXPECT_EQ(window.Screen(), "A1\r\n\311B");
 
     state.localEcho = 1;
@@ -70,22 +64,18 @@ TEST_F(FileTransferTest, ABaudotSendGoesThroughTheSenderAtTheLinesPace) {
 
 // A CR before each lone line feed is shown, not counted.
 TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
-    using enum FileSend::End;
     Open(ModeAscii, 115200, 8);
     Begin(File("empty", ""));
     Begin(File("zero", std::string(1, '\0') + "abc"));
     Begin(std::fopen(dir.path.c_str(), "rb"));
-    EXPECT_EQ(ends, (std::vector{Done, Done, ReadError}));
-    EXPECT_EQ(lastError, EISDIR);
+    EXPECT_EQ(ends, (Ends{{Done, 0}, {Done, 0}, {ReadError, EISDIR}}));
     EXPECT_TRUE(sent.empty());
 
     std::string text;
     for (int i = 0; i < 1000; ++i)
         text += i % 10 == 9 ? '\n' : static_cast<char>('a' + i % 26);
     std::FILE* file = File("a", text + '\0' + "tail\n");
-    std::vector<std::size_t> lone = LoneLineFeedsInFile(file);
-    EXPECT_EQ(lone.size(), 100u);
-    auto send = Begin(file, 64, std::move(lone));
+    auto send = Begin(file, 64, LoneLineFeedsInFile(file));
     ASSERT_TRUE(FeedUntil(*send, [&] { return !send->Running(); }));
     const std::string withCr = LoneLfToCrLf(text);
     const Bytes got = line.ReadFromFarEnd(withCr.size(), 2s);
@@ -115,7 +105,7 @@ TEST_F(FileTransferTest, AnAsciiSendStreamsTheWholeFileAndACaptureTakesAFlood) {
 
     CloseConnection(&window);
     Begin(File("text", "abc"));
-    EXPECT_EQ(ends.back(), LineLost);
+    EXPECT_EQ(ends.back(), std::pair(LineLost, 0));
 }
 
 TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
@@ -123,10 +113,10 @@ TEST_F(FileTransferTest, StopEndsTheSendWithinACharacter) {
     auto send = Begin(File("a", std::string(2000, 'x')));
     ASSERT_TRUE(FeedUntil(*send, [&] { return sent.size() >= 5; }));
     send->Stop();
-    EXPECT_EQ(ends, std::vector{FileSend::End::Stopped});
+    EXPECT_EQ(ends, (Ends{{Stopped, 0}}));
     const std::size_t counted = sent.size();
     EXPECT_TRUE(state.writer->WaitIdle(2s));
-    Feed(*send);
+    FeedUntil(*send, [] { return true; });
     EXPECT_EQ(sent.size(), counted);
     EXPECT_LE(line.ReadFromFarEnd(2000, 300ms).size(), counted + 1);
 }

@@ -14,7 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
-using test::PtyLine;
 using test::ReadFile;
 
 // Up to n data bytes from the port, read two at a time so that marks split.
@@ -167,22 +166,16 @@ TEST_F(PortTest, PlantedLockLinksAreNeitherWrittenThroughNorTaken) {
     const auto victim = line.lockFolder() / "victim";
     test::WriteFile(victim, "keep\n");
     const auto planted = line.lockFolder() / ("LTMP." + std::to_string(getpid()));
-    using Plant = void (*)(const std::filesystem::path&, const std::filesystem::path&);
-    const std::pair<const char*, Plant> rows[] = {
-        {"symbolic link", [](const auto& to, const auto& at) { create_symlink(to, at); }},
-        {"hard link", [](const auto& to, const auto& at) { create_hard_link(to, at); }}};
-    for (const auto& [name, plant] : rows) {
-        SCOPED_TRACE(name);
-        plant(victim, planted);
+    for (const bool hard : {false, true}) {
+        SCOPED_TRACE(hard ? "hard link" : "symbolic link");
+        hard ? create_hard_link(victim, planted) : create_symlink(victim, planted);
         PortLock lock;
         ASSERT_TRUE(lock.Acquire(line.slavePath()));
         EXPECT_EQ(ReadFile(victim), "keep\n");
         EXPECT_EQ(ReadFile(line.lockFile()), LockText(getpid()));
         EXPECT_EQ(std::filesystem::status(line.lockFile()).permissions(),
                   std::filesystem::perms(0644));
-        const auto files = std::distance(std::filesystem::directory_iterator(line.lockFolder()),
-                                         std::filesystem::directory_iterator());
-        EXPECT_EQ(files, 3);
+        EXPECT_EQ(std::ranges::distance(std::filesystem::directory_iterator(line.lockFolder())), 3);
         lock.Release();
         std::filesystem::remove(planted);
     }

@@ -45,22 +45,19 @@ TEST(ReceiveQueue, GatheredBlocksWakeAtABatchOrAFlush) {
     ASSERT_LT(batch, 64u);
     const std::string block(batch, 'g');
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(block.data());
-    struct Row {
-        const char* name;
-        std::size_t gathered;
-        bool wokenByPut;
-    } const rows[] = {{"one short of a batch", batch - 1, false}, {"a batch", batch, true}};
-    for (const Row& row : rows) {
+    for (const bool wokenByPut : {false, true}) {
+        SCOPED_TRACE(wokenByPut ? "a batch" : "one short of a batch");
+        const std::size_t gathered = wokenByPut ? batch : batch - 1;
         std::string taken;
         queue.TakeAll(taken);
-        EXPECT_FALSE(queue.Put(bytes, 1, true)) << row.name;
-        EXPECT_EQ(queue.Put(bytes, row.gathered - 1, true), row.wokenByPut) << row.name;
-        EXPECT_EQ(queue.Flush(), !row.wokenByPut) << row.name;
-        EXPECT_FALSE(queue.Flush()) << row.name;
-        EXPECT_FALSE(queue.Put(bytes, batch, true)) << row.name;
+        EXPECT_FALSE(queue.Put(bytes, 1, true));
+        EXPECT_EQ(queue.Put(bytes, gathered - 1, true), wokenByPut);
+        EXPECT_EQ(queue.Flush(), !wokenByPut);
+        EXPECT_FALSE(queue.Flush());
+        EXPECT_FALSE(queue.Put(bytes, batch, true));
         queue.TakeAll(taken);
-        EXPECT_EQ(taken.size(), row.gathered + batch) << row.name;
-        EXPECT_FALSE(queue.Flush()) << row.name;
+        EXPECT_EQ(taken.size(), gathered + batch);
+        EXPECT_FALSE(queue.Flush());
     }
 }
 

@@ -10,8 +10,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
 // Fast, so a queued write is on the port at once.
-class SenderTest : public test::FakeLinkTest {
-  protected:
+struct SenderTest : test::FakeLinkTest {
     void SetUp() override {
         state.baudRate = 128000;
         FakeLinkTest::SetUp();

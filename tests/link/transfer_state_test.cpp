@@ -8,8 +8,7 @@
 namespace tavirel {
 namespace {
 
-class RecordingDialog : public ProgressDialog {
-  public:
+struct RecordingDialog : ProgressDialog {
     void CountersChanged() override { ++changes; }
     void CaptureFailed(int error) override { failures.push_back(error); }
     int changes = 0;

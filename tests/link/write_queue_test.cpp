@@ -18,8 +18,7 @@ using enum WriteEnd;
 using enum test::FakePort::Call;
 
 // 45 baud 5N1.5 on a hand-moved clock: 166.7 ms a character, 426 ms a byte allowed.
-class WriteQueueTest : public test::FakeLinkTest {
-  protected:
+struct WriteQueueTest : test::FakeLinkTest {
     WriteQueueTest() { clock = &handClock; }
     int Write(const Bytes& bytes, std::uint64_t* id = nullptr) {
         return WriteCommBlock(&window, bytes.data(), static_cast<std::int32_t>(bytes.size()), id);
@@ -90,7 +89,6 @@ TEST_F(WriteQueueTest, AWritePastItsDeadlineIsReportedAndStillGoesOut) {
     handClock.Advance(2ms);  // 2 x 426 ms allowed
     EXPECT_TRUE(Eventually(
         [&] { return diagnostics.Contains("Probable Write Timeout: Total of 0 bytes sent"); }));
-    EXPECT_EQ(window.Screen(), "");
     EXPECT_EQ(window.Dones(), (Dones{{late, 0, TimedOut}}));
 
     port->StallWrites(false);
@@ -224,10 +222,8 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
         std::uint64_t n;
         return ::read(change, &n, sizeof n) > 0 ? 0 : -1;  // EINTR on the stop
     });
-    TtyState state;
-    ASSERT_TRUE(CreateLinkEvents(state));
-    SignalEvent(state.writeEvent);
-    EXPECT_EQ(watch.Wait(state.writeEvent, -1), WaitResult::Woken);
+    const int wake = ::eventfd(1, EFD_CLOEXEC);
+    EXPECT_EQ(watch.Wait(wake, -1), WaitResult::Woken);
     ASSERT_TRUE(Eventually([&] { return entered.load() == 1; }));
     SignalEvent(change);
     EXPECT_EQ(watch.Wait(-1, -1), WaitResult::Ready);
@@ -235,7 +231,8 @@ TEST(ModemLineWatch, WakesOnAChangeAndStopsWhileTheDriverWaits) {
     watch.Stop();
     EXPECT_EQ(entered.load(), 2);
     EXPECT_EQ(watch.Wait(-1, -1), WaitResult::Timeout);
-    ::close(change);
+    for (const int fd : {change, wake})
+        ::close(fd);
 
     ModemLineWatch unsupported([] {
         errno = ENOTTY;

@@ -7,9 +7,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "link/connection.h"
-#include "link/port_lock.h"
-
 namespace tavirel::test {
 
 PtyLine::PtyLine() {
@@ -47,10 +44,6 @@ PtyLine::~PtyLine() {
     }
 }
 
-std::filesystem::path PtyLine::lockFile() const {
-    return lockFolder() / LockFileName(slavePath_);
-}
-
 std::vector<std::uint8_t> PtyLine::ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit) {
     std::vector<std::uint8_t> got(n);
     std::size_t done = 0;
@@ -80,25 +73,6 @@ bool PtyLine::WriteFromFarEnd(const std::vector<std::uint8_t>& bytes) {
 void PtyLine::CloseFarEnd() {
     if (master_ >= 0)
         close(std::exchange(master_, -1));
-}
-
-void PtyLinkTest::SetUp() {
-    ASSERT_TRUE(line.ok());
-    ASSERT_TRUE(CreateLinkEvents(state));
-}
-
-void PtyLinkTest::TearDown() {
-    CloseConnection(&window);
-    SetPortOpener(nullptr);
-    CodeMode = savedMode;
-}
-
-void PtyLinkTest::Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
-    CodeMode = mode;
-    state.baudRate = baud;
-    state.byteSize = bits;
-    state.stopBits = bits == 5 ? 1 : 0;
-    ASSERT_NE(OpenConnection(&window), 0);
 }
 
 }  // namespace tavirel::test

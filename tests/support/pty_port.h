@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "link/connection.h"
+#include "link/port_lock.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/files.h"
 
@@ -19,7 +21,7 @@ class PtyLine {
     const std::string& slavePath() const { return slavePath_; }
     std::filesystem::path portFolder() const { return root_.path / "tavirel" / "ports"; }
     std::filesystem::path lockFolder() const { return root_.path / "lock"; }
-    std::filesystem::path lockFile() const;
+    std::filesystem::path lockFile() const { return lockFolder() / LockFileName(slavePath_); }
 
     // Up to n bytes the port sent; fewer when the time runs out or the slave is closed.
     std::vector<std::uint8_t> ReadFromFarEnd(std::size_t n, std::chrono::milliseconds limit);
@@ -37,10 +39,23 @@ class PtyLine {
 // The link on a pseudo-terminal line; the port opener and CodeMode are restored.
 class PtyLinkTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(line.ok());
+        ASSERT_TRUE(CreateLinkEvents(state));
+    }
+    void TearDown() override {
+        CloseConnection(&window);
+        SetPortOpener(nullptr);
+        CodeMode = savedMode;
+    }
     // 1.5 stop bits at 5 data bits, 1 otherwise.
-    void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits);
+    void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
+        CodeMode = mode;
+        state.baudRate = baud;
+        state.byteSize = bits;
+        state.stopBits = bits == 5 ? 1 : 0;
+        ASSERT_NE(OpenConnection(&window), 0);
+    }
 
     PtyLine line;
     const CodeModeValue savedMode = CodeMode.load();
