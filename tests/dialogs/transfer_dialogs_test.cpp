@@ -57,7 +57,6 @@ TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
         EXPECT_EQ(boxes.join('|'), r.box);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
-        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
