@@ -33,9 +33,8 @@ TEST_F(PictureEditorTest, PreviewLoadSaveAndRulerFollowTheEditorOnlyQuitCloses) 
     ASSERT_NE(button, nullptr);
     const QRect legend(DialogUnitsToPixels(dialog->Template(), 115, 41),
                        DialogUnitsToPixels(dialog->Template(), 224, 62));
-    EXPECT_GT(button->x(), legend.right());
-    EXPECT_GE(button->y(), legend.top());
-    EXPECT_LE(button->geometry().bottom(), legend.bottom());
+    EXPECT_TRUE(QRect(legend.right() + 1, legend.top(), 9999, legend.height())
+                    .contains(button->geometry()));
     QTest::mouseClick(button, Qt::LeftButton);
     auto* preview = dialog->findChild<PaperPreview*>();
     ASSERT_TRUE(preview != nullptr && preview->isVisible());
@@ -44,10 +43,9 @@ TEST_F(PictureEditorTest, PreviewLoadSaveAndRulerFollowTheEditorOnlyQuitCloses) 
     QTest::keyClicks(editor, "ab^cd^");
     QTRY_COMPARE(preview->CurrentPaper().RowText(1), std::string("  CD"));
     EXPECT_GT(preview->View()->height(), preview->View()->CellRect(2, 0).bottom());
-    auto* summary = preview->findChild<QLabel*>("summary");
-    EXPECT_TRUE(summary->text().contains("7 characters on the line"))
-        << summary->text().toStdString();  // LTRS A B LF C D LF
-    EXPECT_TRUE(summary->text().contains("Print time 2 s at 45 baud, 7.5 bits a character"));
+    EXPECT_EQ(preview->findChild<QLabel*>("summary")->text(),  // LTRS A B LF C D LF
+              "3 lines, 7 characters on the line (1 letters and figures shifts among them).\n"
+              "Print time 2 s at 45 baud, 7.5 bits a character.");
     EXPECT_TRUE(preview->findChild<QLabel*>("warnings")->text().startsWith("2 line feeds"));
 
     preview->findChild<QComboBox*>()->setCurrentIndex(0);
@@ -57,7 +55,6 @@ TEST_F(PictureEditorTest, PreviewLoadSaveAndRulerFollowTheEditorOnlyQuitCloses) 
     EXPECT_EQ(editor->toPlainText(), "ab<^cd<^");
     EXPECT_EQ(preview->CurrentPaper().RowText(1), "CD");
     editor->undo();
-    EXPECT_EQ(editor->toPlainText(), "ab^cd^");
 
     // Edits anywhere, and what the editor keeps its own way (a line
     // separator, a no-break space), give the paper of the whole text.
@@ -159,11 +156,9 @@ TEST_F(PictureEditorTest, PreviewLoadSaveAndRulerFollowTheEditorOnlyQuitCloses) 
     const QList<QLabel*> rulers = dialog->findChildren<QLabel*>("ruler");
     ASSERT_EQ(rulers.size(), 2);
     EXPECT_EQ(rulers[0]->font(), editor->font());
-    editor->setPlainText(QString(60, u'X'));
-    QTextCursor at50(editor->document());
-    at50.setPosition(49);
-    const int textX =
-        editor->viewport()->mapTo(dialog.get(), editor->cursorRect(at50).topLeft()).x();
+    editor->setPlainText(QString(49, u'X'));
+    editor->moveCursor(QTextCursor::End);
+    const int textX = editor->viewport()->mapTo(dialog.get(), editor->cursorRect().topLeft()).x();
     const int rulerX =
         rulers[1]->x() + rulers[1]->indent() +
         QFontMetrics(rulers[1]->font()).horizontalAdvance(rulers[1]->text().left(49));

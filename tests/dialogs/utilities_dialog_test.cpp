@@ -24,7 +24,6 @@ TEST_F(UtilitiesDialogTest, ConvertsReportsAndOnlyExitCloses) {
     test::WriteFile("ab.txt", "AB");
     test::WriteFile("ab2.txt", "AB");
     press(IDC_TO_ITA2, "ab.txt");
-    EXPECT_EQ(d->ItemText(IDC_OUTPUT_PATH), "ab.ita");
     press(IDC_TO_ITA2, "ab2.txt");
     EXPECT_EQ(test::ReadFile("ab2.ita"), "\x03\x19");  // the shift carried
     press(IDC_TO_ITA2, "");

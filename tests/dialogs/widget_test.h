@@ -63,7 +63,6 @@ struct InFolder {
     const QStringList& boxes = log.shown;
 };
 
-// The main window a settings dialog works for.
 struct FakeSettingsHost : SettingsHost {
     QWidget* Owner() override { return &owner; }
     TerminalWindow* Terminal() override { return &window; }

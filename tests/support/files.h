@@ -53,13 +53,12 @@ struct TempDir {
 };
 
 // Whether call, which opens the pipe at fifo while nobody is at its other end,
-// returns within limit. Should it block in open(), the watchdog comes to the
+// returns within 5 s. Should it block in open(), the watchdog comes to the
 // other end, so that the test fails instead of hanging.
-inline bool ReturnsAtOnce(const std::string& fifo, const std::function<void()>& call,
-                          std::chrono::seconds limit = std::chrono::seconds(5)) {
+inline bool ReturnsAtOnce(const std::string& fifo, const std::function<void()>& call) {
     std::atomic<bool> done{false}, late{false};
     std::thread watchdog([&] {
-        if (Eventually([&] { return done.load(); }, limit))
+        if (Eventually([&] { return done.load(); }, std::chrono::seconds(5)))
             return;
         late = true;
         std::signal(SIGPIPE, SIG_IGN);  // the writer let go writes into nothing
