@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "link/line_settings.h"
 #include "link/port.h"
 #include "link/tty_state.h"
 
@@ -173,9 +174,7 @@ class FakePort : public Port {
     // once: ownFd tells of a change, which the wait that sees it takes.
     WaitResult Wait(int ownFd, int wakeFd, int timeoutMs, bool once = false) {
         pollfd fds[2] = {{ownFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        int n;
-        while ((n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs)) < 0 && errno == EINTR) {
-        }
+        const int n = RetryPoll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
         if (n <= 0)
             return n < 0 ? WaitResult::Failed : WaitResult::Timeout;
         if (wakeFd >= 0 && (fds[1].revents & POLLIN))

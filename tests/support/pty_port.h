@@ -36,7 +36,7 @@ class PtyLine {
     std::optional<std::string> savedConfigHome_;
 };
 
-// The link on a pseudo-terminal line; the port opener and CodeMode are restored.
+// The link on a pseudo-terminal line; the port opener is restored.
 class PtyLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -46,7 +46,6 @@ class PtyLinkTest : public ::testing::Test {
     void TearDown() override {
         CloseConnection(&window);
         SetPortOpener(nullptr);
-        CodeMode = savedMode;
     }
     // 1.5 stop bits at 5 data bits, 1 otherwise.
     void Open(CodeModeValue mode, std::uint32_t baud, std::uint8_t bits) {
@@ -58,7 +57,6 @@ class PtyLinkTest : public ::testing::Test {
     }
 
     PtyLine line;
-    const CodeModeValue savedMode = CodeMode.load();
     TtyState state;
     FakeWindow window{&state};
 };
